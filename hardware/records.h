@@ -1,0 +1,50 @@
+// The records of the hardware inventory: plain structures in singly linked
+// lists, owned by the inventory.
+#pragma once
+
+#include <cstdint>
+
+#include "hardware/directx_types.h"
+
+// textureFormats bits.
+constexpr std::uint32_t TEXFMT_8BIT = 0x01;
+constexpr std::uint32_t TEXFMT_1555 = 0x02;
+constexpr std::uint32_t TEXFMT_88 = 0x04;
+constexpr std::uint32_t TEXFMT_4444 = 0x08;
+constexpr std::uint32_t TEXFMT_8888 = 0x10;
+constexpr std::uint32_t TEXFMT_BLENDOPS = 0x20;
+
+struct DisplayModeRecord {
+  DisplayModeRecord* next;
+  std::uint32_t width;
+  std::uint32_t height;
+  std::uint32_t depth;
+  dx::DDPIXELFORMAT pixelFormat;
+};
+
+// One hardware Direct3D device of one DirectDraw driver.
+struct DisplayDriverRecord {
+  DisplayDriverRecord* next;
+  char* description;  // the DirectDraw driver's description
+  dx::GUID ddGuid;
+  dx::GUID d3dGuid;
+  char* ddGuidText;
+  char* d3dGuidText;
+  std::uint32_t palettedTextures;
+  std::uint32_t has565Textures;
+  std::uint32_t hardware;
+  std::uint32_t textureFormats;
+  std::uint32_t renderDepths;
+  std::int32_t modeCount;
+  DisplayModeRecord* modes;
+  std::uint8_t fit;
+};
+
+struct SoundDeviceRecord {
+  SoundDeviceRecord* next;
+  char* description;  // strdup'ed, released with free
+  dx::GUID guid;
+  std::uint32_t hardware3DBuffers;
+  std::uint32_t hardwareMemoryBytes;
+  std::uint8_t eaxSupported;
+};

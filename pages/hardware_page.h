@@ -1,0 +1,54 @@
+// The "3D Hardware" page: renderer, 3D device, textures, mip-mapping and
+// screen resolution.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/framework.h"
+
+class CSheet;
+
+class CHARDWARE : public ui::CPropertyPage {
+ public:
+  CHARDWARE();
+  ~CHARDWARE() override;
+
+  ui::BOOL OnInitDialog() override;
+  void OnOK() override;
+  void DoDataExchange() override {}
+
+  CSheet* m_pSheet = nullptr;
+  std::int32_t m_nDevices = 0;
+  std::uintptr_t m_hKey = 0;
+  std::int32_t m_nSelectedDevice = 0;
+  ui::CButton* m_pMipHigh = nullptr;
+  ui::CButton* m_pMipMedium = nullptr;
+  ui::CButton* m_pMipLow = nullptr;
+  ui::CButton* m_pMipOn = nullptr;
+  ui::CButton* m_pMipOff = nullptr;
+
+  void FillDeviceList();
+  void RestoreRenderer();
+  void UseDirect3D(std::int32_t width, std::int32_t height, std::int32_t depth);
+  void UseGlide(std::int32_t width, std::int32_t height, std::int32_t depth);
+  void ApplyDevice(std::int32_t width, std::int32_t height, std::int32_t depth);
+  void SelectResolution(std::int32_t width, std::int32_t height, std::int32_t depth);
+  void ReadResolution();
+
+  // Notification handlers.
+  void OnGlide();
+  void OnDirect3D();
+  void OnDeviceChange();
+  void OnResolutionChange();
+  void OnTexture8Bit();
+  void OnTexture16Bit();
+  void OnTextureCompressed();
+  void OnMipOn();
+  void OnMipOff();
+  void OnMipHigh();
+  void OnMipMedium();
+  void OnMipLow();
+
+  DECLARE_MESSAGE_MAP()
+};

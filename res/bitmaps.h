@@ -1,0 +1,36 @@
+// The pictures of the two pages and the application icon. The artwork is
+// drawn by code, so every layer (terminal, Windows resources) shows the same
+// pixels without binary files in the tree.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace res {
+
+struct Image {
+  int width = 0;
+  int height = 0;
+  // Rows from the top, each pixel as red, green, blue.
+  std::vector<std::uint8_t> rgb;
+
+  std::uint8_t R(int x, int y) const { return rgb[Index(x, y)]; }
+  std::uint8_t G(int x, int y) const { return rgb[Index(x, y) + 1]; }
+  std::uint8_t B(int x, int y) const { return rgb[Index(x, y) + 2]; }
+
+ private:
+  std::size_t Index(int x, int y) const {
+    return (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+            static_cast<std::size_t>(x)) * 3;
+  }
+};
+
+constexpr int kPictureWidth = 116;
+constexpr int kPictureHeight = 270;
+
+// Bitmap 141 or 142 (116 x 270 pixels); an empty image for other ids.
+Image RenderBitmap(int id);
+// The application icon, `size` x `size` pixels.
+Image RenderIcon(int size);
+
+}  // namespace res
