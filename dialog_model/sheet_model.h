@@ -35,7 +35,7 @@ class SheetModel;
 // and `text` (the edit field); edit fields, labels and group boxes `text`.
 class ControlModel : public ui::Window {
  public:
-  ControlModel(PageModel& page, const res::ControlTemplate& tmpl);
+  explicit ControlModel(const res::ControlTemplate& tmpl);
 
   int Id() const { return m_template->id; }
   res::ControlKind Kind() const { return m_template->kind; }
@@ -60,7 +60,6 @@ class ControlModel : public ui::Window {
   std::unique_ptr<ui::DeviceContext> GetDC() override;
 
  private:
-  PageModel* m_page;
   const res::ControlTemplate* m_template;
 };
 
