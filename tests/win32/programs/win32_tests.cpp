@@ -1,0 +1,587 @@
+// Tests of the Windows layer, run under Wine: the real property sheet and
+// controls against the dialog model (the same scripts must print the same
+// events on both), the scenario driver's faults, message boxes, the
+// resources in the executable, the registry and the file operations.
+//
+// Usage: halcyra-win32-tests.exe [FILTER]   runs the cases whose name holds FILTER
+//        halcyra-win32-tests.exe --child …  (used by the cases themselves)
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/message_text.h"
+#include "check.h"
+#include "dialog_model/scenario.h"
+#include "res/dialogs.h"
+#include "res/resource.h"
+#include "res/strings.h"
+#include "test_sheets.h"
+#include "win32/file_system_win32.h"
+#include "win32/registry_win32.h"
+#include "win32/scenario_driver.h"
+#include "win32/ui_platform_win32.h"
+
+namespace {
+
+win32::Win32Platform* g_platform = nullptr;
+
+std::string ReadAll(std::FILE* file) {
+  std::string text;
+  std::rewind(file);
+  char chunk[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
+  return text;
+}
+
+struct Outcome {
+  int code = 0;
+  std::string out;
+  std::string err;
+};
+
+using System = std::function<int(std::FILE* out)>;
+
+Outcome RunOnModel(const std::string& script, const System& system) {
+  Outcome outcome;
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  outcome.code = dm::RunScenario(script, [&] { return system(out); },
+                                 win32::ModuleBaseName(nullptr), out, err);
+  outcome.out = ReadAll(out);
+  outcome.err = ReadAll(err);
+  std::fclose(out);
+  std::fclose(err);
+  ui::SetPlatform(g_platform);
+  return outcome;
+}
+
+Outcome RunOnWindows(const std::string& script, const System& system) {
+  Outcome outcome;
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  ui::SetPlatform(g_platform);
+  outcome.code = win32::RunScenario(script, [&] { return system(out); }, *g_platform, out, err);
+  outcome.out = ReadAll(out);
+  outcome.err = ReadAll(err);
+  std::fclose(out);
+  std::fclose(err);
+  return outcome;
+}
+
+// ---------------------------------------------------------------------------
+// Child processes, for the runs that end the process.
+
+std::string SelfPath() {
+  std::vector<char> path(MAX_PATH);
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) return std::string(path.data(), length);
+    path.resize(path.size() * 2);
+  }
+}
+
+std::string TempDirectory() {
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD length = ::GetTempPathA(sizeof buffer, buffer);
+  return std::string(buffer, length);
+}
+
+std::string ReadFileText(const std::string& path) {
+  std::string text;
+  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    text = ReadAll(file);
+    std::fclose(file);
+  }
+  return text;
+}
+
+void WriteFileText(const std::string& path, const std::string& text) {
+  if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+  }
+}
+
+// Runs this program with `arguments`; its standard output and error are
+// returned, and its exit code as a signed number.
+Outcome RunChild(const std::string& arguments) {
+  static int counter = 0;
+  const std::string base = TempDirectory() + "halcyra-child-" + std::to_string(::GetCurrentProcessId()) +
+                           "-" + std::to_string(++counter);
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE out = ::CreateFileA((base + ".out").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE err = ::CreateFileA((base + ".err").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION process{};
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) about "\"" + text.
+  std::string command(1, '"');
+  command.append(SelfPath()).append("\" ").append(arguments);
+  Outcome outcome;
+  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+    outcome.code = 9999;
+  } else {
+    ::WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    outcome.code = static_cast<int>(code);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+  }
+  ::CloseHandle(out);
+  ::CloseHandle(err);
+  outcome.out = ReadFileText(base + ".out");
+  outcome.err = ReadFileText(base + ".err");
+  ::DeleteFileA((base + ".out").c_str());
+  ::DeleteFileA((base + ".err").c_str());
+  return outcome;
+}
+
+int ChildMain(int argc, char** argv) {
+  const std::string what = argc > 2 ? argv[2] : "";
+  if (what == "script" && argc > 4) {
+    const System system = std::strcmp(argv[3], "probe") == 0 ? System(&wintest::ProbeSystem) : System(&wintest::RecordingSystem);
+    return win32::RunScenario(ReadFileText(argv[4]), [&] { return system(stdout); }, *g_platform, stdout,
+                              stderr);
+  }
+  if (what == "give-up") {
+    return win32::RunScenario("", [] { return wintest::GiveUpSystem(stdout); }, *g_platform, stdout, stderr);
+  }
+  std::fprintf(stderr, "unknown child %s\n", what.c_str());
+  return 3;
+}
+
+// ---------------------------------------------------------------------------
+// The sheet contract and the controls: the real dialog manager prints what
+// the dialog model prints.
+
+struct ParityCase {
+  const char* name;
+  const char* script;
+  bool probe = false;  // runs the probe sheet instead of the recording sheet
+};
+
+void ExpectSameOnBoth(const System& system, const ParityCase& c) {
+  const Outcome model = RunOnModel(c.script, system);
+  const Outcome real = RunOnWindows(c.script, system);
+  if (real.out != model.out) {
+    check::Fail(__FILE__, __LINE__,
+                std::string("case ") + c.name + ": Windows printed\n" + real.out + "--- the model printed\n" + model.out);
+  }
+  EXPECT_EQ(real.code, model.code);
+  EXPECT_EQ(real.err, std::string());
+}
+
+CHECK_CASE(SheetContractMatchesTheModel) {
+  const ParityCase cases[] = {
+      {"end-of-script", ""},
+      {"cancel", "cancel\n"},
+      {"close", "tab 1\nclose\n"},
+      {"tabs", "tab 1\ntab 0\ntab 0\ntab 1\n"},
+      {"ok-first-page", "ok\n"},
+      {"ok-both-pages", "tab 1\ntab 0\nok\n"},
+      {"radio-groups", "click 1010\nclick 1012\nclick 1008\ndump\nclick 1002\nclick 1003\ndump\n"},
+      {"check-box", "tab 1\nclick 1015\nclick 1015\nclick 1015\ndump\n"},
+      {"clicks-without-notification", "click 1004\nclick 1007\ndump\n"},
+      {"after-close", "cancel\nclick 1002\n"},
+  };
+  for (const auto& c : cases) ExpectSameOnBoth(&wintest::RecordingSystem, c);
+}
+
+CHECK_CASE(TheSheetStartsWithItsInitialisationAroundTheFirstPage) {
+  const Outcome real = RunOnWindows("ok\n", &wintest::RecordingSystem);
+  EXPECT_EQ(real.out,
+            std::string("result ok\nlog sheet.init\nlog hw.init\nlog hw.active\nlog sheet.init.done\n"
+                        "log hw.ok\nexit 0\n"));
+  const Outcome both = RunOnWindows("tab 1\nok\n", &wintest::RecordingSystem);
+  EXPECT(both.out.find("log hw.ok\nlog audio.ok\n") != std::string::npos);
+}
+
+CHECK_CASE(ControlsMatchTheModel) {
+  const ParityCase cases[] = {
+      {"filled", "dump\n"},
+      {"select", "select 1004 3\ndump\nselect 1007 0\ndump\n"},
+      {"sorted-combo", "tab 1\ndump\nselect 1014 2\ndump\n"},
+      {"radio-after-code", "click 1011\ndump\n"},
+  };
+  for (const auto& c : cases) ExpectSameOnBoth(&wintest::ProbeSystem, c);
+}
+
+CHECK_CASE(TypingIntoAComboBoxKeepsTheText) {
+  const Outcome real = RunOnWindows("select 1004 1\ntype 1004 Hello There\ndump\n", &wintest::ProbeSystem);
+  EXPECT(real.out.find("text=\"Hello There\"") != std::string::npos);
+  EXPECT_EQ(real.err, std::string());
+}
+
+CHECK_CASE(MessageBoxesAreRealAndAnswered) {
+  const ParityCase cases[] = {
+      {"stop", "click 1012\n"},
+      {"two-warnings", "click 1011\n"},
+      {"ok-hook", "ok\n"},
+  };
+  for (const auto& c : cases) ExpectSameOnBoth(&wintest::BoxSystem, c);
+  const Outcome real = RunOnWindows("click 1012\nclick 1011\n", &wintest::BoxSystem);
+  EXPECT_EQ(real.out, "box 104 stop \"" + std::string(res::FindString(res::IDS_DEVICE_UNFIT)) +
+                          "\"\nbox 105 warning \"" + res::FindString(res::IDS_MIPMAP_NOT_RECOMMENDED) +
+                          "\"\nbox 106 warning \"" + res::FindString(res::IDS_SAVE_FAILED) +
+                          "\"\nresult cancel\nexit 1\n");
+}
+
+CHECK_CASE(ABoxWhileThePageInitialisesAndTheEndOfTheProcess) {
+  const Outcome child = RunChild("--child give-up");
+  EXPECT_EQ(child.out, "box 103 stop \"" + std::string(res::FindString(res::IDS_NO_3D_HARDWARE)) +
+                           "\"\nexit -1\n");
+  EXPECT_EQ(child.code, -1);
+  EXPECT_EQ(child.err, std::string());
+}
+
+CHECK_CASE(ScriptFaultsEndTheRunWithCodeTwo) {
+  const ParityCase cases[] = {
+      {"unknown-control", "click 4711\n"},
+      {"static-control", "click -1\n"},
+      {"help-button", "tab 1\nclick 1016\nclick 9\n"},
+      {"disabled", "click 1002\nclick 1003\n", true},
+      {"not-a-combo", "select 1002 0\n"},
+      {"no-such-entry", "select 1004 0\n"},
+      {"no-such-page", "tab 2\n"},
+      {"parse-error", "click\n"},
+      {"unknown-action", "jump 3\n"},
+  };
+  const std::string script = TempDirectory() + "halcyra-fault.txt";
+  for (const auto& c : cases) {
+    WriteFileText(script, c.script);
+    const Outcome child = RunChild(std::string("--child script ") + (c.probe ? "probe" : "recording") + " \"" +
+                                   script + "\"");
+    const Outcome model = RunOnModel(c.script, c.probe ? System(&wintest::ProbeSystem) : System(&wintest::RecordingSystem));
+    EXPECT_EQ(child.code, 2);
+    EXPECT_EQ(model.code, 2);
+    if (child.err != model.err) {
+      check::Fail(__FILE__, __LINE__, std::string(c.name) + ": Windows said " + child.err + " the model " + model.err);
+    }
+  }
+  ::DeleteFileA(script.c_str());
+}
+
+// ---------------------------------------------------------------------------
+// The windows built from the templates.
+
+CHECK_CASE(PagesAreBuiltFromTheTemplates) {
+  std::vector<std::string> pageCaptions;
+  std::vector<int> inspected;
+  std::string sheetCaption;
+  bool okVisible = false, cancelVisible = false, helpVisible = true, applyVisible = true;
+
+  auto inspectPage = [&](ui::CPropertyPage& page) {
+    const res::DialogTemplate* dialog = res::FindDialog(static_cast<int>(page.TemplateId()));
+    const int anyId = dialog->id == res::IDD_HARDWARE ? res::IDC_GLIDE : res::IDC_EAX;
+    HWND pageWindow = ::GetParent(dynamic_cast<win32::HwndWindow*>(page.GetDlgItem(anyId)->m_hWnd)->Handle());
+    HWND child = ::GetWindow(pageWindow, GW_CHILD);
+    int count = 0;
+    for (const auto& control : dialog->controls) {
+      EXPECT(child != nullptr);
+      if (child == nullptr) break;
+      char name[64] = {};
+      ::GetClassNameA(child, name, sizeof name);
+      const char* expected = control.kind == res::ControlKind::ComboBox ? "ComboBox"
+                             : control.kind == res::ControlKind::Edit   ? "Edit"
+                             : (control.kind == res::ControlKind::Static ||
+                                control.kind == res::ControlKind::Picture)
+                                 ? "Static"
+                                 : "Button";
+      EXPECT_EQ(std::string(name), std::string(expected));
+      const auto style = static_cast<std::uint32_t>(::GetWindowLongA(child, GWL_STYLE));
+      const auto exStyle = static_cast<std::uint32_t>(::GetWindowLongA(child, GWL_EXSTYLE));
+      // Every style bit of the template, group starts and tab stops
+      // included; the dialog manager draws a bordered control with a sunken
+      // edge instead of the border, and a combo box gives its scroll bar to
+      // its list.
+      std::uint32_t wanted = control.style;
+      if ((wanted & WS_BORDER) != 0) {
+        EXPECT((style & WS_BORDER) != 0 || (exStyle & WS_EX_CLIENTEDGE) != 0);
+        wanted &= ~static_cast<std::uint32_t>(WS_BORDER);
+      }
+      if (control.kind == res::ControlKind::ComboBox) wanted &= ~static_cast<std::uint32_t>(WS_VSCROLL);
+      EXPECT_EQ(style & wanted, wanted);
+      if (control.kind != res::ControlKind::ComboBox && control.kind != res::ControlKind::Edit &&
+          control.kind != res::ControlKind::Picture) {
+        EXPECT_EQ(win32::WindowText(child), std::string(control.text));
+      }
+      if (control.kind == res::ControlKind::Picture) {
+        // The bitmap resource, loaded by the static control itself.
+        const auto bitmap = reinterpret_cast<HBITMAP>(::SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0));
+        EXPECT(bitmap != nullptr);
+        BITMAP info{};
+        if (bitmap != nullptr) ::GetObjectA(bitmap, sizeof info, &info);
+        EXPECT_EQ(info.bmWidth, 116L);
+        EXPECT_EQ(info.bmHeight, 270L);
+      }
+      ++count;
+      child = ::GetWindow(child, GW_HWNDNEXT);
+    }
+    EXPECT(child == nullptr);
+    inspected.push_back(count);
+    pageCaptions.push_back(win32::WindowText(pageWindow));
+  };
+  auto inspectSheet = [&](wintest::InspectingSheet& sheet) {
+    auto visible = [&](int id) {
+      ui::CWnd* button = sheet.GetDlgItem(id);
+      if (button == nullptr) return false;
+      HWND hwnd = dynamic_cast<win32::HwndWindow*>(button->m_hWnd)->Handle();
+      if (id == IDOK) sheetCaption = win32::WindowText(::GetParent(hwnd));
+      return (::GetWindowLongA(hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
+    };
+    okVisible = visible(IDOK);
+    cancelVisible = visible(IDCANCEL);
+    helpVisible = visible(IDHELP);
+    applyVisible = visible(0x3021);  // the Apply button
+  };
+  const Outcome real = RunOnWindows("tab 1\n", [&](std::FILE*) {
+    wintest::InspectingSheet sheet(inspectPage, inspectSheet);
+    return static_cast<int>(sheet.DoModal());
+  });
+  EXPECT_EQ(real.code, IDCANCEL);
+  EXPECT_EQ(inspected.size(), 2u);
+  if (inspected.size() == 2) {
+    EXPECT_EQ(inspected[0], static_cast<int>(res::HardwareDialog().controls.size()));
+    EXPECT_EQ(inspected[1], static_cast<int>(res::AudioDialog().controls.size()));
+    EXPECT_EQ(pageCaptions[0], std::string("3D Hardware"));
+    EXPECT_EQ(pageCaptions[1], std::string("Audio Selections"));
+  }
+  EXPECT_EQ(sheetCaption, std::string("Halcyra Setup"));
+  EXPECT(okVisible);
+  EXPECT(cancelVisible);
+  EXPECT(!helpVisible);
+  EXPECT(!applyVisible);
+  EXPECT_EQ(real.err, std::string());
+}
+
+// ---------------------------------------------------------------------------
+// The platform's other operations.
+
+CHECK_CASE(StringTableAndApplicationName) {
+  for (const auto& entry : res::StringTable()) {
+    char* text = LoadMessageText(entry.id);
+    EXPECT_EQ(std::string(text != nullptr ? text : "(null)"), std::string(entry.text));
+    delete[] text;
+  }
+  char* missing = LoadMessageText(4711);
+  EXPECT_EQ(std::string(missing), std::string());
+  delete[] missing;
+  char small[8];
+  EXPECT_EQ(g_platform->LoadString(res::IDS_NO_3D_HARDWARE, small, sizeof small), 7);
+  EXPECT_EQ(std::string(small), std::string("No comp"));
+  EXPECT_EQ(g_platform->ApplicationName(), std::string("halcyra-win32-tests"));
+  EXPECT_EQ(ui::AfxGetAppName(), std::string("halcyra-win32-tests"));
+}
+
+CHECK_CASE(MetricsCursorsAndTextMeasuring) {
+  EXPECT(g_platform->GetSystemMetrics(SM_CXVSCROLL) > 0);
+  EXPECT(g_platform->GetSystemMetrics(SM_CXEDGE) > 0);
+  g_platform->SetCursor(ui::Cursor::Wait);
+  EXPECT(::GetCursor() == ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));
+  g_platform->SetCursor(ui::Cursor::Arrow);
+  EXPECT(::GetCursor() == ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));
+
+  HWND window = ::CreateWindowExA(0, "STATIC", "x", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  win32::HwndWindow wrapped(window);
+  auto dc = wrapped.GetDC();
+  const ui::Size one = dc->GetTextExtent("W");
+  const ui::Size ten = dc->GetTextExtent("WWWWWWWWWW");
+  EXPECT(one.cx > 0 && one.cy > 0);
+  EXPECT_EQ(ten.cx, 10 * one.cx);
+  EXPECT_EQ(ten.cy, one.cy);
+  EXPECT_EQ(dc->GetTextExtent("").cx, 0);
+  dc.reset();
+  ::DestroyWindow(window);
+}
+
+// ---------------------------------------------------------------------------
+// Registry
+
+constexpr char kTestKey[] = "Software\\Corvane\\HalcyraTests\\";
+// HKEY_CURRENT_USER as the registry interface carries it.
+constexpr reg::HKEY kCurrentUser = 0x80000001u;
+
+CHECK_CASE(RegistryOpensCreatesAndQueries) {
+  win32::Win32Registry registry;
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Corvane\\HalcyraTests");
+  reg::HKEY key = 0;
+  EXPECT_EQ(registry.CreateKeyEx(kCurrentUser, kTestKey, KEY_ALL_ACCESS, &key), 0L);
+  EXPECT(key != 0);
+  std::uint32_t type = 0;
+  char buffer[32];
+  std::memset(buffer, 'x', sizeof buffer);
+  std::uint32_t size = sizeof buffer;
+  EXPECT_EQ(registry.QueryValueEx(key, "Install Path", &type, buffer, &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(buffer[0], 'x');
+
+  const char path[] = "C:\\Games\\Halcyra";
+  ::RegSetValueExA(reinterpret_cast<HKEY>(key), "Install Path", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(path), sizeof path);
+  size = sizeof buffer;
+  EXPECT_EQ(registry.QueryValueEx(key, "Install Path", &type, buffer, &size), ERROR_SUCCESS);
+  EXPECT_EQ(std::string(buffer), std::string(path));
+  EXPECT_EQ(size, static_cast<std::uint32_t>(sizeof path));
+  EXPECT_EQ(type, static_cast<std::uint32_t>(REG_SZ));
+
+  // Too small: the size needed, and the buffer untouched.
+  char small[8];
+  std::memset(small, 'y', sizeof small);
+  size = sizeof small;
+  EXPECT_EQ(registry.QueryValueEx(key, "Install Path", &type, small, &size), ERROR_MORE_DATA);
+  EXPECT_EQ(size, static_cast<std::uint32_t>(sizeof path));
+  EXPECT_EQ(std::string(small, sizeof small), std::string(8, 'y'));
+  // Exactly the text and its terminator fits.
+  std::vector<char> exact(sizeof path, 'z');
+  size = static_cast<std::uint32_t>(exact.size());
+  EXPECT_EQ(registry.QueryValueEx(key, "Install Path", &type, exact.data(), &size), ERROR_SUCCESS);
+  EXPECT_EQ(std::string(exact.data()), std::string(path));
+  // A null buffer asks for the size.
+  size = 0;
+  EXPECT_EQ(registry.QueryValueEx(key, "Install Path", &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, static_cast<std::uint32_t>(sizeof path));
+
+  // A text stored without its terminator is read with one.
+  ::RegSetValueExA(reinterpret_cast<HKEY>(key), "Unterminated", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>("abc"), 3);
+  std::memset(buffer, 'x', sizeof buffer);
+  size = sizeof buffer;
+  EXPECT_EQ(registry.QueryValueEx(key, "Unterminated", &type, buffer, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 4u);
+  EXPECT_EQ(std::string(buffer), std::string("abc"));
+  EXPECT_EQ(registry.CloseKey(key), 0L);
+
+  // Opening again finds the same key and value.
+  reg::HKEY again = 0;
+  EXPECT_EQ(registry.CreateKeyEx(kCurrentUser, kTestKey, KEY_ALL_ACCESS, &again), 0L);
+  size = sizeof buffer;
+  EXPECT_EQ(registry.QueryValueEx(again, "Install Path", &type, buffer, &size), ERROR_SUCCESS);
+  registry.CloseKey(again);
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Corvane\\HalcyraTests");
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+struct Scratch {
+  std::string dir;
+  Scratch() {
+    dir = TempDirectory() + "halcyra-files-" + std::to_string(::GetCurrentProcessId());
+    ::CreateDirectoryA(dir.c_str(), nullptr);
+  }
+  ~Scratch() {
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        ::SetFileAttributesA((dir + "\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileA((dir + "\\" + name).c_str());
+      } while (::FindNextFileA(search, &found));
+      ::FindClose(search);
+    }
+    ::RemoveDirectoryA(dir.c_str());
+  }
+  std::string Path(const char* name) const { return dir + "\\" + name; }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+      const std::string name = found.cFileName;
+      if (name != "." && name != "..") names.push_back(name);
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return names;
+  }
+};
+
+CHECK_CASE(FilesOpenReadAndReplace) {
+  Scratch scratch;
+  win32::Win32FileSystem files;
+  const std::string ini = scratch.Path("options.ini");
+  EXPECT(!files.CanOpenForReading(ini));
+  EXPECT(!files.CanOpenForUpdate(ini));
+  EXPECT(!files.ReadFile(ini).has_value());
+  EXPECT(!files.CanOpenForReading(scratch.dir));
+
+  const std::string original("[Game]\r\nGame Rasterizer=2\r\n\0binary\xff", 36);
+  WriteFileText(ini, original);
+  EXPECT(files.CanOpenForReading(ini));
+  EXPECT(files.CanOpenForUpdate(ini));
+  EXPECT(files.ReadFile(ini) == std::optional<std::string>(original));
+
+  // A replace leaves the new content and nothing else in the folder, and the
+  // file keeps its hidden attribute.
+  ::SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  std::string big(3 * 1024 * 1024 + 17, 'a');
+  for (std::size_t i = 0; i < big.size(); i += 61) big[i] = '\n';
+  EXPECT(files.ReplaceFile(ini, big));
+  EXPECT(files.ReadFile(ini) == std::optional<std::string>(big));
+  EXPECT_EQ(scratch.Names().size(), 1u);
+  EXPECT((::GetFileAttributesA(ini.c_str()) & FILE_ATTRIBUTE_HIDDEN) != 0);
+  EXPECT(files.ReplaceFile(ini, ""));
+  EXPECT(files.ReadFile(ini) == std::optional<std::string>(std::string()));
+
+  // A read-only file is neither opened for update nor replaced.
+  WriteFileText(ini, original);
+  ::SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT(files.CanOpenForReading(ini));
+  EXPECT(!files.CanOpenForUpdate(ini));
+  EXPECT(!files.ReplaceFile(ini, "new"));
+  EXPECT(files.ReadFile(ini) == std::optional<std::string>(original));
+  EXPECT_EQ(scratch.Names().size(), 1u);
+  ::SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  // A folder that does not exist: nothing is written anywhere.
+  EXPECT(!files.ReplaceFile(scratch.Path("missing\\options.ini"), "x"));
+  // A directory in the file's place is not replaced.
+  ::CreateDirectoryA(scratch.Path("sub").c_str(), nullptr);
+  EXPECT(!files.ReplaceFile(scratch.Path("sub"), "x"));
+  ::RemoveDirectoryA(scratch.Path("sub").c_str());
+}
+
+CHECK_CASE(AReplaceThatCannotRenameKeepsTheOriginal) {
+  Scratch scratch;
+  win32::Win32FileSystem files;
+  const std::string ini = scratch.Path("options.ini");
+  WriteFileText(ini, "old");
+  // Another program holds the file open without sharing deletion, so the
+  // rename over it fails.
+  HANDLE held = ::CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT(held != INVALID_HANDLE_VALUE);
+  EXPECT(!files.ReplaceFile(ini, "new"));
+  ::CloseHandle(held);
+  EXPECT(files.ReadFile(ini) == std::optional<std::string>(std::string("old")));
+  EXPECT_EQ(scratch.Names().size(), 1u);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  win32::Win32Platform platform(::GetModuleHandleA(nullptr));
+  g_platform = &platform;
+  ui::SetPlatform(&platform);
+  if (argc > 1 && std::strcmp(argv[1], "--child") == 0) return ChildMain(argc, argv);
+  return check::RunAll(argc > 1 ? argv[1] : "");
+}
