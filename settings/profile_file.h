@@ -20,8 +20,12 @@
 // Writing replaces a key's value where it stands (the line keeps its key
 // spelling, indentation and spacing around '='), adds a missing key after the
 // last key line of its section and a missing section at the end of the file.
-// Every byte the writes do not touch is kept. New lines end the way the
-// file's first line ends, with CR LF when the file has no line ending yet.
+// A new section follows the file's last line directly, without a blank line
+// before it, as the Windows profile writer does: a save into an empty file
+// gives the section and key lines only. Every byte the writes do not touch
+// is kept; a last line without a line break gets one before anything is
+// added after it. New lines end the way the file's first line ends, with
+// CR LF when the file has no line ending yet.
 //
 // Reading the content is one pass over it; writes are kept as edits and laid
 // into the content when it is asked for, so a save costs one more pass.

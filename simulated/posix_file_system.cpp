@@ -91,19 +91,21 @@ std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path) {
   if (!file.valid() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
     return std::nullopt;
   }
-  std::string content;
-  content.reserve(static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)));
-  // Read to the end rather than trusting the size: the file may grow.
-  std::string chunk(std::size_t{1} << 16, '\0');
+  // Read to the end rather than trusting the size: the file may grow. One
+  // byte more than the size lets the first read see the end.
+  std::string content(static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)) + 1, '\0');
+  std::size_t have = 0;
   for (;;) {
-    const ssize_t got = ::read(file.get(), chunk.data(), chunk.size());
+    if (have == content.size()) content.resize(content.size() * 2);
+    const ssize_t got = ::read(file.get(), content.data() + have, content.size() - have);
     if (got < 0) {
       if (errno == EINTR) continue;
       return std::nullopt;
     }
     if (got == 0) break;
-    content.append(chunk.data(), static_cast<std::size_t>(got));
+    have += static_cast<std::size_t>(got);
   }
+  content.resize(have);
   return content;
 }
 
@@ -156,7 +158,8 @@ bool PosixFileSystem::ReplaceFile(const std::string& path, const std::string& co
   std::size_t written = 0;
   while (written < content.size()) {
     if (!Step(ReplaceStep::kWrite, written)) return fail();
-    const std::size_t chunk = std::min(content.size() - written, std::max<std::size_t>(options_.writeChunk, 1));
+    const std::size_t chunk =
+        std::min(content.size() - written, std::max<std::size_t>(options_.writeChunk, 1));
     const ssize_t put = ::write(file.get(), content.data() + written, chunk);
     if (put < 0) {
       if (errno == EINTR) continue;

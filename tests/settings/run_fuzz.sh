@@ -8,6 +8,7 @@ root=$(cd "$here/../.." && pwd)
 seconds=${1:-20}
 out=${2:-$root/build/fuzz}
 mkdir -p "$out/corpus"
+out=$(cd "$out" && pwd)
 cp "$here"/fuzz_corpus/* "$out/corpus/"
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
   -I"$root" "$here/fuzz_profile_file.cpp" "$root/settings/profile_file.cpp" \
