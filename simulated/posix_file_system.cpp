@@ -25,6 +25,13 @@ class Descriptor {
   }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    if (this != &other) {
+      if (fd_ >= 0) ::close(fd_);
+      fd_ = other.release();
+    }
+    return *this;
+  }
   int get() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
   int release() { return std::exchange(fd_, -1); }
@@ -135,6 +142,13 @@ bool PosixFileSystem::ReplaceFile(const std::string& path, const std::string& co
   const std::string temporary = TemporaryPathFor(target);
   if (!Step(ReplaceStep::kCreateTemporary, 0)) return false;
   Descriptor file(OpenFile(temporary, O_WRONLY | O_CREAT | O_NOFOLLOW, 0666));
+  if (!file.valid() && (errno == EACCES || errno == EPERM)) {
+    // A left-over temporary file this user may not write (made by another
+    // user, or given the mode of a read-only original): put a new one in
+    // its place.
+    ::unlink(temporary.c_str());
+    file = Descriptor(OpenFile(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666));
+  }
   if (!file.valid()) return false;
   // One save at a time uses the temporary file: it stays locked until it has
   // been renamed. A save that got the lock after another one renamed the

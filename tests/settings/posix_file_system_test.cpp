@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -100,6 +101,32 @@ TEST(PosixFileSystemTest, LeftOverTemporaryFileIsReused) {
   WriteWholeFile(temporary, std::string(10000, 'z'));
   ::chmod(temporary.c_str(), 0);
   ASSERT_TRUE(files.ReplaceFile(ini, "new"));
+  EXPECT_EQ(ReadWholeFile(ini), "new");
+  EXPECT_FALSE(Exists(temporary));
+}
+
+TEST(PosixFileSystemTest, LeftOverTemporaryFileOfAnotherUserIsReplaced) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  constexpr uid_t kNobody = 65534;
+  TempDirectory dir;
+  ::chmod(dir.path().c_str(), 0777);
+  const std::string ini = dir / "options.ini";
+  WriteWholeFile(ini, "old");
+  ASSERT_EQ(::chown(ini.c_str(), kNobody, kNobody), 0);
+  const std::string temporary = PosixFileSystem::TemporaryPathFor(ini);
+  WriteWholeFile(temporary, "left over by root");
+  ::chmod(temporary.c_str(), 0600);
+
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(2);
+    PosixFileSystem files;
+    ::_exit(files.ReplaceFile(ini, "new") ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(ReadWholeFile(ini), "new");
   EXPECT_FALSE(Exists(temporary));
 }

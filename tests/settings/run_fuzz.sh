@@ -3,6 +3,10 @@
 # while (default 20 seconds) from the seed corpus.
 #   tests/settings/run_fuzz.sh [seconds] [build directory]
 set -eu
+if ! command -v clang++ >/dev/null 2>&1; then
+  echo "run_fuzz.sh: clang++ not found, fuzzing skipped"
+  exit 0
+fi
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 seconds=${1:-20}
