@@ -586,7 +586,8 @@ ProfileResult SyntaxError(const toml::parse_error& error, const std::string& fil
 }  // namespace
 
 std::string ProfileError::ToString() const {
-  std::string text = file + ":" + std::to_string(line) + ": ";
+  // Line 0: the file as a whole (it could not be read).
+  std::string text = line == 0 ? file + ": " : file + ":" + std::to_string(line) + ": ";
   if (!key.empty()) text += key + ": ";
   return text + message;
 }

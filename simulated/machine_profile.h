@@ -100,7 +100,7 @@ struct ProfileError {
   std::uint32_t line = 0;
   std::string key;  // dotted path of the offending key, empty for syntax errors
   std::string message;
-  // "FILE:LINE: KEY: MESSAGE"
+  // "FILE:LINE: KEY: MESSAGE" (no line for a file that cannot be read)
   std::string ToString() const;
 };
 

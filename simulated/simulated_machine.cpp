@@ -550,6 +550,22 @@ void SimulatedMachine::FailCall(std::uint64_t n) {
   m_injectedIndex = std::string::npos;
 }
 
+void SimulatedMachine::Reset() {
+  m_objects.clear();
+  m_calls.clear();
+  m_violations.clear();
+  m_fallibleCalls = 0;
+  m_injected.reset();
+  m_injectedIndex = std::string::npos;
+  m_inDriverEnumeration = false;
+  m_driverEnumerationDone = false;
+  m_probeOrdinal = -1;
+  m_surfaceAttempt = -1;
+  m_currentDevice = -1;
+  m_currentDriver = -1;
+  m_glideInits = 0;
+}
+
 std::optional<CallRecord> SimulatedMachine::InjectedCall() const {
   if (m_injectedIndex != std::string::npos) return m_calls[m_injectedIndex];
   return m_injected;

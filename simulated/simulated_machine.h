@@ -86,6 +86,9 @@ class SimulatedMachine final : public dx::DirectDrawApi,
   // an unpaired Glide init or shutdown). Empty when all is well.
   std::vector<std::string> ReleaseProblems() const;
   std::size_t ObjectCount() const { return m_objects.size(); }
+  // Forgets every object, call and finding, as if the machine had just been
+  // built (for running the probes many times on one machine).
+  void Reset();
   std::size_t OpenRegistryKeys() const { return m_openKeys.size(); }
 
   // dx::DirectDrawApi

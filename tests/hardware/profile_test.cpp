@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 
 #include "sim_support.h"
@@ -235,6 +237,26 @@ TEST(ShippedProfiles, WineLikeMachine) {
   EXPECT_STREQ(inventory.GetDisplayDriver(inventory.GetDisplayDriverCount() - 1)->description, "DirectDraw HAL");
   ASSERT_EQ(inventory.GetSoundDeviceCount(), 1);
   EXPECT_EQ(inventory.soundDevices->eaxSupported, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The complete example in the format's documentation stays a valid profile.
+TEST(ProfileDocumentation, CompleteExampleIsAccepted) {
+  std::ifstream doc(std::string(HALCYRA_DOCS_DIR) + "/machine-profiles.md");
+  ASSERT_TRUE(doc) << "docs/machine-profiles.md not found";
+  const std::string text((std::istreambuf_iterator<char>(doc)), std::istreambuf_iterator<char>());
+  const std::size_t start = text.find("```toml\n");
+  ASSERT_NE(start, std::string::npos);
+  const std::size_t end = text.find("```", start + 8);
+  ASSERT_NE(end, std::string::npos);
+  const auto result = sim::ParseMachineProfile(text.substr(start + 8, end - start - 8), "machine-profiles.md");
+  ASSERT_FALSE(result.error) << result.error->ToString();
+  EXPECT_EQ(result.machine->drivers.size(), 2u);
+  EXPECT_EQ(result.machine->soundDevices.size(), 2u);
+  EXPECT_TRUE(result.machine->glide.library);
 }
 
 }  // namespace
