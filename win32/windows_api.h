@@ -14,8 +14,16 @@
 
 #include "app/framework.h"
 #include "app/ui_platform.h"
+#include "dialog_model/scenario.h"
+#include "dialog_model/sheet_model.h"
+#include "hardware/directdraw_api.h"
+#include "hardware/directsound_api.h"
+#include "hardware/directx_types.h"
+#include "hardware/glide_library.h"
+#include "hardware/library_loader.h"
 #include "res/dialogs.h"
 #include "res/resource.h"
+#include "settings/file_system.h"
 #include "settings/registry.h"
 #include "win32/dialog_template.h"
 
