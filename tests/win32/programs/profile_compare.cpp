@@ -1,0 +1,363 @@
+// Reads profile files with our engine (profile::ProfileFile) and with the
+// platform's GetPrivateProfileStringA and GetPrivateProfileIntA, side by side,
+// and reports every answer that differs.
+//
+//   halcyra-profile-compare.exe HAND_EDITED_DIR GENERATED_DIR [COUNT]
+//
+// Reads every *.ini of HAND_EDITED_DIR, writes COUNT (default 300) generated
+// files into GENERATED_DIR and reads those too. For each file it asks for
+// every section and key name that appears in it (as written, with other case
+// and with blanks around it) and for missing ones. Differences that are
+// deliberate choices of our engine are counted by kind (docs/windows.md
+// explains each); any other difference fails the run.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "settings/profile_file.h"
+
+namespace {
+
+constexpr char kDefault[] = "<default>";
+constexpr int kDefaultInt = -7;
+
+std::string ReadBytes(const std::string& path) {
+  std::string content;
+  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    char chunk[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) content.append(chunk, got);
+    std::fclose(file);
+  }
+  return content;
+}
+
+bool WriteBytes(const std::string& path, const std::string& content) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+// A small deterministic generator (the files must be the same on every run).
+class Random {
+ public:
+  explicit Random(std::uint32_t seed) : m_state(seed) {}
+  std::uint32_t Next() {
+    m_state ^= m_state << 13;
+    m_state ^= m_state >> 17;
+    m_state ^= m_state << 5;
+    return m_state;
+  }
+  std::size_t Below(std::size_t n) { return Next() % n; }
+  bool Chance(int percent) { return static_cast<int>(Below(100)) < percent; }
+  template <class T>
+  const T& Pick(const std::vector<T>& items) {
+    return items[Below(items.size())];
+  }
+
+ private:
+  std::uint32_t m_state;
+};
+
+std::string FlipCase(std::string text, Random& random) {
+  for (char& c : text) {
+    if (random.Chance(40)) {
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+      else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return text;
+}
+
+// One generated options.ini as a player's editor might leave it.
+std::string Generate(Random& random) {
+  static const std::vector<std::string> sections = {"Game", "Performance", "Sound", "Extra", "With Space", "Mods"};
+  static const std::vector<std::string> keys = {
+      "Game Rasterizer", "D3DGUID", "DDGUID", "GameScreenWidth", "GameScreenHeight", "GameScreenDepth",
+      "GameMipMapLevel", "Use16BitTextures", "UseCompressedTextures", "EnableAcoustics", "Volume", "Name"};
+  static const std::vector<std::string> values = {
+      "2", "3", "undefined", "UNDEFINED", "0", "1", "", "  7  ", "-1", "+4", "257", "0x10", "2x",
+      "99999999999", "-2147483649", "4294967295", "12abc", "00", "off", "\"quoted value\"", "'single'",
+      "\"unbalanced", "a=b", "value ; not a comment", "\ttabbed\t", "2229681632,18090,4559,129,111,0,0,192,32,21,110",
+      "caf\xe9", "x\x01y", "trailing   ", "\"\"", "'", "=", "[not a section]", std::string("nul\0byte", 8)};
+  static const std::vector<std::string> endings = {"\r\n", "\n", "\r"};
+
+  std::string ending = random.Pick(endings);
+  const bool mixedEndings = random.Chance(10);
+  // A section line without ']' changes how the platform reads the rest of
+  // the file, so few files get one.
+  const bool unclosedSections = random.Chance(8);
+  std::string text;
+  if (random.Chance(8)) text += "\xEF\xBB\xBF";
+  if (random.Chance(15)) text += "orphan=before any section" + ending;
+  const std::size_t lines = 3 + random.Below(30);
+  for (std::size_t i = 0; i < lines; ++i) {
+    if (mixedEndings) ending = random.Pick(endings);
+    const std::size_t kind = random.Below(100);
+    std::string line;
+    if (kind < 18) {
+      const std::string name = random.Chance(30) ? FlipCase(random.Pick(sections), random) : random.Pick(sections);
+      switch (random.Below(6)) {
+        case 0: line = "[" + name + "]"; break;
+        case 1: line = "  [ " + name + " ]  "; break;
+        case 2: line = unclosedSections ? "[" + name : "[" + name + "]"; break;
+        case 3: line = "[" + name + "] junk"; break;
+        case 4: line = "\t[" + name + "]\t"; break;
+        default: line = "[" + name + "]"; break;
+      }
+    } else if (kind < 24) {
+      line = random.Chance(50) ? "; a comment" : "  ;" + random.Pick(keys) + "=" + random.Pick(values);
+    } else if (kind < 27) {
+      line = random.Chance(50) ? "" : "   ";
+    } else if (kind < 30) {
+      line = random.Pick(keys);  // a key without '='
+    } else if (kind < 32) {
+      line = std::string(300, 'L') + "=" + std::string(300, 'v');
+    } else if (kind < 34) {
+      line = random.Pick(keys) + "=" + std::string(260 + random.Below(20), 'w');
+    } else if (kind < 35) {
+      line = "#" + random.Pick(keys) + "=1";
+    } else {
+      const std::string key = random.Chance(30) ? FlipCase(random.Pick(keys), random) : random.Pick(keys);
+      const std::string value = random.Pick(values);
+      switch (random.Below(5)) {
+        case 0: line = key + "=" + value; break;
+        case 1: line = "  " + key + "  =  " + value; break;
+        case 2: line = key + " = " + value + " "; break;
+        case 3: line = "\t" + key + "\t=\t" + value; break;
+        default: line = key + "=" + value; break;
+      }
+    }
+    text += line + ending;
+  }
+  if (random.Chance(20)) text.resize(text.size() - ending.size());  // no final line break
+  return text;
+}
+
+std::string Trim(const std::string& text) {
+  std::size_t begin = 0, end = text.size();
+  while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
+  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+  return text.substr(begin, end - begin);
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// The queries for one file: every section name it spells (and names it does
+// not) with every key name it spells; and, for every pair (`everyVariant`)
+// or a third of them, the same names in lower case and with blanks around
+// them.
+std::vector<std::pair<std::string, std::string>> Queries(const std::string& content, bool everyVariant) {
+  std::set<std::string> sections = {"Game", "Performance", "Sound", "Missing"};
+  std::set<std::string> keys = {"Game Rasterizer", "GameScreenWidth", "EnableAcoustics", "Use16BitTextures",
+                                "Missing Key"};
+  std::size_t at = 0;
+  while (at < content.size()) {
+    std::size_t end = content.find_first_of("\r\n", at);
+    if (end == std::string::npos) end = content.size();
+    const std::string line = Trim(content.substr(at, end - at));
+    at = end + 1;
+    if (line.empty()) continue;
+    if (line[0] == '[') {
+      const std::size_t close = line.find(']');
+      const std::string name = Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+      if (!name.empty() && name.size() < 100) sections.insert(name);
+    } else {
+      const std::string name = Trim(line.substr(0, line.find('=')));
+      if (!name.empty() && name.size() < 100) keys.insert(name);
+    }
+  }
+  std::vector<std::pair<std::string, std::string>> queries;
+  std::size_t n = 0;
+  for (const std::string& section : sections) {
+    for (const std::string& key : keys) {
+      queries.emplace_back(section, key);
+      if (everyVariant || n++ % 3 == 0) {
+        queries.emplace_back(Lower(section), Lower(key));
+        queries.emplace_back(" " + section + "\t", "  " + key + " ");
+      }
+    }
+  }
+  return queries;
+}
+
+bool Printable(const std::string& text) {
+  for (const char c : text) {
+    if (c == '\0' || c == '\r' || c == '\n') return false;
+  }
+  return true;
+}
+
+std::string Show(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte >= 0x7F || c == '"' || c == '\\') {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  if (out.size() > 90) out = out.substr(0, 80) + "...";
+  return out + "\"";
+}
+
+bool HasByte(const std::string& content, unsigned char low, unsigned char high) {
+  for (const char c : content) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= low && byte <= high) return true;
+  }
+  return false;
+}
+
+struct Tally {
+  long files = 0;
+  long queries = 0;
+  long found = 0;  // queries the platform answered with a value of the file
+  std::map<std::string, long> deliberate;
+  long unexplained = 0;
+  std::vector<std::string> samples;
+};
+
+bool HasUnclosedSection(const std::string& content) {
+  std::size_t at = 0;
+  while (at < content.size()) {
+    std::size_t end = content.find_first_of("\r\n", at);
+    if (end == std::string::npos) end = content.size();
+    const std::string line = Trim(content.substr(at, end - at));
+    if (!line.empty() && line[0] == '[' && line.find(']') == std::string::npos) return true;
+    at = end + 1;
+  }
+  return false;
+}
+
+// The kind of a difference between the two answers for one query: a choice
+// our engine makes on purpose (docs/windows.md), or empty when unexplained.
+std::string Deliberate(const std::string& content, const std::string& key, const std::string& windows,
+                       const std::string& ours, bool textDiffers) {
+  const bool bom = content.rfind("\xEF\xBB\xBF", 0) == 0;
+  // With a UTF-8 byte-order mark the platform decodes the file as UTF-8 and
+  // hands back ANSI; our engine skips the mark and keeps the bytes.
+  if (bom && (HasByte(windows, 0x80, 0xFF) || HasByte(ours, 0x80, 0xFF) || windows.find('?') != std::string::npos)) {
+    return "UTF-8 file with non-ASCII text: bytes kept, not recoded";
+  }
+  if (!Trim(key).empty() && Trim(key)[0] == ';') return "a comment line asked for as a key";
+  if (HasUnclosedSection(content)) return "a section line without ']'";
+  if (!textDiffers && windows.empty()) return "an empty value read as a number";
+  if (!textDiffers) {
+    const std::string number = Trim(windows);
+    std::size_t digits = 0;
+    while (digits < number.size() && ((number[digits] >= '0' && number[digits] <= '9') ||
+                                      (digits == 0 && (number[0] == '-' || number[0] == '+')))) {
+      ++digits;
+    }
+    if (number.size() > digits && (number[digits] == 'x' || number[digits] == 'X')) {
+      return "a number with a 0x prefix read as an integer";
+    }
+    if (digits > 10) return "a number of more than ten digits read as an integer";
+  }
+  return "";
+}
+
+void Compare(const std::string& path, const std::string& label, bool everyVariant, Tally& tally) {
+  const std::string content = ReadBytes(path);
+  const profile::ProfileFile ours(content);
+  ++tally.files;
+  std::vector<char> buffer(256);
+  for (const auto& [section, key] : Queries(content, everyVariant)) {
+    {
+      if (!Printable(section) || !Printable(key)) continue;
+      ++tally.queries;
+      std::fill(buffer.begin(), buffer.end(), '\0');
+      const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), kDefault, buffer.data(),
+                                                    static_cast<DWORD>(buffer.size()), path.c_str());
+      const std::string windows(buffer.data(), length);
+      const std::string mine = ours.GetString(section, key, kDefault);
+      const auto windowsInt = static_cast<std::int32_t>(
+          GetPrivateProfileIntA(section.c_str(), key.c_str(), kDefaultInt, path.c_str()));
+      const std::int32_t mineInt = ours.GetInt(section, key, kDefaultInt);
+      if (windows != kDefault) ++tally.found;
+      const bool textDiffers = windows != mine;
+      const bool intDiffers = windowsInt != mineInt;
+      if (!textDiffers && !intDiffers) continue;
+      const std::string why = Deliberate(content, key, windows, mine, textDiffers);
+      if (!why.empty()) {
+        ++tally.deliberate[why];
+        continue;
+      }
+      ++tally.unexplained;
+      if (tally.samples.size() < 40) {
+        std::string sample = label + " [" + section + "] " + Show(key) + ": ";
+        if (textDiffers) sample += "text Windows " + Show(windows) + " ours " + Show(mine);
+        if (intDiffers) {
+          sample += (textDiffers ? "; " : "") + std::string("int Windows ") + std::to_string(windowsInt) +
+                    " ours " + std::to_string(mineInt) + " (text " + Show(windows) + ")";
+        }
+        tally.samples.push_back(sample);
+      }
+    }
+  }
+}
+
+std::vector<std::string> IniFiles(const std::string& dir) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((dir + "\\*.ini").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.push_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return names;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: halcyra-profile-compare HAND_EDITED_DIR GENERATED_DIR [COUNT]\n");
+    return 2;
+  }
+  const std::string handDir = argv[1];
+  const std::string generatedDir = argv[2];
+  const int count = argc > 3 ? std::atoi(argv[3]) : 300;
+
+  Tally hand, generated;
+  for (const std::string& name : IniFiles(handDir)) Compare(handDir + "\\" + name, name, true, hand);
+
+  CreateDirectoryA(generatedDir.c_str(), nullptr);
+  Random random(20260611);
+  for (int i = 0; i < count; ++i) {
+    const std::string path = generatedDir + "\\generated" + std::to_string(i) + ".ini";
+    if (!WriteBytes(path, Generate(random))) {
+      std::fprintf(stderr, "cannot write %s\n", path.c_str());
+      return 2;
+    }
+    Compare(path, "generated" + std::to_string(i) + ".ini", false, generated);
+  }
+
+  int status = 0;
+  for (const auto* part : {&hand, &generated}) {
+    const char* what = part == &hand ? "hand-edited" : "generated";
+    std::printf("%s files: %ld, queries (text and integer each): %ld, answered from the file: %ld, "
+                "unexplained differences: %ld\n",
+                what, part->files, part->queries, part->found, part->unexplained);
+    for (const auto& [why, n] : part->deliberate) std::printf("  deliberate, %ld: %s\n", n, why.c_str());
+    for (const auto& sample : part->samples) std::printf("  DIFFERS %s\n", sample.c_str());
+    if (part->unexplained != 0 || part->files == 0) status = 1;
+  }
+  return status;
+}
