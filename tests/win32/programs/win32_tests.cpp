@@ -21,6 +21,9 @@
 #include "res/resource.h"
 #include "res/strings.h"
 #include "test_sheets.h"
+#include "hardware/glide.h"
+#include "hardware/inventory.h"
+#include "win32/directx_win32.h"
 #include "win32/file_system_win32.h"
 #include "win32/registry_win32.h"
 #include "win32/scenario_driver.h"
@@ -570,6 +573,147 @@ CHECK_CASE(AReplaceThatCannotRenameKeepsTheOriginal) {
   ::CloseHandle(held);
   EXPECT(files.ReadFile(ini) == std::optional<std::string>(std::string("old")));
   EXPECT_EQ(scratch.Names().size(), 1u);
+}
+
+// ---------------------------------------------------------------------------
+// The probes on Wine's DirectDraw, Direct3D and DirectSound, and the Glide
+// probe through the library loader with the test glide2x.dll.
+
+std::vector<std::int32_t>* g_progress = nullptr;
+void RecordProgress(std::int32_t code) {
+  if (g_progress != nullptr) g_progress->push_back(code);
+}
+
+struct DirectXInstalled {
+  win32::Win32DirectDraw directDraw;
+  win32::Win32DirectSound directSound;
+  win32::Win32LibraryLoader loader;
+  DirectXInstalled() {
+    dx::SetDirectDraw(&directDraw);
+    dx::SetDirectSound(&directSound);
+    dll::SetLibraryLoader(&loader);
+  }
+  ~DirectXInstalled() {
+    dll::SetLibraryLoader(nullptr);
+    dx::SetDirectSound(nullptr);
+    dx::SetDirectDraw(nullptr);
+  }
+};
+
+CHECK_CASE(TheInventoryOnTheRealApisReleasesEveryInterface) {
+  DirectXInstalled installed;
+  std::vector<std::int32_t> progress;
+  g_progress = &progress;
+  auto* inventory = new HardwareInventory(&RecordProgress);
+  g_progress = nullptr;
+  EXPECT_EQ(win32::LiveInterfaces(), 0L);
+
+  // 200, one 100 a usable driver, 300, 400, one 500 an openable sound entry.
+  EXPECT(progress.size() >= 5);
+  if (progress.size() >= 5) {
+    EXPECT_EQ(progress.front(), 200);
+    std::size_t at = 1;
+    while (at < progress.size() && progress[at] == 100) ++at;
+    EXPECT(at >= 2);
+    EXPECT(at + 2 < progress.size() && progress[at] == 300 && progress[at + 1] == 400);
+    for (std::size_t i = at + 2; i < progress.size(); ++i) EXPECT_EQ(progress[i], 500);
+  }
+
+  // Wine's default driver is listed last (drivers come in reverse order),
+  // with the all-zero GUID, and its HAL device is fit.
+  EXPECT(inventory->GetDisplayDriverCount() >= 1);
+  const std::int32_t last = inventory->GetDisplayDriverCount() - 1;
+  const DisplayDriverRecord* record = inventory->GetDisplayDriver(last);
+  EXPECT(record != nullptr);
+  if (record != nullptr) {
+    EXPECT_EQ(std::string(record->description), std::string("DirectDraw HAL"));
+    EXPECT_EQ(std::string(record->ddGuidText), std::string("0,0,0,0,0,0,0,0,0,0,0"));
+    EXPECT_EQ(std::string(record->d3dGuidText), std::string("2229681632,18090,4559,129,111,0,0,192,32,21,110"));
+    EXPECT_EQ(static_cast<int>(record->fit), 1);
+    EXPECT(record->modeCount >= 1);
+    for (const DisplayModeRecord* mode = record->modes; mode != nullptr; mode = mode->next) {
+      EXPECT(mode->width >= 640 && mode->height >= 480 && mode->depth >= 16);
+    }
+  }
+  // Wine's sound devices are listed (the default entry is not) and fail the
+  // EAX test: Wine's property set does not know the EAX reverb set.
+  EXPECT(inventory->GetSoundDeviceCount() >= 1);
+  for (std::int32_t i = 0; i < inventory->GetSoundDeviceCount(); ++i) {
+    EXPECT_EQ(static_cast<int>(inventory->GetSoundDevice(i)->eaxSupported), 0);
+  }
+  delete inventory;
+  EXPECT_EQ(win32::LiveInterfaces(), 0L);
+}
+
+std::string GlideDirectory(const char* variant) {
+  // The test libraries lie in build/<preset>/test-glide/<variant>; this
+  // program in build/<preset>/win32/tests.
+  std::string path = SelfPath();
+  for (int up = 0; up < 3; ++up) path.erase(path.find_last_of('\\'));
+  return path + "\\test-glide\\" + variant;
+}
+
+struct GlideRun {
+  bool present = false;
+  std::vector<std::string> modes;
+  std::string calls;
+};
+
+GlideRun ProbeGlide(const char* variant, const std::string& board) {
+  const std::string dir = GlideDirectory(variant);
+  WriteFileText(dir + "\\glide2x.ini", "[Board]\r\n" + board);
+  ::DeleteFileA((dir + "\\glide2x.log").c_str());
+  ::SetDllDirectoryA(dir.c_str());
+  GlideRun run;
+  {
+    GlideBoardInfo glide;
+    run.present = glide.HasGlideBoard();
+    const GlideModeRecord* mode = glide.modes;
+    for (std::int32_t i = 0; i < glide.modeCount && mode != nullptr; ++i, mode = mode->next) {
+      run.modes.push_back(std::to_string(mode->width) + "x" + std::to_string(mode->height) + "x" +
+                          std::to_string(mode->bitsPerPixel));
+    }
+  }
+  ::SetDllDirectoryA(nullptr);
+  run.calls = ReadFileText(dir + "\\glide2x.log");
+  // The library is unloaded again: its file can be replaced.
+  EXPECT(::GetModuleHandleA("glide2x.dll") == nullptr);
+  return run;
+}
+
+CHECK_CASE(GlideBoardsThroughTheLibraryLoader) {
+  DirectXInstalled installed;
+  struct Case {
+    const char* variant;
+    const char* board;
+    bool present;
+    std::vector<std::string> modes;
+    const char* calls;
+  };
+  const Case cases[] = {
+      {"glide2x", "num_sst=1\r\nfbRam=2\r\n", true, {"640x480x16"},
+       "grSstQueryBoards\ngrGlideInit\ngrSstQueryHardware\ngrGlideShutdown\n"},
+      {"glide2x", "num_sst=1\r\nfbRam=4\r\n", true, {"800x600x16", "640x480x16"},
+       "grSstQueryBoards\ngrGlideInit\ngrSstQueryHardware\ngrGlideShutdown\n"},
+      {"glide2x", "num_sst=2\r\nfbRam=8\r\n", true, {"1024x768x16", "800x600x16", "640x480x16"},
+       "grSstQueryBoards\ngrGlideInit\ngrSstQueryHardware\ngrGlideShutdown\n"},
+      {"glide2x", "num_sst=1\r\nfbRam=2\r\nsliDetect=1\r\n", true, {"1024x768x16", "640x480x16"},
+       "grSstQueryBoards\ngrGlideInit\ngrSstQueryHardware\ngrGlideShutdown\n"},
+      // No board: Glide is not initialised.
+      {"glide2x", "num_sst=0\r\n", false, {}, "grSstQueryBoards\n"},
+      // A library without "_grSstSelect@4" is no board, and is not called.
+      {"glide2x-noselect", "num_sst=1\r\nfbRam=8\r\n", false, {}, ""},
+  };
+  for (const Case& c : cases) {
+    const GlideRun run = ProbeGlide(c.variant, c.board);
+    EXPECT_EQ(run.present, c.present);
+    EXPECT(run.modes == c.modes);
+    EXPECT_EQ(run.calls, std::string(c.calls));
+  }
+  // Without any library: no board.
+  GlideBoardInfo none;
+  EXPECT(!none.HasGlideBoard());
+  EXPECT_EQ(none.modeCount, 0);
 }
 
 }  // namespace
