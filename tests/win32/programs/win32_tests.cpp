@@ -223,10 +223,17 @@ CHECK_CASE(ControlsMatchTheModel) {
   for (const auto& c : cases) ExpectSameOnBoth(&wintest::ProbeSystem, c);
 }
 
-CHECK_CASE(TypingIntoAComboBoxKeepsTheText) {
-  const Outcome real = RunOnWindows("select 1004 1\ntype 1004 Hello There\ndump\n", &wintest::ProbeSystem);
-  EXPECT(real.out.find("text=\"Hello There\"") != std::string::npos);
-  EXPECT_EQ(real.err, std::string());
+// Typing into a drop-down combo box's edit field keeps the text and, with
+// the list closed, leaves no entry current, even when the text begins an
+// entry: the dialog manager looks the text up without selecting it.
+CHECK_CASE(TypingIntoAComboBoxKeepsTheTextAndClearsTheCurrentEntry) {
+  for (const char* typed : {"Hello There", "alpha"}) {
+    const Outcome real =
+        RunOnWindows(std::string("select 1004 1\ntype 1004 ") + typed + "\ndump\n", &wintest::ProbeSystem);
+    EXPECT(real.out.find("1004 combo enabled=1 current=-1 items=\"beta\",\"Alpha\",\"alphabet\",\"Gamma\" text=\"" +
+                         std::string(typed) + "\"") != std::string::npos);
+    EXPECT_EQ(real.err, std::string());
+  }
 }
 
 CHECK_CASE(MessageBoxesAreRealAndAnswered) {
