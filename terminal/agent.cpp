@@ -1,0 +1,44 @@
+#include "terminal/agent.h"
+
+namespace term {
+
+SheetLayout TerminalAgent::Draw(const dm::SheetModel& sheet) {
+  Normalize(sheet, m_state);
+  const SheetLayout layout = ComputeLayout(sheet, m_state, m_screen->GetSize());
+  m_screen->Show(Render(sheet, m_state, layout, m_screen->GetCaps()));
+  ++m_frames;
+  return layout;
+}
+
+void TerminalAgent::CursorChanged(dm::SheetModel& sheet, ui::Cursor /*cursor*/) {
+  if (!m_hungUp) Draw(sheet);
+}
+
+std::optional<dm::Action> TerminalAgent::NextAction(dm::SheetModel& sheet) {
+  while (!m_hungUp) {
+    const SheetLayout layout = Draw(sheet);
+    const Event event = m_screen->NextEvent();
+    if (event.key == Key::Hangup) {
+      m_hungUp = true;
+      break;
+    }
+    std::optional<dm::Action> action = HandleEvent(sheet, m_state, layout, event);
+    if (action && sheet.Check(*action) == dm::ActionError::None) return action;
+  }
+  return std::nullopt;  // the run ends with Cancel
+}
+
+int TerminalAgent::ShowMessageBox(dm::SheetModel& sheet, const dm::MessageBoxInfo& /*box*/) {
+  m_state.list.reset();
+  while (!m_hungUp) {
+    const SheetLayout layout = Draw(sheet);
+    const Event event = m_screen->NextEvent();
+    if (event.key == Key::Hangup) m_hungUp = true;
+    if (DismissesBox(layout, event)) break;
+  }
+  return ui::IDOK;
+}
+
+void TerminalAgent::SheetClosed(dm::SheetModel& /*sheet*/, int /*result*/) {}
+
+}  // namespace term

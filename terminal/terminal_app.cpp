@@ -1,0 +1,48 @@
+#include "terminal/terminal_app.h"
+
+#include <unistd.h>
+
+#include <array>
+
+#include "dialog_model/sheet_model.h"
+#include "terminal/agent.h"
+#include "terminal/curses_screen.h"
+
+namespace term {
+
+int RunInTerminal(const std::function<int()>& system, const std::string& appName, std::FILE* err) {
+  std::string error;
+  std::unique_ptr<CursesScreen> screen = CursesScreen::Open(error);
+  if (!screen) {
+    std::fprintf(err, "%s: %s\n", appName.c_str(), error.c_str());
+    return kNoTerminalExit;
+  }
+  TerminalAgent agent(*screen);
+  dm::ModelPlatform platform(agent, appName);
+  ui::SetPlatform(&platform);
+  int code = 0;
+  try {
+    code = system();
+  } catch (const ui::ProcessExit& exit) {
+    code = exit.code;
+  } catch (...) {
+    ui::SetPlatform(nullptr);
+    screen.reset();
+    throw;
+  }
+  ui::SetPlatform(nullptr);
+  screen.reset();
+  return code;
+}
+
+std::string ExecutableName(const std::string& fallback) {
+  std::array<char, 4096> path{};
+  const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
+  if (n <= 0) return fallback;
+  std::string name(path.data(), static_cast<std::size_t>(n));
+  if (const auto slash = name.rfind('/'); slash != std::string::npos) name.erase(0, slash + 1);
+  if (const auto dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.erase(dot);
+  return name.empty() ? fallback : name;
+}
+
+}  // namespace term
