@@ -2,21 +2,24 @@
 
 namespace term {
 
-SheetLayout TerminalAgent::Draw(const dm::SheetModel& sheet) {
-  Normalize(sheet, m_state);
-  const SheetLayout layout = ComputeLayout(sheet, m_state, m_screen->GetSize());
-  m_screen->Show(Render(sheet, m_state, layout, m_screen->GetCaps()));
+SheetLayout TerminalAgent::Draw(const dm::SheetModel& sheet, ViewState& state) {
+  Normalize(sheet, state);
+  const SheetLayout layout = ComputeLayout(sheet, state, m_screen->GetSize());
+  m_screen->Show(Render(sheet, state, layout, m_screen->GetCaps()));
   ++m_frames;
   return layout;
 }
 
 void TerminalAgent::CursorChanged(dm::SheetModel& sheet, ui::Cursor /*cursor*/) {
-  if (!m_hungUp) Draw(sheet);
+  // The page may still be setting itself up: the focus is placed for good
+  // only when the user can act.
+  ViewState preview = m_state;
+  if (!m_hungUp) Draw(sheet, preview);
 }
 
 std::optional<dm::Action> TerminalAgent::NextAction(dm::SheetModel& sheet) {
   while (!m_hungUp) {
-    const SheetLayout layout = Draw(sheet);
+    const SheetLayout layout = Draw(sheet, m_state);
     const Event event = m_screen->NextEvent();
     if (event.key == Key::Hangup) {
       m_hungUp = true;
@@ -30,8 +33,9 @@ std::optional<dm::Action> TerminalAgent::NextAction(dm::SheetModel& sheet) {
 
 int TerminalAgent::ShowMessageBox(dm::SheetModel& sheet, const dm::MessageBoxInfo& /*box*/) {
   m_state.list.reset();
+  ViewState behind = m_state;  // the sheet behind the box keeps its focus
   while (!m_hungUp) {
-    const SheetLayout layout = Draw(sheet);
+    const SheetLayout layout = Draw(sheet, behind);
     const Event event = m_screen->NextEvent();
     if (event.key == Key::Hangup) m_hungUp = true;
     if (DismissesBox(layout, event)) break;

@@ -25,7 +25,8 @@ class TerminalAgent : public dm::UserAgent {
   int FramesDrawn() const { return m_frames; }
 
  private:
-  SheetLayout Draw(const dm::SheetModel& sheet);
+  // Draws the sheet with `state`, which is put right first.
+  SheetLayout Draw(const dm::SheetModel& sheet, ViewState& state);
 
   Screen* m_screen;
   ViewState m_state;
