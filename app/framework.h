@@ -51,7 +51,7 @@ class CCmdTarget {
 
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                      \
   const ::ui::MessageMap* theClass::GetMessageMap() const {         \
-    using ThisClass = theClass;                                     \
+    using ThisClass [[maybe_unused]] = theClass;                    \
     using TheBaseClass = baseClass;                                 \
     static const ::ui::MessageMapEntry kEntries[] = {
 #define ON_BN_CLICKED(id, memberFn) \

@@ -8,6 +8,7 @@
 #include "app/framework.h"
 
 class CSheet;
+struct DisplayDriverRecord;
 
 class CHARDWARE : public ui::CPropertyPage {
  public:
@@ -19,8 +20,9 @@ class CHARDWARE : public ui::CPropertyPage {
   void DoDataExchange() override {}
 
   CSheet* m_pSheet = nullptr;
+  // Number of Direct3D device records in the inventory.
   std::int32_t m_nDevices = 0;
-  std::uintptr_t m_hKey = 0;
+  // Index of the record whose modes the resolution list shows.
   std::int32_t m_nSelectedDevice = 0;
   ui::CButton* m_pMipHigh = nullptr;
   ui::CButton* m_pMipMedium = nullptr;
@@ -35,6 +37,12 @@ class CHARDWARE : public ui::CPropertyPage {
   void ApplyDevice(std::int32_t width, std::int32_t height, std::int32_t depth);
   void SelectResolution(std::int32_t width, std::int32_t height, std::int32_t depth);
   void ReadResolution();
+
+  // The device combo's text for `record`: the description behind four
+  // blanks when the device is fit, behind "(?) " when it is not.
+  static std::string DeviceEntryText(const DisplayDriverRecord& record);
+  // The resolution combo's text for a mode, "640 x 480 x 16".
+  static std::string ModeEntryText(std::int32_t width, std::int32_t height, std::int32_t depth);
 
   // Notification handlers.
   void OnGlide();

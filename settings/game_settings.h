@@ -5,6 +5,10 @@
 #include <optional>
 #include <string>
 
+namespace profile {
+class ProfileFile;
+}
+
 constexpr std::int32_t RasterizerUndefined = 0;
 constexpr std::int32_t RasterizerDirect3D = 2;
 constexpr std::int32_t RasterizerGlide = 3;
@@ -31,6 +35,11 @@ class GameSettings {
   // holds the record, or when the record has no file; false when the file
   // could not be written (it is then left as it was).
   bool Save();
+
+  // The reads of Load and the writes of Save, in their order, on a profile
+  // file held in memory.
+  void ReadFrom(const profile::ProfileFile& file);
+  void WriteTo(profile::ProfileFile& file) const;
 
   std::int32_t rasterizer = RasterizerUndefined;
   std::uint8_t textureMode = Textures8Bit;

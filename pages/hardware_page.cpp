@@ -1,0 +1,396 @@
+#include "pages/hardware_page.h"
+
+#include <cstdio>
+
+#include "app/message_text.h"
+#include "hardware/glide.h"
+#include "hardware/inventory.h"
+#include "res/resource.h"
+#include "settings/game_settings.h"
+#include "settings/texture_check.h"
+
+namespace {
+
+constexpr std::int32_t kNoResolution = -1;
+constexpr char kFallbackMode16[] = "640 x 480 x 16";
+constexpr char kFallbackMode8[] = "640 x 480 x 8";
+
+bool EqualsIgnoringCase(const char* a, const std::string& b) {
+  if (a == nullptr) return false;
+  std::size_t i = 0;
+  for (; a[i] != '\0' && i < b.size(); ++i) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
+    if ((x >= 'A' && x <= 'Z' ? x + 32 : x) != (y >= 'A' && y <= 'Z' ? y + 32 : y)) return false;
+  }
+  return a[i] == '\0' && i == b.size();
+}
+
+// A GUID text of the inventory, cut to what the settings field holds.
+std::string SettingsText(const char* text) {
+  if (text == nullptr) return {};
+  return std::string(text).substr(0, kMaxValueLength);
+}
+
+}  // namespace
+
+CHARDWARE::CHARDWARE() : ui::CPropertyPage(res::IDD_HARDWARE) {}
+CHARDWARE::~CHARDWARE() = default;
+
+BEGIN_MESSAGE_MAP(CHARDWARE, ui::CPropertyPage)
+ON_BN_CLICKED(res::IDC_GLIDE, OnGlide)
+ON_BN_CLICKED(res::IDC_DIRECT3D, OnDirect3D)
+ON_CBN_SELCHANGE(res::IDC_DEVICE, OnDeviceChange)
+ON_CBN_SELCHANGE(res::IDC_RESOLUTION, OnResolutionChange)
+ON_BN_CLICKED(res::IDC_TEXTURE_8BIT, OnTexture8Bit)
+ON_BN_CLICKED(res::IDC_TEXTURE_16BIT, OnTexture16Bit)
+ON_BN_CLICKED(res::IDC_TEXTURE_COMPRESSED, OnTextureCompressed)
+ON_BN_CLICKED(res::IDC_MIP_ON, OnMipOn)
+ON_BN_CLICKED(res::IDC_MIP_OFF, OnMipOff)
+ON_BN_CLICKED(res::IDC_MIP_HIGH, OnMipHigh)
+ON_BN_CLICKED(res::IDC_MIP_MEDIUM, OnMipMedium)
+ON_BN_CLICKED(res::IDC_MIP_LOW, OnMipLow)
+END_MESSAGE_MAP()
+
+std::string CHARDWARE::DeviceEntryText(const DisplayDriverRecord& record) {
+  // Both prefixes are four characters, so the descriptions line up.
+  return std::string(record.fit ? "    " : "(?) ") +
+         (record.description != nullptr ? record.description : "");
+}
+
+std::string CHARDWARE::ModeEntryText(std::int32_t width, std::int32_t height, std::int32_t depth) {
+  return std::to_string(width) + " x " + std::to_string(height) + " x " + std::to_string(depth);
+}
+
+ui::BOOL CHARDWARE::OnInitDialog() {
+  ui::CPropertyPage::OnInitDialog();
+
+  // Install directory, then the settings record from its options.ini.
+  CreateSettingsAtDialogStart();
+  GameSettings& settings = *g_pSettings;
+
+  FillDeviceList();
+
+  GetButton(res::IDC_TEXTURE_8BIT)->SetCheck(settings.textureMode == Textures8Bit ? 1 : 0);
+  GetButton(res::IDC_TEXTURE_16BIT)->SetCheck(settings.textureMode == Textures16Bit ? 1 : 0);
+  GetButton(res::IDC_TEXTURE_COMPRESSED)->SetCheck(settings.textureMode == TexturesCompressed ? 1 : 0);
+
+  // Glide has no compressed textures.
+  if (settings.rasterizer == RasterizerGlide) {
+    if (settings.textureMode == TexturesCompressed) {
+      settings.textureMode = Textures8Bit;
+      GetButton(res::IDC_TEXTURE_8BIT)->SetCheck(1);
+    }
+    GetButton(res::IDC_TEXTURE_COMPRESSED)->SetCheck(0);
+    GetButton(res::IDC_TEXTURE_COMPRESSED)->EnableWindow(false);
+  } else {
+    GetButton(res::IDC_TEXTURE_COMPRESSED)->EnableWindow(true);
+  }
+
+  m_pMipHigh = GetButton(res::IDC_MIP_HIGH);
+  m_pMipMedium = GetButton(res::IDC_MIP_MEDIUM);
+  m_pMipLow = GetButton(res::IDC_MIP_LOW);
+  m_pMipOn = GetButton(res::IDC_MIP_ON);
+  m_pMipOff = GetButton(res::IDC_MIP_OFF);
+  switch (settings.mipMapLevel) {
+    case 0:
+      m_pMipOff->SetCheck(1);
+      m_pMipLow->SetCheck(0);
+      m_pMipMedium->SetCheck(0);
+      m_pMipHigh->SetCheck(0);
+      break;
+    case 1:
+      m_pMipOn->SetCheck(1);
+      m_pMipHigh->SetCheck(1);
+      break;
+    case 2:
+      m_pMipOn->SetCheck(1);
+      m_pMipMedium->SetCheck(1);
+      break;
+    case 3:
+      m_pMipOn->SetCheck(1);
+      m_pMipLow->SetCheck(1);
+      break;
+    default:
+      // A level the page does not know: no button, the value stays.
+      break;
+  }
+
+  RestoreRenderer();
+
+  GetButton(res::IDC_GLIDE)->SetCheck(settings.rasterizer == RasterizerGlide ? 1 : 0);
+  GetButton(res::IDC_DIRECT3D)->SetCheck(settings.rasterizer == RasterizerDirect3D ? 1 : 0);
+  if (m_nDevices == 0) GetButton(res::IDC_DIRECT3D)->EnableWindow(false);
+  if (g_pGlide == nullptr || !g_pGlide->HasGlideBoard()) GetButton(res::IDC_GLIDE)->EnableWindow(false);
+  GetDlgItem(res::IDC_DEVICE)->EnableWindow(settings.rasterizer == RasterizerDirect3D);
+  return ui::TRUE;
+}
+
+void CHARDWARE::FillDeviceList() {
+  if (g_pInventory == nullptr) {
+    ui::Platform().SetCursor(ui::Cursor::Wait);
+    // Every display and sound probe runs inside this construction.
+    g_pInventory = new HardwareInventory(nullptr);
+    m_nDevices = g_pInventory->GetDisplayDriverCount();
+
+    ui::CComboBox& devices = *GetComboBox(res::IDC_DEVICE);
+    if (m_nDevices >= 1) {
+      devices.EnableWindow(true);
+      GetDlgItem(res::IDC_DIRECT3D)->EnableWindow(true);
+      std::string saved;
+      bool found = false;
+      for (std::int32_t i = 0; i < m_nDevices; ++i) {
+        const DisplayDriverRecord* record = g_pInventory->GetDisplayDriver(i);
+        if (record == nullptr) continue;
+        const std::string text = DeviceEntryText(*record);
+        devices.InsertString(i, text);
+        // The last record of the saved driver wins.
+        if (EqualsIgnoringCase(record->ddGuidText, g_pSettings->ddGuid)) {
+          saved = text;
+          found = true;
+        }
+      }
+      if (!found) {
+        devices.SetCurSel(0);
+      } else {
+        devices.SelectString(0, saved);
+      }
+    } else {
+      devices.EnableWindow(false);
+      GetDlgItem(res::IDC_DIRECT3D)->EnableWindow(false);
+    }
+    ui::Platform().SetCursor(ui::Cursor::Arrow);
+  }
+
+  if (g_pGlide == nullptr) g_pGlide = new GlideBoardInfo();
+
+  if (m_nDevices == 0 && !g_pGlide->HasGlideBoard()) {
+    // Nothing to render with: say so and end without saving.
+    ShowWarningBox(*this, res::IDS_NO_3D_HARDWARE, ui::MB_ICONHAND);
+    ui::Platform().ExitProcess(-1);
+  }
+}
+
+void CHARDWARE::RestoreRenderer() {
+  ui::Platform().SetCursor(ui::Cursor::Wait);
+  GameSettings& settings = *g_pSettings;
+  const std::int32_t width = settings.screenWidth;
+  const std::int32_t height = settings.screenHeight;
+  const std::int32_t depth = settings.screenDepth;
+
+  if (settings.rasterizer == RasterizerGlide) {
+    // A stored Glide choice stays, even without a board.
+    UseGlide(width, height, depth);
+  } else if (settings.rasterizer != RasterizerDirect3D && m_nDevices == 0) {
+    settings.rasterizer = RasterizerGlide;
+    UseGlide(width, height, depth);
+  } else {
+    settings.rasterizer = RasterizerDirect3D;
+    UseDirect3D(width, height, depth);
+    for (std::int32_t i = 0; i < m_nDevices; ++i) {
+      const DisplayDriverRecord* record = g_pInventory->GetDisplayDriver(i);
+      if (record != nullptr && record->ddGuidText != nullptr && settings.ddGuid == record->ddGuidText) {
+        // Shows the entry without taking it into the settings again.
+        GetComboBox(res::IDC_DEVICE)->SelectString(0, DeviceEntryText(*record));
+        break;
+      }
+    }
+  }
+  ui::Platform().SetCursor(ui::Cursor::Arrow);
+}
+
+void CHARDWARE::UseDirect3D(std::int32_t width, std::int32_t height, std::int32_t depth) {
+  g_pSettings->rasterizer = RasterizerDirect3D;
+  GetDlgItem(res::IDC_DEVICE)->EnableWindow(true);
+  GetDlgItem(res::IDC_TEXTURE_COMPRESSED)->EnableWindow(true);
+  if (m_nDevices >= 1) {
+    GetButton(res::IDC_GLIDE)->SetCheck(0);
+    GetButton(res::IDC_DIRECT3D)->SetCheck(1);
+    // Direct3D has no 8-bit textures: 16-bit takes their place.
+    if (GetButton(res::IDC_TEXTURE_8BIT)->GetCheck() == 1) {
+      g_pSettings->textureMode = Textures16Bit;
+      GetButton(res::IDC_TEXTURE_8BIT)->SetCheck(0);
+      GetButton(res::IDC_TEXTURE_COMPRESSED)->SetCheck(0);
+      GetButton(res::IDC_TEXTURE_16BIT)->SetCheck(1);
+    }
+    GetDlgItem(res::IDC_TEXTURE_8BIT)->EnableWindow(false);
+    ApplyDevice(width, height, depth);
+  } else {
+    UseGlide(width, height, depth);
+    GetButton(res::IDC_GLIDE)->SetCheck(1);
+    GetButton(res::IDC_DIRECT3D)->SetCheck(0);
+    GetDlgItem(res::IDC_DIRECT3D)->EnableWindow(false);
+    GetDlgItem(res::IDC_DEVICE)->EnableWindow(false);
+    GetDlgItem(res::IDC_TEXTURE_COMPRESSED)->EnableWindow(false);
+  }
+}
+
+void CHARDWARE::UseGlide(std::int32_t width, std::int32_t height, std::int32_t depth) {
+  g_pSettings->rasterizer = RasterizerGlide;
+  // Glide has no compressed textures: 8-bit takes their place.
+  if (GetButton(res::IDC_TEXTURE_COMPRESSED)->GetCheck() == 1) {
+    g_pSettings->textureMode = Textures8Bit;
+    GetButton(res::IDC_TEXTURE_8BIT)->SetCheck(1);
+  }
+  GetButton(res::IDC_GLIDE)->SetCheck(1);
+  GetButton(res::IDC_TEXTURE_COMPRESSED)->SetCheck(0);
+  GetDlgItem(res::IDC_TEXTURE_COMPRESSED)->EnableWindow(false);
+  GetDlgItem(res::IDC_DEVICE)->EnableWindow(false);
+
+  ui::CComboBox& resolutions = *GetComboBox(res::IDC_RESOLUTION);
+  resolutions.ResetContent();
+  if (g_pGlide != nullptr) {
+    const GlideModeRecord* mode = g_pGlide->modes;
+    for (std::int32_t i = 0; i < g_pGlide->modeCount && mode != nullptr; ++i, mode = mode->next) {
+      resolutions.InsertString(i, ModeEntryText(mode->width, mode->height, mode->bitsPerPixel));
+    }
+  }
+  GetDlgItem(res::IDC_TEXTURE_8BIT)->EnableWindow(true);
+  SelectResolution(width, height, depth);
+}
+
+void CHARDWARE::ApplyDevice(std::int32_t width, std::int32_t height, std::int32_t depth) {
+  ui::CComboBox& resolutions = *GetComboBox(res::IDC_RESOLUTION);
+  resolutions.ResetContent();
+
+  ui::CComboBox& devices = *GetComboBox(res::IDC_DEVICE);
+  const int current = devices.GetCurSel();
+  const std::string chosen = current >= 0 ? devices.GetLBText(current) : std::string();
+
+  // Entries with the same text stand for the last record that gives it.
+  m_nSelectedDevice = 0;
+  const std::int32_t count = g_pInventory->GetDisplayDriverCount();
+  for (std::int32_t i = 0; i < count; ++i) {
+    const DisplayDriverRecord* record = g_pInventory->GetDisplayDriver(i);
+    if (record != nullptr && DeviceEntryText(*record) == chosen) {
+      m_nSelectedDevice = i;
+      g_pSettings->ddGuid = SettingsText(record->ddGuidText);
+      g_pSettings->d3dGuid = SettingsText(record->d3dGuidText);
+    }
+  }
+
+  const DisplayDriverRecord* record = g_pInventory->GetDisplayDriver(m_nSelectedDevice);
+  if (record != nullptr) {
+    const DisplayModeRecord* mode = record->modes;
+    for (std::int32_t i = 0; i < record->modeCount && mode != nullptr; ++i, mode = mode->next) {
+      resolutions.InsertString(i, ModeEntryText(static_cast<std::int32_t>(mode->width),
+                                                static_cast<std::int32_t>(mode->height),
+                                                static_cast<std::int32_t>(mode->depth)));
+    }
+  }
+  SelectResolution(width, height, depth);
+  g_pSettings->rasterizer = RasterizerDirect3D;
+
+  if (record != nullptr && !record->fit) {
+    // Only informs: the device stays chosen.
+    ShowWarningBox(*this, res::IDS_DEVICE_UNFIT, ui::MB_ICONEXCLAMATION);
+  }
+}
+
+void CHARDWARE::SelectResolution(std::int32_t width, std::int32_t height, std::int32_t depth) {
+  ui::CComboBox& resolutions = *GetComboBox(res::IDC_RESOLUTION);
+  GameSettings& settings = *g_pSettings;
+  resolutions.SetCurSel(0);
+  if (width == kNoResolution) {
+    width = 640;
+    height = 480;
+    depth = 16;
+  }
+  if (resolutions.SelectString(0, ModeEntryText(width, height, depth)) != ui::CB_ERR) {
+    settings.screenWidth = width;
+    settings.screenHeight = height;
+    settings.screenDepth = depth;
+  } else if (resolutions.SelectString(0, kFallbackMode16) != ui::CB_ERR) {
+    settings.screenWidth = 640;
+    settings.screenHeight = 480;
+    settings.screenDepth = 16;
+  } else {
+    // Stored even when the list lacks it: the game's own last resort.
+    resolutions.SelectString(0, kFallbackMode8);
+    settings.screenWidth = 640;
+    settings.screenHeight = 480;
+    settings.screenDepth = 8;
+  }
+}
+
+void CHARDWARE::ReadResolution() {
+  ui::CComboBox& resolutions = *GetComboBox(res::IDC_RESOLUTION);
+  const int current = resolutions.GetCurSel();
+  if (current < 0) return;
+  const std::string text = resolutions.GetLBText(current);
+  // Fields that cannot be read keep their values.
+  int width = 0, height = 0, depth = 0;
+  const int read = std::sscanf(text.c_str(), "%d x %d x %d", &width, &height, &depth);
+  if (read >= 1) g_pSettings->screenWidth = width;
+  if (read >= 2) g_pSettings->screenHeight = height;
+  if (read >= 3) g_pSettings->screenDepth = depth;
+}
+
+void CHARDWARE::OnGlide() { UseGlide(kNoResolution, kNoResolution, kNoResolution); }
+void CHARDWARE::OnDirect3D() { UseDirect3D(kNoResolution, kNoResolution, kNoResolution); }
+void CHARDWARE::OnDeviceChange() { ApplyDevice(kNoResolution, kNoResolution, kNoResolution); }
+void CHARDWARE::OnResolutionChange() { ReadResolution(); }
+
+void CHARDWARE::OnTexture8Bit() { g_pSettings->textureMode = Textures8Bit; }
+void CHARDWARE::OnTextureCompressed() { g_pSettings->textureMode = TexturesCompressed; }
+
+void CHARDWARE::OnTexture16Bit() {
+  // 16-bit textures always go with medium mip-mapping.
+  g_pSettings->textureMode = Textures16Bit;
+  m_pMipOff->SetCheck(0);
+  g_pSettings->mipMapLevel = 2;
+  m_pMipOn->SetCheck(1);
+  m_pMipMedium->SetCheck(1);
+  m_pMipLow->SetCheck(0);
+  m_pMipHigh->SetCheck(0);
+}
+
+// The five mip-mapping buttons are one radio group, so each handler puts
+// back the "On" or "Off" half of the picture after the click cleared it.
+void CHARDWARE::OnMipOn() {
+  m_pMipOff->SetCheck(0);
+  if (g_pSettings->textureMode == Textures16Bit) {
+    g_pSettings->mipMapLevel = 2;
+    m_pMipMedium->SetCheck(1);
+  } else {
+    g_pSettings->mipMapLevel = 1;
+    m_pMipHigh->SetCheck(1);
+  }
+}
+
+void CHARDWARE::OnMipOff() {
+  g_pSettings->mipMapLevel = 0;
+  m_pMipOff->SetCheck(1);
+  m_pMipLow->SetCheck(0);
+  m_pMipMedium->SetCheck(0);
+  m_pMipHigh->SetCheck(0);
+}
+
+void CHARDWARE::OnMipHigh() {
+  g_pSettings->mipMapLevel = 1;
+  m_pMipOff->SetCheck(0);
+  m_pMipOn->SetCheck(1);
+  if (g_pSettings->textureMode == Textures16Bit) {
+    ShowWarningBox(*this, res::IDS_MIPMAP_NOT_RECOMMENDED, ui::MB_ICONEXCLAMATION);
+  }
+}
+
+void CHARDWARE::OnMipMedium() {
+  m_pMipOff->SetCheck(0);
+  g_pSettings->mipMapLevel = 2;
+  m_pMipOn->SetCheck(1);
+}
+
+void CHARDWARE::OnMipLow() {
+  m_pMipOff->SetCheck(0);
+  g_pSettings->mipMapLevel = 3;
+  m_pMipOn->SetCheck(1);
+}
+
+void CHARDWARE::OnOK() {
+  // Save first; the archive check reads the file as saved.
+  const bool saved = CommitSettings();
+  if (!saved) ShowWarningBox(*this, res::IDS_SAVE_FAILED, ui::MB_ICONEXCLAMATION);
+  if (!TextureSetCheck()) ShowWarningBox(*this, res::IDS_TEXTURE_ARCHIVE_MISSING, ui::MB_ICONHAND);
+  ui::CPropertyPage::OnOK();
+}

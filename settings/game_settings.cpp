@@ -1,0 +1,163 @@
+#include "settings/game_settings.h"
+
+#include <cstdio>
+#include <new>
+#include <string_view>
+
+#include "settings/file_system.h"
+#include "settings/install_directory.h"
+#include "settings/profile_file.h"
+
+GameSettings* g_pSettings = nullptr;
+
+namespace {
+
+constexpr const char* kGame = "Game";
+constexpr const char* kPerformance = "Performance";
+constexpr const char* kSound = "Sound";
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// The content of the record's file; a file that cannot be read reads as an
+// empty one, so every key takes its default.
+profile::ProfileFile ReadProfile(const std::string& path) {
+  std::optional<std::string> content = fs::TheFileSystem().ReadFile(path);
+  return content ? profile::ProfileFile(std::move(*content)) : profile::ProfileFile();
+}
+
+}  // namespace
+
+GameSettings::GameSettings() = default;
+
+GameSettings::GameSettings(const std::string& path) {
+  try {
+    iniPath = path;
+  } catch (const std::bad_alloc&) {
+    iniPath.reset();
+  }
+  Load();
+}
+
+GameSettings::~GameSettings() = default;
+
+void GameSettings::Load() {
+  if (!iniPath) return;
+  std::printf("reading config from %s\n", iniPath->c_str());
+  ReadFrom(ReadProfile(*iniPath));
+}
+
+void GameSettings::ReadFrom(const profile::ProfileFile& file) {
+  const std::string rasterizerText = file.GetString(kGame, "Game Rasterizer", "undefined");
+  rasterizer = EqualsIgnoringCase(rasterizerText, "undefined") ? RasterizerUndefined
+                                                                : profile::ParseInt(rasterizerText);
+
+  if (rasterizer == RasterizerDirect3D) {
+    d3dGuid = file.GetString(kGame, "D3DGUID", "");
+    ddGuid = file.GetString(kGame, "DDGUID", "");
+  }
+
+  const bool use16Bit =
+      profile::ParseInt(file.GetString(kPerformance, "Use16BitTextures",
+                                       rasterizer == RasterizerDirect3D ? "1" : "0")) != 0;
+  const bool useCompressed =
+      profile::ParseInt(file.GetString(kPerformance, "UseCompressedTextures", "0")) != 0;
+  textureMode = useCompressed ? TexturesCompressed : use16Bit ? Textures16Bit : Textures8Bit;
+
+  screenWidth = profile::ParseInt(file.GetString(kGame, "GameScreenWidth", "640"));
+  screenHeight = profile::ParseInt(file.GetString(kGame, "GameScreenHeight", "480"));
+  screenDepth = profile::ParseInt(file.GetString(kGame, "GameScreenDepth", "16"));
+
+  mipMapLevel = static_cast<std::uint8_t>(
+      static_cast<std::uint32_t>(profile::ParseInt(file.GetString(kGame, "GameMipMapLevel", "0"))) &
+      0xFFu);
+
+  enableAcoustics = file.GetString(kSound, "EnableAcoustics", "1") == "0" ? 0 : 1;
+}
+
+void GameSettings::WriteTo(profile::ProfileFile& file) const {
+  if (rasterizer == RasterizerDirect3D || rasterizer == RasterizerGlide) {
+    file.WriteString(kGame, "Game Rasterizer", std::to_string(rasterizer));
+  }
+
+  const char* use16Bit = nullptr;
+  const char* useCompressed = nullptr;
+  switch (textureMode) {
+    case Textures8Bit:
+      use16Bit = "0";
+      useCompressed = "0";
+      break;
+    case Textures16Bit:
+      use16Bit = "1";
+      useCompressed = "0";
+      break;
+    case TexturesCompressed:
+      use16Bit = "1";
+      useCompressed = "1";
+      break;
+    default:
+      break;
+  }
+  if (use16Bit != nullptr) {
+    file.WriteString(kPerformance, "Use16BitTextures", use16Bit);
+    file.WriteString(kPerformance, "UseCompressedTextures", useCompressed);
+  }
+
+  if (rasterizer == RasterizerDirect3D) {
+    file.WriteString(kGame, "D3DGUID", d3dGuid);
+    file.WriteString(kGame, "DDGUID", ddGuid);
+  }
+
+  file.WriteString(kGame, "GameScreenWidth", std::to_string(screenWidth));
+  file.WriteString(kGame, "GameScreenHeight", std::to_string(screenHeight));
+  file.WriteString(kGame, "GameScreenDepth", std::to_string(screenDepth));
+  file.WriteString(kGame, "GameMipMapLevel", std::to_string(static_cast<unsigned>(mipMapLevel)));
+  file.WriteString(kSound, "EnableAcoustics", enableAcoustics != 0 ? "1" : "0");
+}
+
+bool GameSettings::Save() {
+  if (!iniPath) return true;
+  fs::FileSystem& files = fs::TheFileSystem();
+  // The writes go into the file as it is now, so that whatever else it holds
+  // (the game's own keys, the player's comments) survives. A file that
+  // cannot be read is not overwritten: its content would be lost.
+  std::optional<std::string> original = files.ReadFile(*iniPath);
+  if (!original) return false;
+
+  profile::ProfileFile file(*original);
+  WriteTo(file);
+  std::string updated = file.Content();
+  if (updated == *original) return true;  // the file already holds the record
+  return files.ReplaceFile(*iniPath, updated);
+}
+
+bool CommitSettings() {
+  bool saved = true;
+  if (g_pSettings != nullptr) {
+    saved = g_pSettings->Save();
+    delete g_pSettings;
+  }
+  g_pSettings = nullptr;
+  return saved;
+}
+
+void CreateSettingsAtDialogStart() {
+  std::string directory = ".";
+  ReadInstallDirectory(directory, kDialogStartDirectorySize);
+  const std::string path = JoinPath(directory, "options.ini");
+  if (g_pSettings != nullptr) return;
+  if (fs::TheFileSystem().CanOpenForReading(path)) {
+    g_pSettings = new GameSettings(path);
+  } else {
+    g_pSettings = new GameSettings();
+  }
+}

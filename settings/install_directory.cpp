@@ -1,0 +1,57 @@
+#include "settings/install_directory.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "settings/registry.h"
+
+std::string InstallDirectory = ".";
+
+namespace {
+
+constexpr const char* kGameKey = "Software\\Corvane\\Halcyra\\";
+constexpr const char* kInstallPathValue = "Install Path";
+
+}  // namespace
+
+void ReadInstallDirectory(std::string& directory, std::size_t bufferSize) {
+  reg::Registry& registry = reg::TheRegistry();
+  reg::HKEY key = 0;
+  // Opening creates the game's key, empty, when it is missing.
+  if (registry.CreateKeyEx(reg::HKEY_CURRENT_USER, kGameKey, reg::KEY_ALL_ACCESS, &key) !=
+      reg::ERROR_SUCCESS) {
+    return;
+  }
+
+  // Ask for the size first and read into a buffer of that size, so a value
+  // of any length is read whole and then judged against `bufferSize`.
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  long result = registry.QueryValueEx(key, kInstallPathValue, &type, nullptr, &size);
+  std::vector<char> data;
+  if ((result == reg::ERROR_SUCCESS || result == reg::ERROR_MORE_DATA) && size > 0) {
+    data.resize(size);
+    result = registry.QueryValueEx(key, kInstallPathValue, &type, data.data(), &size);
+    if (size < data.size()) data.resize(size);
+  }
+  registry.CloseKey(key);
+  // A missing value, one that changed size between the two queries, or one
+  // without any data leaves the caller's text as it was.
+  if (result != reg::ERROR_SUCCESS || data.empty()) return;
+
+  // The text ends at its terminator; a value stored without one ends with
+  // its data.
+  std::size_t length = 0;
+  while (length < data.size() && data[length] != '\0') ++length;
+  if (bufferSize == 0 || length > bufferSize - 1) return;  // text and terminator must fit
+  directory.assign(data.data(), length);
+}
+
+std::string JoinPath(const std::string& directory, const char* name) {
+  std::string path;
+  path.reserve(directory.size() + 1 + std::char_traits<char>::length(name));
+  path += directory;
+  path += '\\';
+  path += name;
+  return path;
+}

@@ -1,0 +1,350 @@
+#include "settings/profile_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace profile {
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+
+std::string_view Trim(std::string_view text) {
+  std::size_t begin = 0;
+  while (begin < text.size() && IsBlank(text[begin])) ++begin;
+  std::size_t end = text.size();
+  while (end > begin && IsBlank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+std::string_view Unquote(std::string_view text) {
+  if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+      text.back() == text.front()) {
+    return text.substr(1, text.size() - 2);
+  }
+  return text;
+}
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
+bool HasAnyOf(std::string_view text, std::string_view bytes) {
+  return text.find_first_of(bytes) != std::string_view::npos;
+}
+
+// A line of the content: its text is [begin, end), its line break
+// [end, next). The last line may have no line break (end == next).
+struct Line {
+  std::size_t begin;
+  std::size_t end;
+  std::size_t next;
+};
+
+Line LineAt(std::string_view text, std::size_t pos) {
+  const char* data = text.data();
+  const std::size_t size = text.size();
+  std::size_t i = pos;
+  while (i < size && !IsLineBreak(data[i])) ++i;
+  Line line{pos, i, i};
+  if (i < size) {
+    line.next = (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n') ? i + 2 : i + 1;
+  }
+  return line;
+}
+
+std::size_t SkipBlanks(std::string_view text, std::size_t pos, std::size_t end) {
+  while (pos < end && IsBlank(text[pos])) ++pos;
+  return pos;
+}
+
+std::size_t FindInLine(std::string_view text, std::size_t begin, std::size_t end, char c) {
+  const void* hit = std::memchr(text.data() + begin, c, end - begin);
+  return hit == nullptr ? end
+                        : static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+}
+
+// What a value reads as: without surrounding blanks and one pair of quotes.
+std::string_view ReadValue(std::string_view raw) { return Unquote(Trim(raw)); }
+
+std::string LookupText(std::string_view value) {
+  value = value.substr(0, value.find('\0'));
+  return std::string(value.substr(0, kMaxTextLength));
+}
+
+}  // namespace
+
+std::int32_t ParseInt(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  std::uint32_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10u + static_cast<std::uint32_t>(text[i] - '0');
+  }
+  if (negative) value = 0u - value;
+  return static_cast<std::int32_t>(value);
+}
+
+ProfileFile::ProfileFile() { Index(); }
+
+ProfileFile::ProfileFile(std::string content) : text_(std::move(content)) { Index(); }
+
+void ProfileFile::Index() {
+  const std::string_view text = text_;
+  contentStart_ = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+
+  lineEnding_ = "\r\n";
+  const std::size_t firstBreak = text.find_first_of("\r\n", contentStart_);
+  if (firstBreak != std::string_view::npos) {
+    if (text[firstBreak] == '\n') {
+      lineEnding_ = "\n";
+    } else if (firstBreak + 1 >= text.size() || text[firstBreak + 1] != '\n') {
+      lineEnding_ = "\r";
+    }
+  }
+
+  for (std::size_t pos = contentStart_; pos < text.size();) {
+    const Line line = LineAt(text, pos);
+    const std::size_t first = SkipBlanks(text, line.begin, line.end);
+    if (first < line.end && text[first] == '[') {
+      if (!sections_.empty()) sections_.back().bodyEnd = line.begin;
+      const std::size_t nameEnd = FindInLine(text, first + 1, line.end, ']');
+      std::size_t nameBegin = SkipBlanks(text, first + 1, nameEnd);
+      std::size_t nameLast = nameEnd;
+      while (nameLast > nameBegin && IsBlank(text[nameLast - 1])) --nameLast;
+      Section section;
+      section.nameBegin = nameBegin;
+      section.nameLength = nameLast - nameBegin;
+      section.bodyBegin = line.next;
+      section.bodyEnd = text.size();
+      sections_.push_back(std::move(section));
+    }
+    pos = line.next;
+  }
+}
+
+std::string_view ProfileFile::NameOf(const Section& section) const {
+  if (section.created) return section.createdName;
+  return std::string_view(text_).substr(section.nameBegin, section.nameLength);
+}
+
+const ProfileFile::Section* ProfileFile::FindSection(std::string_view name) const {
+  name = Trim(name);
+  for (const Section& section : sections_) {
+    if (SameName(NameOf(section), name)) return &section;
+  }
+  return nullptr;
+}
+
+ProfileFile::Section* ProfileFile::FindSection(std::string_view name) {
+  return const_cast<Section*>(std::as_const(*this).FindSection(name));
+}
+
+std::optional<ProfileFile::KeyLocation> ProfileFile::FindKey(const Section& section,
+                                                             std::string_view name) const {
+  name = Trim(name);
+  const std::string_view text = text_;
+  if (!section.created) {
+    for (std::size_t pos = section.bodyBegin; pos < section.bodyEnd;) {
+      const Line line = LineAt(text, pos);
+      pos = line.next;
+      const std::size_t first = SkipBlanks(text, line.begin, line.end);
+      if (first == line.end || text[first] == ';') continue;
+      const std::size_t equals = FindInLine(text, first, line.end, '=');
+      if (!SameName(Trim(text.substr(first, equals - first)), name)) continue;
+
+      KeyLocation location;
+      location.lineBegin = line.begin;
+      const auto replaced = replacements_.find(line.begin);
+      if (replaced != replacements_.end()) {
+        location.hasValue = true;
+        location.value = ReadValue(replaced->second.value);
+      } else if (equals < line.end) {
+        location.hasValue = true;
+        location.value = ReadValue(text.substr(equals + 1, line.end - equals - 1));
+      }
+      return location;
+    }
+  }
+  for (std::size_t i = 0; i < section.added.size(); ++i) {
+    if (SameName(section.added[i].name, name)) {
+      KeyLocation location;
+      location.addedIndex = static_cast<std::ptrdiff_t>(i);
+      location.hasValue = true;
+      location.value = ReadValue(section.added[i].value);
+      return location;
+    }
+  }
+  return std::nullopt;
+}
+
+std::string ProfileFile::GetString(std::string_view section, std::string_view key,
+                                   std::string_view fallback) const {
+  if (const Section* found = FindSection(section)) {
+    const auto location = FindKey(*found, key);
+    if (location && location->hasValue) return LookupText(location->value);
+  }
+  return LookupText(fallback);
+}
+
+std::int32_t ProfileFile::GetInt(std::string_view section, std::string_view key,
+                                 std::int32_t fallback) const {
+  if (const Section* found = FindSection(section)) {
+    const auto location = FindKey(*found, key);
+    if (location && location->hasValue) return ParseInt(LookupText(location->value));
+  }
+  return fallback;
+}
+
+bool ProfileFile::WriteString(std::string_view section, std::string_view key,
+                              std::string_view value) {
+  using namespace std::string_view_literals;
+  section = Trim(section);
+  key = Trim(key);
+  if (section.empty() || HasAnyOf(section, "\r\n\0]"sv)) return false;
+  if (key.empty() || HasAnyOf(key, "\r\n\0="sv) || key.front() == ';' || key.front() == '[') {
+    return false;
+  }
+  value = value.substr(0, value.find_first_of("\r\n\0"sv));
+
+  Section* target = FindSection(section);
+  if (target == nullptr) {
+    Section created;
+    created.created = true;
+    created.createdName = std::string(section);
+    created.added.push_back({std::string(key), std::string(value)});
+    sections_.push_back(std::move(created));
+    return true;
+  }
+
+  const auto location = FindKey(*target, key);
+  if (!location) {
+    target->added.push_back({std::string(key), std::string(value)});
+    return true;
+  }
+  if (location->addedIndex >= 0) {
+    target->added[static_cast<std::size_t>(location->addedIndex)].value = std::string(value);
+    return true;
+  }
+
+  // A key line of the content: replace what follows '=' and the blanks after
+  // it, so the key's spelling and the line's spacing stay as the player left
+  // them.
+  const std::string_view text = text_;
+  const Line line = LineAt(text, location->lineBegin);
+  const std::size_t first = SkipBlanks(text, line.begin, line.end);
+  const std::size_t equals = FindInLine(text, first, line.end, '=');
+  Replacement replacement;
+  if (equals < line.end) {
+    replacement.begin = SkipBlanks(text, equals + 1, line.end);
+  } else {
+    std::size_t keyEnd = line.end;
+    while (keyEnd > first && IsBlank(text[keyEnd - 1])) --keyEnd;
+    replacement.begin = keyEnd;
+    replacement.addEquals = true;
+  }
+  replacement.end = line.end;
+  replacement.value = std::string(value);
+  replacements_[line.begin] = std::move(replacement);
+  return true;
+}
+
+std::size_t ProfileFile::InsertionPoint(const Section& section) const {
+  const std::string_view text = text_;
+  std::size_t point = section.bodyBegin;
+  for (std::size_t pos = section.bodyBegin; pos < section.bodyEnd;) {
+    const Line line = LineAt(text, pos);
+    pos = line.next;
+    const std::size_t first = SkipBlanks(text, line.begin, line.end);
+    if (first < line.end && text[first] != ';') point = line.next;
+  }
+  return point;
+}
+
+std::string ProfileFile::Content() const {
+  struct Edit {
+    std::size_t begin;
+    std::size_t end;
+    int order;  // at one offset a replacement comes before an insertion
+    const Replacement* replacement;
+    const Section* section;
+  };
+  std::vector<Edit> edits;
+  std::size_t extra = 0;
+  for (const auto& [lineBegin, replacement] : replacements_) {
+    edits.push_back({replacement.begin, replacement.end, 0, &replacement, nullptr});
+    extra += replacement.value.size() + 1;
+  }
+  for (const Section& section : sections_) {
+    for (const AddedKey& key : section.added) {
+      extra += key.name.size() + key.value.size() + 1 + 2 * lineEnding_.size();
+    }
+    if (section.created) {
+      extra += section.createdName.size() + 2 + 2 * lineEnding_.size();
+    } else if (!section.added.empty()) {
+      const std::size_t point = InsertionPoint(section);
+      edits.push_back({point, point, 1, nullptr, &section});
+    }
+  }
+  std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) {
+    return a.begin != b.begin ? a.begin < b.begin : a.order < b.order;
+  });
+
+  std::string out;
+  out.reserve(text_.size() + extra);
+  // Before a new line is laid at the end of what is written so far, that end
+  // must be a line break (the file's last line may have none).
+  const auto endLine = [&out, this] {
+    if (out.size() > contentStart_ && !IsLineBreak(out.back())) out += lineEnding_;
+  };
+  const auto writeKeys = [&out, this](const Section& section) {
+    for (const AddedKey& key : section.added) {
+      out += key.name;
+      out += '=';
+      out += key.value;
+      out += lineEnding_;
+    }
+  };
+
+  std::size_t cursor = 0;
+  for (const Edit& edit : edits) {
+    out.append(text_, cursor, edit.begin - cursor);
+    if (edit.replacement != nullptr) {
+      if (edit.replacement->addEquals) out += '=';
+      out += edit.replacement->value;
+    } else {
+      endLine();
+      writeKeys(*edit.section);
+    }
+    cursor = edit.end;
+  }
+  out.append(text_, cursor, std::string::npos);
+
+  for (const Section& section : sections_) {
+    if (!section.created) continue;
+    endLine();
+    out += '[';
+    out += section.createdName;
+    out += ']';
+    out += lineEnding_;
+    writeKeys(section);
+  }
+  return out;
+}
+
+}  // namespace profile

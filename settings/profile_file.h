@@ -1,0 +1,124 @@
+// A Windows profile (INI) file held in memory: the reads and writes the
+// settings store makes on options.ini, with the behaviour of the Windows
+// profile functions the game itself relies on.
+//
+// Reading:
+//  - a line whose first non-blank character is '[' opens a section; its name
+//    runs to the first ']' (or the line's end) and loses surrounding blanks;
+//  - a line whose first non-blank character is ';' is a comment;
+//  - any other non-blank line inside a section is a key: the name runs to the
+//    first '=' and the value follows it, both without surrounding blanks; the
+//    value also loses one matching outer pair of quotes ('...' or "...").
+//    A line without '=' is a key without a value, which reads as missing;
+//  - section and key names match without regard to ASCII case; the first of
+//    duplicate sections or keys wins; lines before the first section belong
+//    to no section;
+//  - CR, LF and CR LF all end a line; a UTF-8 byte-order mark before the first
+//    line is skipped; a NUL byte ends the text of a value, as in a C string.
+//  Blanks are spaces and tabs.
+//
+// Writing replaces a key's value where it stands (the line keeps its key
+// spelling, indentation and spacing around '='), adds a missing key after the
+// last key line of its section and a missing section at the end of the file.
+// A new section follows the file's last line directly, without a blank line
+// before it, as the Windows profile writer does: a save into an empty file
+// gives the section and key lines only. Every byte the writes do not touch
+// is kept; a last line without a line break gets one before anything is
+// added after it. New lines end the way the file's first line ends, with
+// CR LF when the file has no line ending yet.
+//
+// Reading the content is one pass over it; writes are kept as edits and laid
+// into the content when it is asked for, so a save costs one more pass.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace profile {
+
+// At most this many characters of a value are returned by a text lookup.
+constexpr std::size_t kMaxTextLength = 255;
+
+// The integer value of a text: leading blanks skipped, an optional sign, then
+// decimal digits up to the first non-digit; no digits give 0. Overflow wraps
+// around in 32 bits, so any text has a defined value.
+std::int32_t ParseInt(std::string_view text);
+
+class ProfileFile {
+ public:
+  ProfileFile();
+  explicit ProfileFile(std::string content);
+
+  // The value of `key` in `section` (at most kMaxTextLength characters), or
+  // `fallback` when the section or the key is missing or the key has no
+  // value.
+  std::string GetString(std::string_view section, std::string_view key,
+                        std::string_view fallback) const;
+  // ParseInt of the value, or `fallback` when it is missing.
+  std::int32_t GetInt(std::string_view section, std::string_view key,
+                      std::int32_t fallback) const;
+
+  // Sets `key` in `section` to `value`. The value is cut at its first CR, LF
+  // or NUL, so a write never breaks the line structure. False, and nothing
+  // changed, when the section or key name cannot stand in a profile file
+  // (line breaks or NUL in either, ']' in the section, '=' in the key, an
+  // empty key, or a key beginning with ';' or '[').
+  bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+
+  // The file's content with every write laid in.
+  std::string Content() const;
+
+  // The line ending new lines get: the file's own, else CR LF.
+  std::string_view LineEnding() const { return lineEnding_; }
+
+ private:
+  struct AddedKey {
+    std::string name;
+    std::string value;
+  };
+  struct Section {
+    // The name as written, without surrounding blanks: a range of the
+    // content, or `createdName` for a section added by a write.
+    std::size_t nameBegin = 0;
+    std::size_t nameLength = 0;
+    std::string createdName;
+    std::size_t bodyBegin = 0;  // first byte after the header line
+    std::size_t bodyEnd = 0;    // start of the next header line, or the end
+    bool created = false;       // added by a write, not in the content
+    std::vector<AddedKey> added;
+  };
+  // A key line of the content whose value a write replaced.
+  struct Replacement {
+    std::size_t begin = 0;  // first byte replaced
+    std::size_t end = 0;    // one past the last byte replaced
+    bool addEquals = false; // the line had no '=': one is written first
+    std::string value;
+  };
+  // Where a key was found.
+  struct KeyLocation {
+    std::size_t lineBegin = 0;     // a line of the content, or
+    std::ptrdiff_t addedIndex = -1;  // a key added by a write
+    bool hasValue = false;
+    std::string_view value;           // trimmed and unquoted
+  };
+
+  void Index();
+  std::string_view NameOf(const Section& section) const;
+  const Section* FindSection(std::string_view name) const;
+  Section* FindSection(std::string_view name);
+  std::optional<KeyLocation> FindKey(const Section& section, std::string_view name) const;
+  std::size_t InsertionPoint(const Section& section) const;
+
+  std::string text_;
+  std::size_t contentStart_ = 0;  // after a byte-order mark
+  std::string lineEnding_;
+  std::vector<Section> sections_;
+  std::map<std::size_t, Replacement> replacements_;  // by line start
+};
+
+}  // namespace profile

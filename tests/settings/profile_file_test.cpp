@@ -1,0 +1,245 @@
+#include "settings/profile_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using profile::ParseInt;
+using profile::ProfileFile;
+using namespace std::string_literals;
+
+struct ReadCase {
+  const char* name;
+  std::string content;
+  const char* section;
+  const char* key;
+  std::string expected;  // "<default>" when the lookup must give the default
+};
+
+class ProfileReadTest : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(ProfileReadTest, FindsValue) {
+  const ReadCase& c = GetParam();
+  const ProfileFile file(c.content);
+  EXPECT_EQ(file.GetString(c.section, c.key, "<default>"), c.expected);
+}
+
+const std::string k300(300, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, ProfileReadTest,
+    testing::Values(
+        ReadCase{"EmptyFile", "", "Game", "A", "<default>"},
+        ReadCase{"MissingSection", "[Other]\r\nA=1\r\n", "Game", "A", "<default>"},
+        ReadCase{"MissingKey", "[Game]\r\nB=1\r\n", "Game", "A", "<default>"},
+        ReadCase{"Plain", "[Game]\r\nA=1\r\n", "Game", "A", "1"},
+        ReadCase{"SectionCase", "[gAME]\r\nA=1\r\n", "Game", "A", "1"},
+        ReadCase{"KeyCase", "[Game]\r\ngamescreenwidth=800\r\n", "Game", "GameScreenWidth", "800"},
+        ReadCase{"SectionBlanks", "  [ Game\t]  trailing\r\nA=1\r\n", "Game", "A", "1"},
+        ReadCase{"KeyAndValueBlanks", "[Game]\r\n  Game Rasterizer \t=  2 \t\r\n", "Game",
+                 "Game Rasterizer", "2"},
+        ReadCase{"DoubleQuotes", "[Game]\r\nA=\" x \"\r\n", "Game", "A", " x "},
+        ReadCase{"SingleQuotes", "[Game]\r\nA='x'\r\n", "Game", "A", "x"},
+        ReadCase{"OneQuotePairOnly", "[Game]\r\nA=\"\"x\"\"\r\n", "Game", "A", "\"x\""},
+        ReadCase{"MismatchedQuotes", "[Game]\r\nA=\"x'\r\n", "Game", "A", "\"x'"},
+        ReadCase{"LoneQuote", "[Game]\r\nA=\"\r\n", "Game", "A", "\""},
+        ReadCase{"EqualsInValue", "[Game]\r\nA=b=c\r\n", "Game", "A", "b=c"},
+        ReadCase{"EmptyValue", "[Game]\r\nA=\r\n", "Game", "A", ""},
+        ReadCase{"CommentedKey", "[Game]\r\n; A=1\r\n", "Game", "A", "<default>"},
+        ReadCase{"IndentedComment", "[Game]\r\n  ;A=1\r\nA=2\r\n", "Game", "A", "2"},
+        ReadCase{"HashIsNoComment", "[Game]\r\n#A=1\r\n", "Game", "#A", "1"},
+        ReadCase{"SemicolonInValue", "[Game]\r\nA=1 ; note\r\n", "Game", "A", "1 ; note"},
+        ReadCase{"KeyWithoutEquals", "[Game]\r\nA\r\n", "Game", "A", "<default>"},
+        ReadCase{"FirstDuplicateKey", "[Game]\r\nA=1\r\nA=2\r\n", "Game", "A", "1"},
+        ReadCase{"FirstDuplicateSection", "[Game]\r\nB=0\r\n[Game]\r\nA=2\r\n", "Game", "A",
+                 "<default>"},
+        ReadCase{"KeysBeforeFirstSection", "A=1\r\n[Game]\r\n", "Game", "A", "<default>"},
+        ReadCase{"KeyInOtherSection", "[Game]\r\n[Sound]\r\nA=1\r\n", "Game", "A", "<default>"},
+        ReadCase{"LfLines", "[Game]\nA=1\nB=2\n", "Game", "B", "2"},
+        ReadCase{"CrLines", "[Game]\rA=1\rB=2\r", "Game", "B", "2"},
+        ReadCase{"MixedLines", "[Game]\r\nA=1\rB=2\nC=3", "Game", "C", "3"},
+        ReadCase{"NoFinalLineBreak", "[Game]\r\nA=1", "Game", "A", "1"},
+        ReadCase{"ByteOrderMark", "\xEF\xBB\xBF[Game]\r\nA=1\r\n", "Game", "A", "1"},
+        ReadCase{"UnclosedSection", "[Game\r\nA=1\r\n", "Game", "A", "1"},
+        ReadCase{"LongValueCut", "[Game]\r\nA=" + k300 + "\r\n", "Game", "A", k300.substr(0, 255)},
+        ReadCase{"NulEndsValue", "[Game]\r\nA=12\0" "34\r\n"s, "Game", "A", "12"},
+        ReadCase{"NonAsciiValue", "[Game]\r\nA=\xC3\xA9t\xE9\r\n", "Game", "A", "\xC3\xA9t\xE9"},
+        ReadCase{"NonAsciiNamesExact", "[J\xC3\xA9u]\r\nA=1\r\n", "J\xC3\xA9u", "A", "1"}),
+    [](const testing::TestParamInfo<ReadCase>& param) { return std::string(param.param.name); });
+
+TEST(ProfileReadTest, LongLineIsOneLine) {
+  const std::string longLine(1 << 20, 'y');
+  const ProfileFile file("[Game]\r\nPad=" + longLine + "\r\nA=1\r\n");
+  EXPECT_EQ(file.GetString("Game", "Pad", ""), longLine.substr(0, 255));
+  EXPECT_EQ(file.GetString("Game", "A", ""), "1");
+}
+
+TEST(ProfileReadTest, IntegerLookups) {
+  const ProfileFile file("[P]\r\nOne=1\r\nBlank=\r\nWord=yes\r\nBare\r\n");
+  EXPECT_EQ(file.GetInt("P", "One", 7), 1);
+  EXPECT_EQ(file.GetInt("P", "Blank", 7), 0);
+  EXPECT_EQ(file.GetInt("P", "Word", 7), 0);
+  EXPECT_EQ(file.GetInt("P", "Bare", 7), 7);
+  EXPECT_EQ(file.GetInt("P", "Missing", 7), 7);
+  EXPECT_EQ(file.GetInt("Q", "One", 7), 7);
+}
+
+TEST(ParseIntTest, FollowsTheIntegerRule) {
+  const struct {
+    const char* text;
+    std::int32_t value;
+  } cases[] = {
+      {"", 0},          {"abc", 0},          {"2x", 2},        {"  42", 42},
+      {"\t-7", -7},     {"+5", 5},           {"-", 0},         {"- 5", 0},
+      {"007", 7},       {"12 34", 12},       {"257", 257},     {"2147483647", 2147483647},
+      {"2147483648", -2147483647 - 1},       {"4294967297", 1}, {"-4294967295", 1},
+      {"99999999999999999999999999999999999999", -1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseInt(c.text), c.value) << c.text;
+}
+
+struct WriteCase {
+  const char* name;
+  std::string before;
+  const char* section;
+  const char* key;
+  const char* value;
+  std::string after;
+};
+
+class ProfileWriteTest : public testing::TestWithParam<WriteCase> {};
+
+TEST_P(ProfileWriteTest, ProducesBytes) {
+  const WriteCase& c = GetParam();
+  ProfileFile file(c.before);
+  ASSERT_TRUE(file.WriteString(c.section, c.key, c.value));
+  EXPECT_EQ(file.Content(), c.after);
+  EXPECT_EQ(file.GetString(c.section, c.key, "<none>"), c.value);
+  // What was written reads the same from the bytes.
+  EXPECT_EQ(ProfileFile(file.Content()).GetString(c.section, c.key, "<none>"), c.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, ProfileWriteTest,
+    testing::Values(
+        WriteCase{"IntoEmptyFile", "", "Game", "A", "1", "[Game]\r\nA=1\r\n"},
+        WriteCase{"ReplaceKeepsSpellingAndSpacing",
+                  "[Game]\r\n  gamescreenWIDTH = 640  \r\nB=2\r\n",
+                  "Game", "GameScreenWidth", "800",
+                  "[Game]\r\n  gamescreenWIDTH = 800\r\nB=2\r\n"},
+        WriteCase{"ReplaceQuotedValue", "[Game]\r\nA=\"old\"\r\n", "Game", "A", "new",
+                  "[Game]\r\nA=new\r\n"},
+        WriteCase{"ReplaceEmptyValue", "[Game]\r\nA=\r\n", "Game", "A", "1", "[Game]\r\nA=1\r\n"},
+        WriteCase{"ReplaceKeyWithoutEquals", "[Game]\r\n A  \r\n", "Game", "A", "1",
+                  "[Game]\r\n A=1\r\n"},
+        WriteCase{"ReplaceFirstDuplicate", "[Game]\r\nA=1\r\nA=2\r\n[game]\r\nA=3\r\n", "GAME", "a",
+                  "9", "[Game]\r\nA=9\r\nA=2\r\n[game]\r\nA=3\r\n"},
+        WriteCase{"ReplaceLastLineWithoutBreak", "[Game]\r\nA=1", "Game", "A", "22",
+                  "[Game]\r\nA=22"},
+        WriteCase{"AddAfterLastKeyBeforeBlankAndComment",
+                  "[Game]\r\nA=1\r\n\r\n; next\r\n[Sound]\r\nS=1\r\n", "Game", "B", "2",
+                  "[Game]\r\nA=1\r\nB=2\r\n\r\n; next\r\n[Sound]\r\nS=1\r\n"},
+        WriteCase{"AddToSectionWithoutKeys", "[Game]\r\n; only a note\r\n", "Game", "B", "2",
+                  "[Game]\r\nB=2\r\n; only a note\r\n"},
+        WriteCase{"AddAfterLastLineWithoutBreak", "[Game]\r\nA=1", "Game", "B", "2",
+                  "[Game]\r\nA=1\r\nB=2\r\n"},
+        WriteCase{"AddUnderHeaderWithoutBreak", "[Game]", "Game", "B", "2", "[Game]\r\nB=2\r\n"},
+        WriteCase{"NewSectionAtEnd", "[Game]\r\nA=1\r\n\r\n", "Sound", "S", "1",
+                  "[Game]\r\nA=1\r\n\r\n[Sound]\r\nS=1\r\n"},
+        WriteCase{"NewSectionAfterLineWithoutBreak", "; note", "Sound", "S", "1",
+                  "; note\r\n[Sound]\r\nS=1\r\n"},
+        WriteCase{"LfFileKeepsLf", "[Game]\nA=1\n", "Sound", "S", "1",
+                  "[Game]\nA=1\n[Sound]\nS=1\n"},
+        WriteCase{"CrFileKeepsCr", "[Game]\rA=1\r", "Game", "B", "2", "[Game]\rA=1\rB=2\r"},
+        WriteCase{"FirstLineSetsStyle", "[Game]\nA=1\r\n", "Game", "B", "2",
+                  "[Game]\nA=1\r\nB=2\n"},
+        WriteCase{"ByteOrderMarkKept", "\xEF\xBB\xBF[Game]\nA=1\n", "Game", "A", "2",
+                  "\xEF\xBB\xBF[Game]\nA=2\n"},
+        WriteCase{"ByteOrderMarkOnly", "\xEF\xBB\xBF", "Game", "A", "2",
+                  "\xEF\xBB\xBF[Game]\r\nA=2\r\n"},
+        WriteCase{"BytesBeforeFirstSectionKept", "junk=1\r\n\r\n[Game]\r\nA=1\r\n", "Game", "A",
+                  "2", "junk=1\r\n\r\n[Game]\r\nA=2\r\n"}),
+    [](const testing::TestParamInfo<WriteCase>& param) { return std::string(param.param.name); });
+
+TEST(ProfileWriteTest, ValueIsCutAtLineBreakOrNul) {
+  for (const std::string& value : {"1\r\n[Evil]\r\nX=1"s, "1\nX"s, "1\rX"s, "1\0X"s}) {
+    ProfileFile file("[Game]\r\nA=0\r\n");
+    ASSERT_TRUE(file.WriteString("Game", "A", value));
+    ASSERT_TRUE(file.WriteString("Game", "B", value));
+    EXPECT_EQ(file.Content(), "[Game]\r\nA=1\r\nB=1\r\n");
+  }
+}
+
+TEST(ProfileWriteTest, RefusesNamesThatCannotStandInTheFile) {
+  const struct {
+    std::string section;
+    std::string key;
+  } cases[] = {{"", "A"},          {"Ga]me", "A"},   {"Ga\nme", "A"}, {"Ga\0me"s, "A"},
+               {"Game", ""},       {"Game", "  "},   {"Game", "A=B"}, {"Game", ";A"},
+               {"Game", "[A"},     {"Game", "A\rB"}, {"Game", "A\0"s}};
+  for (const auto& c : cases) {
+    ProfileFile file("[Game]\r\nA=1\r\n");
+    EXPECT_FALSE(file.WriteString(c.section, c.key, "2"));
+    EXPECT_EQ(file.Content(), "[Game]\r\nA=1\r\n");
+  }
+}
+
+TEST(ProfileWriteTest, LaterWritesSeeEarlierOnes) {
+  ProfileFile file("[Game]\r\nA=1\r\n");
+  ASSERT_TRUE(file.WriteString("Game", "B", "1"));
+  ASSERT_TRUE(file.WriteString("Game", "b", "2"));  // the added key, not a second one
+  ASSERT_TRUE(file.WriteString("Sound", "S", "1"));
+  ASSERT_TRUE(file.WriteString("sound", "S", "0"));
+  ASSERT_TRUE(file.WriteString("Sound", "T", "1"));
+  ASSERT_TRUE(file.WriteString("Game", "A", "3"));
+  ASSERT_TRUE(file.WriteString("Game", "A", "4"));
+  EXPECT_EQ(file.Content(), "[Game]\r\nA=4\r\nB=2\r\n[Sound]\r\nS=0\r\nT=1\r\n");
+}
+
+TEST(ProfileWriteTest, UntouchedBytesStayAsTheyWere) {
+  // Everything a player or the game may have in the file, around the one
+  // key that is written.
+  const std::string before =
+      "\xEF\xBB\xBF; Halcyra options\r\n"
+      "stray line before any section\n"
+      "\r\n"
+      "[Network]\r\n"
+      "Port = 2300 ; default\r\n"
+      "\tName=\"Player One\"\r"
+      "[Game]\r\n"
+      "# not a comment here\r\n"
+      "GameScreenWidth=640\r\n"
+      "weird line \x01\x02\xFF\r\n"
+      "Bin=\x00\x01\r\n"s
+      "   \r\n"
+      "[Keys]\r\n"
+      "Fire=Ctrl\r\n";
+  ProfileFile file(before);
+  ASSERT_TRUE(file.WriteString("Game", "GameScreenWidth", "1024"));
+  std::string expected = before;
+  expected.replace(expected.find("640"), 3, "1024");
+  EXPECT_EQ(file.Content(), expected);
+}
+
+TEST(ProfileWriteTest, ContentWithoutWritesIsTheInput) {
+  std::string binary;
+  for (int i = 0; i < 4096; ++i) binary.push_back(static_cast<char>((i * 7919) & 0xFF));
+  for (const std::string& content : {""s, "\r"s, "\n\n\r\r\n"s, "[\0]\r\n=\r\n"s, binary}) {
+    EXPECT_EQ(ProfileFile(content).Content(), content);
+  }
+}
+
+TEST(ProfileWriteTest, BinaryFileKeepsItsBytesAroundANewSection) {
+  std::string binary;
+  for (int i = 0; i < 4096; ++i) binary.push_back(static_cast<char>((i * 131) & 0xFF));
+  ProfileFile file(binary);
+  ASSERT_TRUE(file.WriteString("Halcyra Test", "K", "v"));
+  const std::string out = file.Content();
+  ASSERT_GE(out.size(), binary.size());
+  EXPECT_EQ(out.substr(0, binary.size()), binary);
+  EXPECT_EQ(ProfileFile(out).GetString("Halcyra Test", "K", ""), "v");
+}
+
+}  // namespace
