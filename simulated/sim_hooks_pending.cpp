@@ -1,6 +1,7 @@
-// HOOK: placeholders for the scenario runner (--script) and the interactive
-// terminal UI. Replace this file with the real entry points when those parts
-// exist; until then halcyra-sim says they are not available and exits 2.
+// HOOK: placeholder for the scenario runner (--script). Replace it with the
+// real entry point when that part exists; until then halcyra-sim says it is
+// not available and exits 2. The interactive terminal UI's entry lives in
+// terminal/sim_interactive.cpp.
 #include <cstdio>
 
 #include "simulated/sim_hooks.h"
@@ -9,11 +10,6 @@ namespace sim {
 
 int RunScenarioScript(const std::string& path) {
   std::fprintf(stderr, "halcyra-sim: --script %s: the scenario runner is not available yet\n", path.c_str());
-  return 2;
-}
-
-int RunInteractive() {
-  std::fprintf(stderr, "halcyra-sim: the interactive terminal UI is not available yet (use --report)\n");
   return 2;
 }
 
