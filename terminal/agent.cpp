@@ -10,11 +10,14 @@ SheetLayout TerminalAgent::Draw(const dm::SheetModel& sheet, ViewState& state) {
   return layout;
 }
 
-void TerminalAgent::CursorChanged(dm::SheetModel& sheet, ui::Cursor /*cursor*/) {
+void TerminalAgent::CursorChanged(dm::SheetModel& sheet, ui::Cursor cursor) {
+  // The wait state is drawn at once: the program blocks next. The arrow
+  // needs no frame of its own; the next action or message box draws one.
   // The page may still be setting itself up: the focus is placed for good
   // only when the user can act.
+  if (cursor != ui::Cursor::Wait || m_hungUp) return;
   ViewState preview = m_state;
-  if (!m_hungUp) Draw(sheet, preview);
+  Draw(sheet, preview);
 }
 
 std::optional<dm::Action> TerminalAgent::NextAction(dm::SheetModel& sheet) {

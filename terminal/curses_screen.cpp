@@ -16,6 +16,7 @@
 #include <cstring>
 #include <exception>
 #include <map>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -290,7 +291,10 @@ std::unique_ptr<CursesScreen> CursesScreen::Open(std::string& error) {
     error = "standard input and standard output must be a terminal";
     return nullptr;
   }
-  std::setlocale(LC_ALL, "");
+  // Only the character set is taken from the environment: it decides
+  // whether UTF-8 can be written. Loading the other categories would cost
+  // time before the first frame and could change how the system formats.
+  std::setlocale(LC_CTYPE, "");
   auto impl = std::make_unique<Impl>();
   const char* codeset = nl_langinfo(CODESET);
   impl->caps.unicode = codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
@@ -307,6 +311,9 @@ std::unique_ptr<CursesScreen> CursesScreen::Open(std::string& error) {
     error = "cannot use standard output";
     return nullptr;
   }
+  // A frame goes out in one write: ncurses flushes at the end of each
+  // update, and a line-buffered terminal stream would write line by line.
+  std::setvbuf(impl->out, nullptr, _IOFBF, std::size_t{1} << 16);
   termios modes{};
   g_guard.haveModes = ::tcgetattr(STDIN_FILENO, &modes) == 0;
   g_guard.modes = modes;
@@ -339,6 +346,9 @@ std::unique_ptr<CursesScreen> CursesScreen::Open(std::string& error) {
   meta(stdscr, TRUE);
   curs_set(0);
   set_escdelay(25);
+  // No look-ahead for typed keys during an update: ncurses would flush and
+  // poll after every line, and a frame would go out in dozens of writes.
+  typeahead(-1);
   if (has_colors() && start_color() == OK) {
     use_default_colors();
     impl->caps.colors = COLORS >= 256 ? 256 : COLORS >= 16 ? 16 : COLORS >= 8 ? 8 : 0;
@@ -393,15 +403,22 @@ void CursesScreen::Show(const Grid& grid) {
   const int rows = std::min(size.rows, grid.Rows());
   const int cols = std::min(size.cols, grid.Cols());
   const bool unicode = m_impl->caps.unicode;
+  // Neighbouring cells mostly share a style: look it up once a run.
+  std::optional<Style> last;
+  attr_t attrs = A_NORMAL;
+  int pair = 0;
   for (int y = 0; y < rows; ++y) {
     for (int x = 0; x < cols; ++x) {
       const Cell& cell = grid.At(x, y);
-      attr_t attrs = A_NORMAL;
-      if (cell.style.attrs & kBold) attrs |= A_BOLD;
-      if (cell.style.attrs & kReverse) attrs |= A_REVERSE;
-      if (cell.style.attrs & kDim) attrs |= A_DIM;
-      if (cell.style.attrs & kUnderline) attrs |= A_UNDERLINE;
-      int pair = m_impl->PairFor(cell.style);
+      if (!last || !(*last == cell.style)) {
+        last = cell.style;
+        attrs = A_NORMAL;
+        if (cell.style.attrs & kBold) attrs |= A_BOLD;
+        if (cell.style.attrs & kReverse) attrs |= A_REVERSE;
+        if (cell.style.attrs & kDim) attrs |= A_DIM;
+        if (cell.style.attrs & kUnderline) attrs |= A_UNDERLINE;
+        pair = m_impl->PairFor(cell.style);
+      }
       char32_t ch = cell.ch;
       if (ch < 0x20 || (!unicode && ch > 0x7E)) ch = U'?';
       const wchar_t text[2] = {static_cast<wchar_t>(ch), L'\0'};

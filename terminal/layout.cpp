@@ -22,9 +22,8 @@ bool IsFramed(res::ControlKind kind) {
   return kind == res::ControlKind::GroupBox || kind == res::ControlKind::Picture;
 }
 
-// A framed control's cells: its left and top edge rounded to the nearest
-// cell, its right and bottom edge rounded down, so that frames that lie a
-// few units apart in the template never share a cell.
+}  // namespace
+
 Rect FrameCells(const res::ControlTemplate& t) {
   const int left = (t.x + kDuPerCol / 2) / kDuPerCol;
   const int top = (t.y + kDuPerRow / 2) / kDuPerRow;
@@ -32,8 +31,6 @@ Rect FrameCells(const res::ControlTemplate& t) {
   const int bottom = (t.y + t.cy) / kDuPerRow;
   return {left, top, std::max(2, right - left + 1), std::max(2, bottom - top + 1)};
 }
-
-}  // namespace
 
 int ListPlace::EntryAt(int x, int y, int count) const {
   if (!frame.Contains(x, y) || x == frame.x || x == frame.Right()) return -1;

@@ -74,6 +74,10 @@ struct SheetLayout {
   const ControlPlace* Place(int index) const;
 };
 
+// The cells of a framed control (group box, picture) relative to its page:
+// left and top edges rounded to the nearest cell, right and bottom edges
+// rounded down, so that frames a few units apart never share a cell.
+Rect FrameCells(const res::ControlTemplate& t);
 // Cells of a page of `tmpl`'s size.
 Size PageCells(const res::DialogTemplate& tmpl);
 // The controls of `page` placed relative to the page's top-left cell.

@@ -334,12 +334,32 @@ void DrawMessageBox(Painter& p, const dm::MessageBoxInfo& info, const MessageBox
 
 }  // namespace
 
-const std::vector<Color>& PictureCells(int id, int cols, int rows, Color fill) {
-  static std::map<std::tuple<int, int, int, Color>, std::vector<Color>> cache;
-  const auto key = std::make_tuple(id, cols, rows, fill);
-  if (auto it = cache.find(key); it != cache.end()) return it->second;
+namespace {
 
-  std::vector<Color>& out = cache[key];
+using PictureKey = std::tuple<int, int, int, Color>;
+
+std::map<PictureKey, std::vector<Color>>& PictureCache() {
+  static std::map<PictureKey, std::vector<Color>> cache;
+  return cache;
+}
+
+}  // namespace
+
+const std::vector<Color>& PictureCells(int id, int cols, int rows, Color fill) {
+  auto& cache = PictureCache();
+  const PictureKey key{id, cols, rows, fill};
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  return cache[key] = ComputePictureCells(id, cols, rows, fill);
+}
+
+void PreloadPictureCells(int id, int cols, int rows, Color fill, std::vector<Color> cells) {
+  PictureCache()[PictureKey{id, cols, rows, fill}] = std::move(cells);
+}
+
+Color PictureBackground() { return kGray; }
+
+std::vector<Color> ComputePictureCells(int id, int cols, int rows, Color fill) {
+  std::vector<Color> out;
   const res::Image image = res::RenderBitmap(id);
   if (image.width <= 0 || image.height <= 0 || cols <= 0 || rows <= 0) return out;
   const int pxRows = rows * 2;

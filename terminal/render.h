@@ -26,7 +26,13 @@ Grid Render(const dm::SheetModel& sheet, const ViewState& state, Size term, cons
 
 // The pixels of bitmap `id` scaled to fit `cols` x `rows` half-height
 // pixels (two a cell, upper then lower), centred on a `fill` background;
-// row-major, `cols` x (2 * `rows`) values. Cached: redraws reuse it.
+// row-major, `cols` x (2 * `rows`) values.
+std::vector<Color> ComputePictureCells(int id, int cols, int rows, Color fill);
+// The same, cached: redraws reuse it.
 const std::vector<Color>& PictureCells(int id, int cols, int rows, Color fill);
+// Puts pixels computed before (at build time) into the cache.
+void PreloadPictureCells(int id, int cols, int rows, Color fill, std::vector<Color> cells);
+// The background the pictures are drawn on, in colour.
+Color PictureBackground();
 
 }  // namespace term

@@ -11,6 +11,7 @@
 namespace term {
 
 int RunInTerminal(const std::function<int()>& system, const std::string& appName, std::FILE* err) {
+  PreloadBuiltInPictures();
   std::string error;
   std::unique_ptr<CursesScreen> screen = CursesScreen::Open(error);
   if (!screen) {

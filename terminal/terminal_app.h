@@ -19,6 +19,9 @@ constexpr int kNoTerminalExit = 2;
 // unknown. The terminal is restored before this returns.
 int RunInTerminal(const std::function<int()>& system, const std::string& appName, std::FILE* err);
 
+// Puts the pages' pictures, scaled at build time, into the renderer's cache.
+void PreloadBuiltInPictures();
+
 // The running executable's file name without its extension, or `fallback`.
 std::string ExecutableName(const std::string& fallback);
 
