@@ -1,6 +1,9 @@
 #include "terminal/curses_screen.h"
+#include "terminal/terminfo_glue.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <langinfo.h>
 #include <poll.h>
 #include <termios.h>
@@ -8,7 +11,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <clocale>
 #include <cstdio>
@@ -43,6 +48,32 @@ struct Guard {
 };
 
 Guard g_guard;
+// Set when the process continues after a stop (Ctrl-Z): ncurses repaints
+// its own, empty picture then, and the frame must be drawn again.
+volatile std::sig_atomic_t g_continued = 0;
+// How long a wait for input lasts before the flag above is looked at.
+constexpr int kInputPollMs = 250;
+
+void OnContinue(int /*sig*/) { g_continued = 1; }
+
+// Whether the locale the environment names (LC_ALL, else LC_CTYPE, else
+// LANG, as setlocale takes them) uses UTF-8.
+bool LocaleNamesUtf8() {
+  const char* name = nullptr;
+  for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') {
+      name = value;
+      break;
+    }
+  }
+  if (name == nullptr) return false;
+  std::string lower;
+  for (const char* p = name; *p != '\0'; ++p) {
+    if (*p != '-') lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(*p))));
+  }
+  return lower.find(".utf8") != std::string::npos;
+}
 std::terminate_handler g_previousTerminate = nullptr;
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV,
@@ -129,6 +160,12 @@ void InstallHandlers() {
     ::sigaction(sig, &action, &old);
     g_guard.previous[sig] = old;
   }
+  struct sigaction cont {};
+  cont.sa_handler = OnContinue;
+  ::sigemptyset(&cont.sa_mask);
+  struct sigaction oldCont {};
+  ::sigaction(SIGCONT, &cont, &oldCont);
+  g_guard.previous[SIGCONT] = oldCont;
   g_previousTerminate = std::set_terminate(OnTerminate);
 }
 
@@ -209,40 +246,195 @@ enum : int {
 struct CursesScreen::Impl {
   SCREEN* screen = nullptr;
   FILE* out = nullptr;
-  FILE* capture = nullptr;
+  int capture = -1;  // the in-memory file that holds standard output
   int savedStdout = -1;
+  int ttyFd = -1;
   Caps caps;
   bool mouse = false;
+  bool inputReady = false;
+  bool started = false;     // the alternate screen is on
+  bool inputBroken = false;  // ncurses could not set up its screen
+  void* early = nullptr;     // the description read before ncurses' screen
+  bool redrawPending = false;  // the next event is a redraw
   std::unordered_map<std::uint32_t, int> colorIndex;
-  std::unordered_map<std::uint64_t, int> pairs;
-  int nextPair = 1;
+  std::array<std::pair<Color, int>, 256> recentColors{};  // first: kDefaultColor when empty
   std::unordered_map<int, Key> extraKeys;
 
+  // The frame writer: the terminal's own strings, looked up once.
+  std::optional<Grid> shown;  // what the terminal shows; none: unknown
+  std::string cup, sgr0, bold, rev, dim, smul, clear, smcup, civis, setafFormat, setabFormat;
+  // The colour strings by colour index, formatted when first used.
+  std::vector<std::string> setaf, setab;
+  bool skipLastCell = false;  // writing it would scroll the screen
+  bool ansiCup = false;       // the cursor address is "ESC [ row ; col H"
+
+  // The palette index of `color`; -1 for the terminal's default. Looked up
+  // for every change of colour in a frame, so kept in a small table in
+  // front of the map.
   int ColorIndex(Color color) {
-    if (color == kDefaultColor) return -1;
-    if (auto it = colorIndex.find(color); it != colorIndex.end()) return it->second;
+    if (color == kDefaultColor || caps.colors <= 0) return -1;
+    auto& slot = recentColors[(color * 2654435761u) >> 24];
+    if (slot.first == color) return slot.second;
     int index = 0;
-    if (caps.colors >= 256) {
-      index = Nearest256(color);
+    if (auto it = colorIndex.find(color); it != colorIndex.end()) {
+      index = it->second;
     } else {
-      index = NearestOf(color, caps.colors >= 16 ? 16 : 8);
+      index = caps.colors >= 256 ? Nearest256(color) : NearestOf(color, caps.colors >= 16 ? 16 : 8);
+      colorIndex[color] = index;
     }
-    colorIndex[color] = index;
+    slot = {color, index};
     return index;
   }
 
-  int PairFor(const Style& style) {
-    if (caps.colors <= 0) return 0;
-    const int fg = ColorIndex(style.fg);
-    const int bg = ColorIndex(style.bg);
-    if (fg == -1 && bg == -1) return 0;
-    const std::uint64_t key = (static_cast<std::uint64_t>(fg + 1) << 32) | static_cast<std::uint32_t>(bg + 1);
-    if (auto it = pairs.find(key); it != pairs.end()) return it->second;
-    if (nextPair >= COLOR_PAIRS) return 0;  // out of pairs: the default colours
-    const int pair = nextPair++;
-    init_extended_pair(pair, fg, bg);
-    pairs[key] = pair;
-    return pair;
+  // The cursor address: the common ANSI form is written directly, any
+  // other through the terminal's own string.
+  void AppendCursor(std::string& buffer, int y, int x) {
+    if (ansiCup) {
+      char text[24];
+      const int n = std::snprintf(text, sizeof text, "\033[%d;%dH", y + 1, x + 1);
+      if (n > 0) buffer.append(text, static_cast<std::size_t>(std::min(n, static_cast<int>(sizeof text) - 1)));
+    } else {
+      buffer += tiparm(cup.c_str(), y, x);
+    }
+  }
+
+  void LoadStrings() {
+    cup = TerminalString("cup");
+    ansiCup = cup == "\033[%i%p1%d;%p2%dH";
+    recentColors.fill({kDefaultColor, -1});
+    sgr0 = TerminalString("sgr0");
+    bold = TerminalString("bold");
+    rev = TerminalString("rev");
+    dim = TerminalString("dim");
+    smul = TerminalString("smul");
+    clear = TerminalString("clear");
+    smcup = TerminalString("smcup");
+    civis = TerminalString("civis");
+    setafFormat = TerminalString("setaf");
+    setabFormat = TerminalString("setab");
+    if (setafFormat.empty() || setabFormat.empty()) caps.colors = 0;
+    const auto count = static_cast<std::size_t>(caps.colors >= 256 ? 256 : caps.colors);
+    setaf.assign(count, std::string());
+    setab.assign(count, std::string());
+    skipLastCell = tigetflag("am") == 1 && tigetflag("xenl") != 1;
+  }
+
+  void AppendColor(std::string& buffer, std::vector<std::string>& cache, const std::string& format,
+                   int index) {
+    if (index < 0 || index >= static_cast<int>(cache.size())) return;
+    std::string& text = cache[static_cast<std::size_t>(index)];
+    if (text.empty()) text = tiparm(format.c_str(), index);
+    buffer += text;
+  }
+
+  // Changes the terminal's style from `from` (unknown when null) to `to`,
+  // with as few bytes as it can: attributes can only all be turned off
+  // together, and so can colours go back to the default.
+  void AppendStyle(std::string& buffer, const Style* from, const Style& to) {
+    const int fg = ColorIndex(to.fg);
+    const int bg = ColorIndex(to.bg);
+    const bool reset = from == nullptr || (from->attrs & ~to.attrs) != 0 ||
+                       (fg < 0 && ColorIndex(from->fg) >= 0) || (bg < 0 && ColorIndex(from->bg) >= 0);
+    const std::uint8_t added = reset ? to.attrs : static_cast<std::uint8_t>(to.attrs & ~from->attrs);
+    if (reset) buffer += sgr0;
+    if (added & kBold) buffer += bold;
+    if (added & kReverse) buffer += rev;
+    if (added & kDim) buffer += dim;
+    if (added & kUnderline) buffer += smul;
+    if (reset || fg != ColorIndex(from->fg)) AppendColor(buffer, setaf, setafFormat, fg);
+    if (reset || bg != ColorIndex(from->bg)) AppendColor(buffer, setab, setabFormat, bg);
+  }
+
+  void AppendCell(std::string& buffer, char32_t ch) {
+    if (ch < 0x20 || (!caps.unicode && ch > 0x7E) || ch > 0xFFFF || (ch >= 0xD800 && ch <= 0xDFFF)) {
+      ch = U'?';
+    }
+    // UTF-8 of a character of the basic plane: the grid holds no others.
+    if (ch < 0x80) {
+      buffer.push_back(static_cast<char>(ch));
+    } else if (ch < 0x800) {
+      buffer.push_back(static_cast<char>(0xC0 | (ch >> 6)));
+      buffer.push_back(static_cast<char>(0x80 | (ch & 0x3F)));
+    } else {
+      buffer.push_back(static_cast<char>(0xE0 | (ch >> 12)));
+      buffer.push_back(static_cast<char>(0x80 | ((ch >> 6) & 0x3F)));
+      buffer.push_back(static_cast<char>(0x80 | (ch & 0x3F)));
+    }
+  }
+
+  // The keyboard and the mouse: after the first frame.
+  void SetRawOutput() {
+    termios raw{};
+    if (::tcgetattr(ttyFd, &raw) == 0) {
+      raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+      ::tcsetattr(ttyFd, TCSANOW, &raw);
+    }
+  }
+
+  void PrepareInput() {
+    if (inputReady) return;
+    inputReady = true;
+    // ncurses keeps the terminal's modes at newterm to restore them at the
+    // end and at a stop: it is given the ones the program started with.
+    if (g_guard.haveModes) ::tcsetattr(ttyFd, TCSANOW, &g_guard.modes);
+    screen = newterm(nullptr, out, stdin);
+    if (screen == nullptr) {
+      inputBroken = true;
+      SetRawOutput();
+      return;
+    }
+    set_term(screen);
+    terminfo_glue::Free(early);
+    early = nullptr;
+    // ncurses' own picture stays empty and untouched, so that it never
+    // repaints over the frames. curs_set sends what newterm has queued
+    // (the alternate screen again, which changes nothing).
+    untouchwin(stdscr);
+    curs_set(0);
+    // Only the character set is taken from the environment: typed text is
+    // decoded by it. The other categories could change how the system
+    // formats its texts.
+    std::setlocale(LC_CTYPE, "");
+    const char* codeset = nl_langinfo(CODESET);
+    const bool unicode = codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
+    if (unicode != caps.unicode) {
+      // The locale is not what its name said: draw everything again.
+      caps.unicode = unicode;
+      shown.reset();
+      redrawPending = true;
+    }
+    cbreak();
+    noecho();
+    nonl();
+    intrflush(stdscr, FALSE);
+    keypad(stdscr, TRUE);
+    meta(stdscr, TRUE);
+    set_escdelay(25);
+    wtimeout(stdscr, kInputPollMs);
+    // No look-ahead for typed keys while ncurses updates (it does so only
+    // after a resize): it would flush and poll after every line.
+    typeahead(-1);
+    mouseinterval(0);
+    mouse = mousemask(BUTTON1_PRESSED | BUTTON1_CLICKED | BUTTON4_PRESSED | BUTTON5_PRESSED,
+                      nullptr) != 0;
+
+    // Ctrl-PgDn/PgUp and Alt-Down/Up from the description where it names
+    // them, else in xterm's encoding; Ctrl-Tab where the terminal reports it
+    // (xterm's modifyOtherKeys and the CSI u form).
+    BindCapability("kNXT5", Key::CtrlPageDown);
+    BindCapability("kPRV5", Key::CtrlPageUp);
+    BindCapability("kDN3", Key::AltDown);
+    BindCapability("kUP3", Key::AltUp);
+    BindKey("\033[6;5~", kKeyCtrlPageDown, Key::CtrlPageDown);
+    BindKey("\033[5;5~", kKeyCtrlPageUp, Key::CtrlPageUp);
+    BindKey("\033[1;3B", kKeyAltDown, Key::AltDown);
+    BindKey("\033[1;3A", kKeyAltUp, Key::AltUp);
+    BindKey("\033[27;5;9~", kKeyCtrlTab, Key::CtrlTab);
+    BindKey("\033[27;6;9~", kKeyCtrlShiftTab, Key::CtrlShiftTab);
+    BindKey("\033[9;5u", kKeyCtrlTab + 0x100, Key::CtrlTab);
+    BindKey("\033[9;6u", kKeyCtrlShiftTab + 0x100, Key::CtrlShiftTab);
+    SetRawOutput();
+    def_prog_mode();  // ncurses puts this mode back after a stop
   }
 
   void BindKey(const char* sequence, int code, Key key) {
@@ -263,8 +455,13 @@ struct CursesScreen::Impl {
   }
 
   void Close() {
-    if (screen == nullptr) return;
-    endwin();
+    if (out == nullptr) return;
+    if (screen != nullptr) {
+      endwin();
+    } else if (started) {
+      WriteAll(ttyFd, g_guard.restore.data(), g_guard.restore.size());
+    }
+    if (g_guard.haveModes) ::tcsetattr(ttyFd, TCSANOW, &g_guard.modes);
     g_guard.active = 0;
     RemoveHandlers();
     std::fflush(stdout);
@@ -277,11 +474,13 @@ struct CursesScreen::Impl {
     g_guard.stdoutFd = -1;
     g_guard.captureFd = -1;
     g_guard.ttyFd = -1;
-    if (capture != nullptr) std::fclose(capture);
-    capture = nullptr;
-    delscreen(screen);
+    if (capture >= 0) ::close(capture);
+    capture = -1;
+    if (screen != nullptr) delscreen(screen);
     screen = nullptr;
-    if (out != nullptr) std::fclose(out);
+    terminfo_glue::Free(early);
+    early = nullptr;
+    std::fclose(out);
     out = nullptr;
   }
 };
@@ -291,13 +490,10 @@ std::unique_ptr<CursesScreen> CursesScreen::Open(std::string& error) {
     error = "standard input and standard output must be a terminal";
     return nullptr;
   }
-  // Only the character set is taken from the environment: it decides
-  // whether UTF-8 can be written. Loading the other categories would cost
-  // time before the first frame and could change how the system formats.
-  std::setlocale(LC_CTYPE, "");
   auto impl = std::make_unique<Impl>();
-  const char* codeset = nl_langinfo(CODESET);
-  impl->caps.unicode = codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
+  // Whether UTF-8 can be written, as the locale names it; the locale itself
+  // is loaded after the first frame (see PrepareInput).
+  impl->caps.unicode = LocaleNamesUtf8();
 
   std::fflush(stdout);
   const int ttyFd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
@@ -318,71 +514,53 @@ std::unique_ptr<CursesScreen> CursesScreen::Open(std::string& error) {
   g_guard.haveModes = ::tcgetattr(STDIN_FILENO, &modes) == 0;
   g_guard.modes = modes;
 
-  impl->screen = newterm(nullptr, impl->out, stdin);
-  if (impl->screen == nullptr) {
+  // The terminal's description now; ncurses' screen (newterm, which reads
+  // it again and sets up its windows) after the first frame.
+  impl->early = terminfo_glue::Load(ttyFd);
+  if (impl->early == nullptr) {
     const char* type = std::getenv("TERM");
     error = std::string("cannot use the terminal type \"") + (type != nullptr ? type : "") + "\"";
     std::fclose(impl->out);
     return nullptr;
   }
-  set_term(impl->screen);
 
   // Keep the system's standard output aside while the screen is up.
-  impl->capture = std::tmpfile();
-  if (impl->capture != nullptr) {
+  // An in-memory file: nothing is left on disk, and it costs no file
+  // system work before the first frame.
+  impl->capture = ::memfd_create("halcyra-stdout", MFD_CLOEXEC);
+  if (impl->capture >= 0) {
     impl->savedStdout = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
     if (impl->savedStdout >= 0) {
-      ::dup2(::fileno(impl->capture), STDOUT_FILENO);
+      ::dup2(impl->capture, STDOUT_FILENO);
       // Line by line, so that what is printed survives a signal.
       std::setvbuf(stdout, nullptr, _IOLBF, 0);
     }
   }
 
-  cbreak();
-  noecho();
-  nonl();
-  intrflush(stdscr, FALSE);
-  keypad(stdscr, TRUE);
-  meta(stdscr, TRUE);
-  curs_set(0);
-  set_escdelay(25);
-  // No look-ahead for typed keys during an update: ncurses would flush and
-  // poll after every line, and a frame would go out in dozens of writes.
-  typeahead(-1);
-  if (has_colors() && start_color() == OK) {
-    use_default_colors();
-    impl->caps.colors = COLORS >= 256 ? 256 : COLORS >= 16 ? 16 : COLORS >= 8 ? 8 : 0;
-  } else {
-    impl->caps.colors = 0;
-  }
-  mouseinterval(0);
-  impl->mouse = mousemask(BUTTON1_PRESSED | BUTTON1_CLICKED | BUTTON4_PRESSED | BUTTON5_PRESSED,
-                          nullptr) != 0;
+  // What the first frame needs comes first: frames written as they are (no
+  // output processing by the terminal driver: it would look at every byte),
+  // the colours and the terminal's strings. The alternate screen and the
+  // hidden cursor go out with the first frame; ncurses, the keyboard and
+  // the mouse are set up once it is out.
+  impl->ttyFd = ttyFd;
+  // The frames carry their colours themselves (see Show), so ncurses'
+  // colour pairs are not set up; the terminal's description says how many
+  // colours there are.
+  const int colors = tigetnum("colors");
+  impl->caps.colors = colors >= 256 ? 256 : colors >= 16 ? 16 : colors >= 8 ? 8 : 0;
+  impl->LoadStrings();
 
-  // Ctrl-PgDn/PgUp and Alt-Down/Up from the description where it names
-  // them, else in xterm's encoding; Ctrl-Tab where the terminal reports it
-  // (xterm's modifyOtherKeys and the CSI u form).
-  impl->BindCapability("kNXT5", Key::CtrlPageDown);
-  impl->BindCapability("kPRV5", Key::CtrlPageUp);
-  impl->BindCapability("kDN3", Key::AltDown);
-  impl->BindCapability("kUP3", Key::AltUp);
-  impl->BindKey("\033[6;5~", kKeyCtrlPageDown, Key::CtrlPageDown);
-  impl->BindKey("\033[5;5~", kKeyCtrlPageUp, Key::CtrlPageUp);
-  impl->BindKey("\033[1;3B", kKeyAltDown, Key::AltDown);
-  impl->BindKey("\033[1;3A", kKeyAltUp, Key::AltUp);
-  impl->BindKey("\033[27;5;9~", kKeyCtrlTab, Key::CtrlTab);
-  impl->BindKey("\033[27;6;9~", kKeyCtrlShiftTab, Key::CtrlShiftTab);
-  impl->BindKey("\033[9;5u", kKeyCtrlTab + 0x100, Key::CtrlTab);
-  impl->BindKey("\033[9;6u", kKeyCtrlShiftTab + 0x100, Key::CtrlShiftTab);
-
+  // Built now, complete, so that a signal never finds it half made: the
+  // mouse is switched off where the terminal has one.
   g_guard.restore = TerminalString("sgr0") + TerminalString("cnorm") + TerminalString("rmkx") +
-                    (impl->mouse ? "\033[?1000l\033[?1002l\033[?1006l" : "") +
+                    (TerminalString("kmous").empty() ? "" : "\033[?1000l\033[?1002l\033[?1006l") +
                     TerminalString("rmcup");
   g_guard.ttyFd = ::fileno(impl->out);
   g_guard.stdoutFd = impl->savedStdout;
-  g_guard.captureFd = impl->capture != nullptr ? ::fileno(impl->capture) : -1;
+  g_guard.captureFd = impl->capture;
   g_guard.active = 1;
   InstallHandlers();
+  impl->SetRawOutput();
   return std::unique_ptr<CursesScreen>(new CursesScreen(std::move(impl)));
 }
 
@@ -391,57 +569,102 @@ CursesScreen::CursesScreen(std::unique_ptr<Impl> impl) : m_impl(std::move(impl))
 CursesScreen::~CursesScreen() { m_impl->Close(); }
 
 Size CursesScreen::GetSize() {
-  int rows = 0, cols = 0;
-  getmaxyx(stdscr, rows, cols);
-  return {cols, rows};
+  if (m_impl->screen != nullptr) {
+    int rows = 0, cols = 0;
+    getmaxyx(stdscr, rows, cols);
+    return {cols, rows};
+  }
+  // Before ncurses has its screen: the terminal's own word, else its
+  // description's.
+  winsize size{};
+  if (::ioctl(m_impl->ttyFd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
+    return {size.ws_col, size.ws_row};
+  }
+  return {std::max(tigetnum("cols"), 0), std::max(tigetnum("lines"), 0)};
 }
 
 Caps CursesScreen::GetCaps() { return m_impl->caps; }
 
 void CursesScreen::Show(const Grid& grid) {
+  // ncurses sets the terminal up and reads it; the frames are written here,
+  // with the terminal's own strings, each in one write: ncurses would flush
+  // at every cursor movement, a write for every line.
+  Impl& impl = *m_impl;
   const Size size = GetSize();
+  const bool full = !impl.shown || impl.shown->GetSize() != grid.GetSize();
+  std::string buffer;
+  buffer.reserve(static_cast<std::size_t>(grid.Cols() * grid.Rows()) * 4);
+  if (!impl.started) {
+    impl.started = true;
+    buffer += impl.smcup + impl.civis;
+  }
+  if (full) buffer += impl.sgr0 + impl.clear;
+  std::optional<Style> current;  // the terminal's style, unknown at first
   const int rows = std::min(size.rows, grid.Rows());
   const int cols = std::min(size.cols, grid.Cols());
-  const bool unicode = m_impl->caps.unicode;
-  // Neighbouring cells mostly share a style: look it up once a run.
-  std::optional<Style> last;
-  attr_t attrs = A_NORMAL;
-  int pair = 0;
+  const Cell blank{};
   for (int y = 0; y < rows; ++y) {
+    int cursor = -1;  // the column the terminal's cursor is at on this row
     for (int x = 0; x < cols; ++x) {
+      if (impl.skipLastCell && y == size.rows - 1 && x == size.cols - 1) continue;
       const Cell& cell = grid.At(x, y);
-      if (!last || !(*last == cell.style)) {
-        last = cell.style;
-        attrs = A_NORMAL;
-        if (cell.style.attrs & kBold) attrs |= A_BOLD;
-        if (cell.style.attrs & kReverse) attrs |= A_REVERSE;
-        if (cell.style.attrs & kDim) attrs |= A_DIM;
-        if (cell.style.attrs & kUnderline) attrs |= A_UNDERLINE;
-        pair = m_impl->PairFor(cell.style);
+      if (cell == (full ? blank : impl.shown->At(x, y))) continue;
+      if (cursor != x) impl.AppendCursor(buffer, y, x);
+      if (!current || !(*current == cell.style)) {
+        impl.AppendStyle(buffer, current ? &*current : nullptr, cell.style);
+        current = cell.style;
       }
-      char32_t ch = cell.ch;
-      if (ch < 0x20 || (!unicode && ch > 0x7E)) ch = U'?';
-      const wchar_t text[2] = {static_cast<wchar_t>(ch), L'\0'};
-      cchar_t cc;
-      setcchar(&cc, text, attrs, 0, &pair);
-      // The lower right cell is written too; ncurses reports that the
-      // cursor cannot move past it, which is harmless.
-      mvwadd_wch(stdscr, y, x, &cc);
+      impl.AppendCell(buffer, cell.ch);
+      cursor = x + 1;
     }
   }
-  wnoutrefresh(stdscr);
-  doupdate();
+  buffer += impl.sgr0;
+  WriteAll(impl.ttyFd, buffer.data(), buffer.size());
+  // A grid of another size than the terminal (it changed meanwhile) was
+  // written only in part: the next frame is drawn whole.
+  if (size == grid.GetSize()) {
+    impl.shown = grid;
+  } else {
+    impl.shown.reset();
+  }
+  impl.PrepareInput();
 }
 
 Event CursesScreen::NextEvent() {
+  m_impl->PrepareInput();
+  if (m_impl->inputBroken) {
+    Event hangup;
+    hangup.key = Key::Hangup;
+    return hangup;
+  }
+  if (m_impl->redrawPending) {
+    m_impl->redrawPending = false;
+    Event redraw;
+    redraw.key = Key::Resize;
+    return redraw;
+  }
   for (int failures = 0; failures < 100;) {
     wint_t wch = 0;
+    const auto started = std::chrono::steady_clock::now();
     const int result = wget_wch(stdscr, &wch);
     if (result == ERR) {
-      // Interrupted reads come back; a terminal that is gone does not.
+      if (g_continued) {
+        // Back from a stop: ncurses has repainted the screen empty.
+        g_continued = 0;
+        m_impl->shown.reset();
+        Event redraw;
+        redraw.key = Key::Resize;
+        return redraw;
+      }
+      // A terminal that is gone reports at once, again and again; a wait
+      // that timed out took its time.
       pollfd fd{STDIN_FILENO, POLLIN, 0};
       if (::poll(&fd, 1, 0) > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) break;
-      ++failures;
+      if (std::chrono::steady_clock::now() - started < std::chrono::milliseconds(kInputPollMs / 2)) {
+        ++failures;
+      } else {
+        failures = 0;
+      }
       continue;
     }
     failures = 0;
@@ -464,7 +687,13 @@ Event CursesScreen::NextEvent() {
         case KEY_BTAB: event.key = Key::BackTab; break;
         case KEY_ENTER: event.key = Key::Enter; break;
         case KEY_BACKSPACE: event.key = Key::Backspace; break;
-        case KEY_RESIZE: event.key = Key::Resize; break;
+        case KEY_RESIZE:
+          // ncurses has taken the new size; it clears the screen at its
+          // next refresh, so that comes now, before the new frame.
+          refresh();
+          m_impl->shown.reset();
+          event.key = Key::Resize;
+          break;
         case KEY_MOUSE: {
           MEVENT mouse{};
           if (getmouse(&mouse) != OK) continue;
@@ -496,7 +725,7 @@ Event CursesScreen::NextEvent() {
         wtimeout(stdscr, 0);
         wint_t next = 0;
         const int more = wget_wch(stdscr, &next);
-        wtimeout(stdscr, -1);
+        wtimeout(stdscr, kInputPollMs);
         if (more == ERR) {
           event.key = Key::Escape;
         } else if (more == KEY_CODE_YES && next == KEY_DOWN) {

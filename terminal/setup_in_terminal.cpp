@@ -9,10 +9,20 @@
 
 namespace term {
 
-int RunSetupInTerminal() {
+int RunSetupInTerminal(const std::function<bool()>& before, const std::function<void()>& after) {
   posixfs::PosixFileSystem files;
   fs::SetFileSystem(&files);
-  const int code = RunInTerminal(RunHalcyraSetup, ExecutableName("halcyra-setup"), stderr);
+  auto system = [&]() -> int {
+    if (before && !before()) return kNoTerminalExit;
+    struct After {
+      const std::function<void()>& run;
+      ~After() {
+        if (run) run();
+      }
+    } finish{after};
+    return RunHalcyraSetup();
+  };
+  const int code = RunInTerminal(system, ExecutableName("halcyra-setup"), stderr);
   fs::SetFileSystem(nullptr);
   return code;
 }

@@ -1,8 +1,6 @@
 #include "terminal/terminal_app.h"
 
-#include <unistd.h>
-
-#include <array>
+#include <errno.h>
 
 #include "dialog_model/sheet_model.h"
 #include "terminal/agent.h"
@@ -37,11 +35,10 @@ int RunInTerminal(const std::function<int()>& system, const std::string& appName
 }
 
 std::string ExecutableName(const std::string& fallback) {
-  std::array<char, 4096> path{};
-  const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
-  if (n <= 0) return fallback;
-  std::string name(path.data(), static_cast<std::size_t>(n));
-  if (const auto slash = name.rfind('/'); slash != std::string::npos) name.erase(0, slash + 1);
+  // The name the program was started by, without its directory (glibc keeps
+  // it; reading /proc/self/exe would cost a system call before the first
+  // frame).
+  std::string name = program_invocation_short_name != nullptr ? program_invocation_short_name : "";
   if (const auto dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.erase(dot);
   return name.empty() ? fallback : name;
 }
