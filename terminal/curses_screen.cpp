@@ -1,4 +1,5 @@
 #include "terminal/curses_screen.h"
+#include "terminal/frame_writer.h"
 #include "terminal/terminfo_glue.h"
 
 #include <fcntl.h>
@@ -181,56 +182,6 @@ std::string TerminalString(const char* name) {
   return value;
 }
 
-// ---------------------------------------------------------------------------
-// Colours: the grid's RGB values mapped to the terminal's palette.
-
-constexpr std::array<std::uint32_t, 16> kVgaPalette = {
-    0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
-    0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
-};
-
-int Distance(std::uint32_t a, std::uint32_t b) {
-  const int dr = static_cast<int>((a >> 16) & 0xFF) - static_cast<int>((b >> 16) & 0xFF);
-  const int dg = static_cast<int>((a >> 8) & 0xFF) - static_cast<int>((b >> 8) & 0xFF);
-  const int db = static_cast<int>(a & 0xFF) - static_cast<int>(b & 0xFF);
-  return dr * dr + dg * dg + db * db;
-}
-
-int NearestOf(std::uint32_t rgb, int count) {
-  int best = 0;
-  for (int i = 1; i < count; ++i) {
-    if (Distance(rgb, kVgaPalette[static_cast<std::size_t>(i)]) <
-        Distance(rgb, kVgaPalette[static_cast<std::size_t>(best)])) {
-      best = i;
-    }
-  }
-  return best;
-}
-
-// The xterm 256-colour palette: a 6 x 6 x 6 cube from 16, a grey ramp from
-// 232.
-int Nearest256(std::uint32_t rgb) {
-  static constexpr int kLevels[6] = {0, 95, 135, 175, 215, 255};
-  auto level = [](int v) {
-    int best = 0;
-    for (int i = 1; i < 6; ++i) {
-      if (std::abs(kLevels[i] - v) < std::abs(kLevels[best] - v)) best = i;
-    }
-    return best;
-  };
-  const int r = static_cast<int>((rgb >> 16) & 0xFF);
-  const int g = static_cast<int>((rgb >> 8) & 0xFF);
-  const int b = static_cast<int>(rgb & 0xFF);
-  const int ri = level(r), gi = level(g), bi = level(b);
-  const int cube = 16 + 36 * ri + 6 * gi + bi;
-  const auto cubeRgb = static_cast<std::uint32_t>((kLevels[ri] << 16) | (kLevels[gi] << 8) | kLevels[bi]);
-  const int grey = std::clamp((r + g + b) / 3, 8, 238);
-  const int gi2 = std::clamp((grey - 8 + 5) / 10, 0, 23);
-  const int gv = 8 + 10 * gi2;
-  const auto greyRgb = static_cast<std::uint32_t>((gv << 16) | (gv << 8) | gv);
-  return Distance(rgb, greyRgb) < Distance(rgb, cubeRgb) ? 232 + gi2 : cube;
-}
-
 // Keys of our own for sequences the terminal description may lack.
 enum : int {
   kKeyCtrlPageDown = 0x3000,
@@ -256,110 +207,37 @@ struct CursesScreen::Impl {
   bool inputBroken = false;  // ncurses could not set up its screen
   void* early = nullptr;     // the description read before ncurses' screen
   bool redrawPending = false;  // the next event is a redraw
-  std::unordered_map<std::uint32_t, int> colorIndex;
-  std::array<std::pair<Color, int>, 256> recentColors{};  // first: kDefaultColor when empty
   std::unordered_map<int, Key> extraKeys;
+  std::optional<FrameWriter> writer;
 
-  // The frame writer: the terminal's own strings, looked up once.
-  std::optional<Grid> shown;  // what the terminal shows; none: unknown
-  std::string cup, sgr0, bold, rev, dim, smul, clear, smcup, civis, setafFormat, setabFormat;
-  // The colour strings by colour index, formatted when first used.
-  std::vector<std::string> setaf, setab;
-  bool skipLastCell = false;  // writing it would scroll the screen
-  bool ansiCup = false;       // the cursor address is "ESC [ row ; col H"
-
-  // The palette index of `color`; -1 for the terminal's default. Looked up
-  // for every change of colour in a frame, so kept in a small table in
-  // front of the map.
-  int ColorIndex(Color color) {
-    if (color == kDefaultColor || caps.colors <= 0) return -1;
-    auto& slot = recentColors[(color * 2654435761u) >> 24];
-    if (slot.first == color) return slot.second;
-    int index = 0;
-    if (auto it = colorIndex.find(color); it != colorIndex.end()) {
-      index = it->second;
-    } else {
-      index = caps.colors >= 256 ? Nearest256(color) : NearestOf(color, caps.colors >= 16 ? 16 : 8);
-      colorIndex[color] = index;
-    }
-    slot = {color, index};
-    return index;
-  }
-
-  // The cursor address: the common ANSI form is written directly, any
-  // other through the terminal's own string.
-  void AppendCursor(std::string& buffer, int y, int x) {
-    if (ansiCup) {
-      char text[24];
-      const int n = std::snprintf(text, sizeof text, "\033[%d;%dH", y + 1, x + 1);
-      if (n > 0) buffer.append(text, static_cast<std::size_t>(std::min(n, static_cast<int>(sizeof text) - 1)));
-    } else {
-      buffer += tiparm(cup.c_str(), y, x);
-    }
-  }
-
-  void LoadStrings() {
-    cup = TerminalString("cup");
-    ansiCup = cup == "\033[%i%p1%d;%p2%dH";
-    recentColors.fill({kDefaultColor, -1});
-    sgr0 = TerminalString("sgr0");
-    bold = TerminalString("bold");
-    rev = TerminalString("rev");
-    dim = TerminalString("dim");
-    smul = TerminalString("smul");
-    clear = TerminalString("clear");
-    smcup = TerminalString("smcup");
-    civis = TerminalString("civis");
-    setafFormat = TerminalString("setaf");
-    setabFormat = TerminalString("setab");
-    if (setafFormat.empty() || setabFormat.empty()) caps.colors = 0;
-    const auto count = static_cast<std::size_t>(caps.colors >= 256 ? 256 : caps.colors);
-    setaf.assign(count, std::string());
-    setab.assign(count, std::string());
-    skipLastCell = tigetflag("am") == 1 && tigetflag("xenl") != 1;
-  }
-
-  void AppendColor(std::string& buffer, std::vector<std::string>& cache, const std::string& format,
-                   int index) {
-    if (index < 0 || index >= static_cast<int>(cache.size())) return;
-    std::string& text = cache[static_cast<std::size_t>(index)];
-    if (text.empty()) text = tiparm(format.c_str(), index);
-    buffer += text;
-  }
-
-  // Changes the terminal's style from `from` (unknown when null) to `to`,
-  // with as few bytes as it can: attributes can only all be turned off
-  // together, and so can colours go back to the default.
-  void AppendStyle(std::string& buffer, const Style* from, const Style& to) {
-    const int fg = ColorIndex(to.fg);
-    const int bg = ColorIndex(to.bg);
-    const bool reset = from == nullptr || (from->attrs & ~to.attrs) != 0 ||
-                       (fg < 0 && ColorIndex(from->fg) >= 0) || (bg < 0 && ColorIndex(from->bg) >= 0);
-    const std::uint8_t added = reset ? to.attrs : static_cast<std::uint8_t>(to.attrs & ~from->attrs);
-    if (reset) buffer += sgr0;
-    if (added & kBold) buffer += bold;
-    if (added & kReverse) buffer += rev;
-    if (added & kDim) buffer += dim;
-    if (added & kUnderline) buffer += smul;
-    if (reset || fg != ColorIndex(from->fg)) AppendColor(buffer, setaf, setafFormat, fg);
-    if (reset || bg != ColorIndex(from->bg)) AppendColor(buffer, setab, setabFormat, bg);
-  }
-
-  void AppendCell(std::string& buffer, char32_t ch) {
-    if (ch < 0x20 || (!caps.unicode && ch > 0x7E) || ch > 0xFFFF || (ch >= 0xD800 && ch <= 0xDFFF)) {
-      ch = U'?';
-    }
-    // UTF-8 of a character of the basic plane: the grid holds no others.
-    if (ch < 0x80) {
-      buffer.push_back(static_cast<char>(ch));
-    } else if (ch < 0x800) {
-      buffer.push_back(static_cast<char>(0xC0 | (ch >> 6)));
-      buffer.push_back(static_cast<char>(0x80 | (ch & 0x3F)));
-    } else {
-      buffer.push_back(static_cast<char>(0xE0 | (ch >> 12)));
-      buffer.push_back(static_cast<char>(0x80 | ((ch >> 6) & 0x3F)));
-      buffer.push_back(static_cast<char>(0x80 | (ch & 0x3F)));
-    }
+  // The terminal's strings, looked up once, for the frame writer.
+  void MakeWriter() {
+    TerminalStrings strings;
+    strings.cup = TerminalString("cup");
+    strings.sgr0 = TerminalString("sgr0");
+    strings.bold = TerminalString("bold");
+    strings.rev = TerminalString("rev");
+    strings.dim = TerminalString("dim");
+    strings.smul = TerminalString("smul");
+    strings.clear = TerminalString("clear");
+    strings.smcup = TerminalString("smcup");
+    strings.civis = TerminalString("civis");
+    const std::string setaf = TerminalString("setaf");
+    const std::string setab = TerminalString("setab");
+    const int colors = tigetnum("colors");
+    strings.colors = setaf.empty() || setab.empty() ? 0
+                     : colors >= 256                ? 256
+                     : colors >= 16                 ? 16
+                     : colors >= 8                  ? 8
+                                                    : 0;
+    strings.color = [setaf, setab](bool background, int index) {
+      return std::string(tiparm((background ? setab : setaf).c_str(), index));
+    };
+    const std::string cup = strings.cup;
+    strings.address = [cup](int row, int col) { return std::string(tiparm(cup.c_str(), row, col)); };
+    strings.skipLastCell = tigetflag("am") == 1 && tigetflag("xenl") != 1;
+    caps.colors = strings.colors;
+    writer.emplace(std::move(strings));
   }
 
   // The keyboard and the mouse: after the first frame.
@@ -400,7 +278,7 @@ struct CursesScreen::Impl {
     if (unicode != caps.unicode) {
       // The locale is not what its name said: draw everything again.
       caps.unicode = unicode;
-      shown.reset();
+      writer->Forget();
       redrawPending = true;
     }
     cbreak();
@@ -543,12 +421,10 @@ std::unique_ptr<CursesScreen> CursesScreen::Open(std::string& error) {
   // hidden cursor go out with the first frame; ncurses, the keyboard and
   // the mouse are set up once it is out.
   impl->ttyFd = ttyFd;
-  // The frames carry their colours themselves (see Show), so ncurses'
-  // colour pairs are not set up; the terminal's description says how many
-  // colours there are.
-  const int colors = tigetnum("colors");
-  impl->caps.colors = colors >= 256 ? 256 : colors >= 16 ? 16 : colors >= 8 ? 8 : 0;
-  impl->LoadStrings();
+  // The frames carry their colours themselves, so ncurses' colour pairs
+  // are not set up; the terminal's description says how many colours there
+  // are.
+  impl->MakeWriter();
 
   // Built now, complete, so that a signal never finds it half made: the
   // mouse is switched off where the terminal has one.
@@ -587,46 +463,12 @@ Caps CursesScreen::GetCaps() { return m_impl->caps; }
 
 void CursesScreen::Show(const Grid& grid) {
   // ncurses sets the terminal up and reads it; the frames are written here,
-  // with the terminal's own strings, each in one write: ncurses would flush
-  // at every cursor movement, a write for every line.
+  // each in one write: ncurses 6.4 flushes at every cursor movement, a
+  // write for every line.
   Impl& impl = *m_impl;
-  const Size size = GetSize();
-  const bool full = !impl.shown || impl.shown->GetSize() != grid.GetSize();
-  std::string buffer;
-  buffer.reserve(static_cast<std::size_t>(grid.Cols() * grid.Rows()) * 4);
-  if (!impl.started) {
-    impl.started = true;
-    buffer += impl.smcup + impl.civis;
-  }
-  if (full) buffer += impl.sgr0 + impl.clear;
-  std::optional<Style> current;  // the terminal's style, unknown at first
-  const int rows = std::min(size.rows, grid.Rows());
-  const int cols = std::min(size.cols, grid.Cols());
-  const Cell blank{};
-  for (int y = 0; y < rows; ++y) {
-    int cursor = -1;  // the column the terminal's cursor is at on this row
-    for (int x = 0; x < cols; ++x) {
-      if (impl.skipLastCell && y == size.rows - 1 && x == size.cols - 1) continue;
-      const Cell& cell = grid.At(x, y);
-      if (cell == (full ? blank : impl.shown->At(x, y))) continue;
-      if (cursor != x) impl.AppendCursor(buffer, y, x);
-      if (!current || !(*current == cell.style)) {
-        impl.AppendStyle(buffer, current ? &*current : nullptr, cell.style);
-        current = cell.style;
-      }
-      impl.AppendCell(buffer, cell.ch);
-      cursor = x + 1;
-    }
-  }
-  buffer += impl.sgr0;
-  WriteAll(impl.ttyFd, buffer.data(), buffer.size());
-  // A grid of another size than the terminal (it changed meanwhile) was
-  // written only in part: the next frame is drawn whole.
-  if (size == grid.GetSize()) {
-    impl.shown = grid;
-  } else {
-    impl.shown.reset();
-  }
+  const std::string bytes = impl.writer->Frame(grid, GetSize(), impl.caps.unicode);
+  WriteAll(impl.ttyFd, bytes.data(), bytes.size());
+  impl.started = true;
   impl.PrepareInput();
 }
 
@@ -651,7 +493,7 @@ Event CursesScreen::NextEvent() {
       if (g_continued) {
         // Back from a stop: ncurses has repainted the screen empty.
         g_continued = 0;
-        m_impl->shown.reset();
+        m_impl->writer->Forget();
         Event redraw;
         redraw.key = Key::Resize;
         return redraw;
@@ -691,7 +533,7 @@ Event CursesScreen::NextEvent() {
           // ncurses has taken the new size; it clears the screen at its
           // next refresh, so that comes now, before the new frame.
           refresh();
-          m_impl->shown.reset();
+          m_impl->writer->Forget();
           event.key = Key::Resize;
           break;
         case KEY_MOUSE: {
