@@ -1,12 +1,10 @@
 #include "terminal/curses_screen.h"
-#include "terminal/frame_writer.h"
-#include "terminal/terminfo_glue.h"
 
 #include <fcntl.h>
-#include <sys/ioctl.h>
-#include <sys/mman.h>
 #include <langinfo.h>
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -24,9 +22,11 @@
 #include <map>
 #include <optional>
 #include <unordered_map>
-#include <vector>
 
 #include <curses.h>
+
+#include "terminal/frame_writer.h"
+#include "terminal/terminfo_glue.h"
 
 namespace term {
 
@@ -201,7 +201,6 @@ struct CursesScreen::Impl {
   int savedStdout = -1;
   int ttyFd = -1;
   Caps caps;
-  bool mouse = false;
   bool inputReady = false;
   bool started = false;     // the alternate screen is on
   bool inputBroken = false;  // ncurses could not set up its screen
@@ -240,7 +239,8 @@ struct CursesScreen::Impl {
     writer.emplace(std::move(strings));
   }
 
-  // The keyboard and the mouse: after the first frame.
+  // Frames go out as they are: no output processing by the terminal
+  // driver, which would look at every byte of every frame.
   void SetRawOutput() {
     termios raw{};
     if (::tcgetattr(ttyFd, &raw) == 0) {
@@ -249,6 +249,8 @@ struct CursesScreen::Impl {
     }
   }
 
+  // ncurses' screen, the keyboard, the mouse and the locale: after the
+  // first frame, which needs none of them.
   void PrepareInput() {
     if (inputReady) return;
     inputReady = true;
@@ -293,8 +295,7 @@ struct CursesScreen::Impl {
     // after a resize): it would flush and poll after every line.
     typeahead(-1);
     mouseinterval(0);
-    mouse = mousemask(BUTTON1_PRESSED | BUTTON1_CLICKED | BUTTON4_PRESSED | BUTTON5_PRESSED,
-                      nullptr) != 0;
+    mousemask(BUTTON1_PRESSED | BUTTON1_CLICKED | BUTTON4_PRESSED | BUTTON5_PRESSED, nullptr);
 
     // Ctrl-PgDn/PgUp and Alt-Down/Up from the description where it names
     // them, else in xterm's encoding; Ctrl-Tab where the terminal reports it
@@ -422,8 +423,7 @@ std::unique_ptr<CursesScreen> CursesScreen::Open(std::string& error) {
   // the mouse are set up once it is out.
   impl->ttyFd = ttyFd;
   // The frames carry their colours themselves, so ncurses' colour pairs
-  // are not set up; the terminal's description says how many colours there
-  // are.
+  // are never set up; the description says how many colours there are.
   impl->MakeWriter();
 
   // Built now, complete, so that a signal never finds it half made: the

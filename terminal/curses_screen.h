@@ -1,11 +1,16 @@
-// The terminal on standard input and output through ncurses (wide-character
-// build): the only part of the front end that talks to the terminal.
+// The terminal on standard input and output: the only part of the front
+// end that talks to it. ncurses (wide-character build) reads the keys, the
+// mouse and resizes; the frames are written by the frame writer with the
+// terminal's own terminfo strings, each in one write (ncurses 6.4 would
+// flush at every cursor movement). What the first frame needs is set up
+// first; ncurses' screen, the keyboard and the mouse right after it.
 //
-// While the screen is open, the process's standard output is kept in a
-// temporary file, so that lines the system prints do not tear the picture;
+// While the screen is open, the process's standard output is kept in an
+// in-memory file, so that lines the system prints do not tear the picture;
 // they are written out once the terminal is restored. The terminal is
 // restored when the screen closes, at exit, on Ctrl-C and the other
-// terminating signals, on a crash signal and on std::terminate.
+// terminating signals, on a crash signal and on std::terminate; after a
+// stop (Ctrl-Z) the frame is drawn again.
 #pragma once
 
 #include <memory>
