@@ -1,12 +1,14 @@
 // The terminal UI's speed: how soon the first complete frame is on the
-// terminal, next to whiptail starting in a terminal of the same size, and
-// what one redraw costs.
+// terminal, next to whiptail --msgbox starting in a terminal of the same
+// size, and what one redraw costs.
 //
 // The programs run on a pseudo-terminal of 100 x 32 cells (TERM
-// xterm-256color, a UTF-8 locale). A frame counts as complete when the
-// program has stopped writing: the time of the last byte before a quiet
-// spell. For halcyra-setup that frame is the usable sheet, after the
-// hardware probes; the wait frame drawn before them is reported beside it.
+// xterm-256color, a UTF-8 locale), taking turns so that both meet the same
+// load. halcyra-setup's first frame is its wait frame ("Detecting
+// hardware", drawn before the probes, in one write); whiptail's is its one
+// frame, complete when it stops writing (the last byte before a quiet
+// spell). The counters give medians and minima in milliseconds; "usable
+// sheet" is halcyra-setup's frame after the probes.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <poll.h>
