@@ -23,6 +23,7 @@ std::string Machine(const std::string& sound) { return std::string(HALCYRA_FIT_D
 
 struct EaxCase {
   const char* name;
+  friend std::ostream& operator<<(std::ostream& os, const EaxCase& c) { return os << c.name; }
   std::string sound;
   const char* stored;  // EnableAcoustics line or ""
   const char* script;  // after "tab 1"
@@ -60,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         EaxCase{"TwoClicks", kLive, "EnableAcoustics=0", "click 1015\nclick 1015\n", 0, true, "32", "0"},
         // Choosing another device changes nothing on the page.
         EaxCase{"OtherDeviceChangesNothing", kVortex + kLive, "", "select 1014 1\ntype 1014 x\n", 0, false, "16", "1"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(AudioPage, CancelDiscardsAClickOnTheBox) {
   Install install;

@@ -20,6 +20,7 @@ const Lines kPrimaryModes = Items({"640 x 480 x 16", "800 x 600 x 16", "1024 x 7
 
 struct RestoreCase {
   const char* name;
+  friend std::ostream& operator<<(std::ostream& os, const RestoreCase& c) { return os << c.name; }
   const char* machine;
   const char* stored;  // "Game Rasterizer" line, or "" for none
   int glideChecked, glideEnabled, d3dChecked, d3dEnabled, deviceEnabled;
@@ -66,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
         RestoreCase{"OtherValueWithDevices", kDevicesAndBoard, "Game Rasterizer=7", 0, 1, 1, 1, 1, kPrimaryModes, "2", "16"},
         RestoreCase{"UndefinedWithDevicesNoBoard", kDevicesNoBoard, "Game Rasterizer=undefined", 0, 0, 1, 1, 1,
                     kPrimaryModes, "2", "16"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(HardwarePage, StoredGlideWithoutBoardSwitchesToDirect3DOnClick) {
   Install install;
@@ -99,6 +100,7 @@ TEST(HardwarePage, NoDeviceAndNoBoardEndsWithBox103AndSavesNothing) {
 
 struct TextureCase {
   const char* name;
+  friend std::ostream& operator<<(std::ostream& os, const TextureCase& c) { return os << c.name; }
   const char* machine;
   std::string options;
   const char* script;
@@ -170,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextureCase{"UnknownLevelKept", kDevicesAndBoard,
                     Ini({"[Game]", "Game Rasterizer=2", "GameMipMapLevel=9", "[Performance]", "Use16BitTextures=1"}), "",
                     0, 1, 0, 0, 0, 0, 0, 0, {}, "1", "0", "9"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(HardwarePage, LowShowsOnWithLowBeforeOffClearsIt) {
   Install install;
@@ -187,6 +189,7 @@ TEST(HardwarePage, LowShowsOnWithLowBeforeOffClearsIt) {
 
 struct ResolutionCase {
   const char* name;
+  friend std::ostream& operator<<(std::ostream& os, const ResolutionCase& c) { return os << c.name; }
   const char* stored;  // width, height, depth lines
   const char* script;
   const char* shown;
@@ -235,7 +238,7 @@ INSTANTIATE_TEST_SUITE_P(
         ResolutionCase{"Direct3DClickResets", "DDGUID=0,0,0,0,0,0,0,0,0,0,0\r\nGameScreenWidth=800\r\nGameScreenHeight=600\r\n",
                        "click 1003\n", "640 x 480 x 16", "640", "480", "16"},
         ResolutionCase{"GlideClickResets", kOnUnfitDevice, "click 1002\nselect 1007 0\nclick 1002\n", "640 x 480 x 16", "640", "480", "16"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 // ---------------------------------------------------------------------------
 // Devices.

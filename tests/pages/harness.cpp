@@ -185,7 +185,9 @@ Outcome RunSetup(const std::string& machineToml, const Install& install, const s
   while (std::getline(lines, line)) {
     outcome.lines.push_back(line);
     if (auto control = ParseDumpLine(line)) {
-      if (!inDump) outcome.dumps.emplace_back();
+      // A dump starts with the first control of a page's template.
+      const bool first = control->id == 1014 || (control->kind == "group" && control->text == "3D Hardware");
+      if (!inDump || first) outcome.dumps.emplace_back();
       inDump = true;
       if (control->id != -1) outcome.dumps.back()[control->id] = *control;
     } else {

@@ -58,6 +58,7 @@ TEST(OkStep, CancelAndCloseWriteNothing) {
 
 struct ArchiveCase {
   const char* name;
+  friend std::ostream& operator<<(std::ostream& os, const ArchiveCase& c) { return os << c.name; }
   std::optional<std::string> options;
   const char* script;
   std::vector<std::string> archives;
@@ -99,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
         ArchiveCase{"NoOptionsChecks8Bit", std::nullopt, "click 1015\n", {"bitmapsh.flx"}, kOk},
         ArchiveCase{"NoOptionsWarnsWithout8Bit", std::nullopt, "click 1015\n", {"bitmapc.flx", "bitmap16.flx"},
                     kWarned}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(OkStep, CompressedTexturesSetBothKeys) {
   Install install;

@@ -1,0 +1,112 @@
+// The hardware inventory: construction stages, lookups, the fitness
+// judgement and the teardown.
+#include "hardware/inventory.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+HardwareInventory* g_pInventory = nullptr;
+
+void NoProgress(std::int32_t) {}
+
+HardwareInventory::HardwareInventory(ProgressCallback callback)
+    : progress(callback != nullptr ? callback : NoProgress),
+      displayDriverCount(0),
+      displayDrivers(nullptr),
+      soundDeviceCount(0),
+      soundDevices(nullptr) {
+  // Every stage runs whatever the one before it found; their success flags
+  // are of no consequence here.
+  progress(kProgressStart);
+  EnumerateDisplayDrivers();
+  progress(kProgressProbe);
+  ProbeDisplayDrivers();
+  progress(kProgressJudge);
+  JudgeDisplayDrivers();
+  EnumerateSoundDevices();
+}
+
+HardwareInventory::~HardwareInventory() {
+  while (displayDrivers != nullptr) {
+    DisplayDriverRecord* record = displayDrivers;
+    DisplayDriverRecord* following = record->next;
+    delete[] record->ddGuidText;
+    record->ddGuidText = nullptr;
+    delete[] record->d3dGuidText;
+    record->d3dGuidText = nullptr;
+    delete[] record->description;
+    record->description = nullptr;
+    while (record->modes != nullptr) {
+      DisplayModeRecord* mode = record->modes;
+      record->modes = mode->next;
+      delete mode;
+    }
+    record->modeCount = 0;
+    record->next = nullptr;
+    delete record;
+    displayDrivers = following;
+  }
+  displayDriverCount = 0;
+
+  while (soundDevices != nullptr) {
+    SoundDeviceRecord* record = soundDevices;
+    SoundDeviceRecord* following = record->next;
+    std::free(record->description);
+    record->description = nullptr;
+    record->next = nullptr;
+    delete record;
+    soundDevices = following;
+  }
+  soundDeviceCount = 0;
+}
+
+namespace {
+
+// Index rule shared by both lists: at or past the count, null; at 0 or
+// below, the head; else `index` steps from the head.
+template <typename Record>
+Record* RecordAt(Record* head, std::int32_t count, std::int32_t index) {
+  if (index >= count) return nullptr;
+  Record* record = head;
+  for (std::int32_t step = 0; step < index && record != nullptr; ++step) record = record->next;
+  return record;
+}
+
+}  // namespace
+
+DisplayDriverRecord* HardwareInventory::GetDisplayDriver(std::int32_t index) const {
+  return RecordAt(displayDrivers, displayDriverCount, index);
+}
+
+SoundDeviceRecord* HardwareInventory::GetSoundDevice(std::int32_t index) const {
+  return RecordAt(soundDevices, soundDeviceCount, index);
+}
+
+DisplayDriverRecord* HardwareInventory::FindDisplayDriver(const dx::GUID& ddGuid) const {
+  for (DisplayDriverRecord* record = displayDrivers; record != nullptr; record = record->next) {
+    if (record->ddGuid == ddGuid) return record;
+  }
+  return nullptr;
+}
+
+char* HardwareInventory::CopyDisplayDriverDescription(const dx::GUID& ddGuid) const {
+  const DisplayDriverRecord* record = FindDisplayDriver(ddGuid);
+  if (record == nullptr || record->description == nullptr) return nullptr;
+  const std::size_t size = std::strlen(record->description) + 1;
+  char* copy = new (std::nothrow) char[size];
+  if (copy != nullptr) std::memcpy(copy, record->description, size);
+  return copy;
+}
+
+void HardwareInventory::JudgeDisplayDrivers() {
+  constexpr std::uint32_t kSecondFormats = TEXFMT_8BIT | TEXFMT_88 | TEXFMT_4444 | TEXFMT_8888;  // 0x1D
+  DisplayDriverRecord* record = displayDrivers;
+  for (std::int32_t index = 0; index < displayDriverCount && record != nullptr; ++index, record = record->next) {
+    record->fit = 1;
+    if (record->palettedTextures == 0 && (record->textureFormats & TEXFMT_1555) == 0) record->fit = 0;
+    if ((record->textureFormats & kSecondFormats) == 0) record->fit = 0;
+    if (record->palettedTextures == 0 && record->has565Textures == 0) record->fit = 0;
+    if (record->palettedTextures != 0 && record->has565Textures != 0) record->palettedTextures = 2;
+  }
+}

@@ -1,0 +1,128 @@
+// DirectSound device enumeration and the EAX 1.0 support test.
+#include "hardware/sound_probe.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "hardware/inventory.h"
+
+namespace {
+
+// Records are appended at the tail of the sound list. While the inventory's
+// own enumeration runs, the tail is kept here so that appending does not
+// walk the list; a callback for any other inventory walks.
+struct SoundTail {
+  HardwareInventory* inventory = nullptr;
+  SoundDeviceRecord* tail = nullptr;
+};
+SoundTail g_soundTail;
+
+void AppendSoundDevice(HardwareInventory* inventory, SoundDeviceRecord* record) {
+  SoundDeviceRecord* tail = nullptr;
+  if (g_soundTail.inventory == inventory) {
+    tail = g_soundTail.tail;
+  } else {
+    for (tail = inventory->soundDevices; tail != nullptr && tail->next != nullptr; tail = tail->next) {
+    }
+  }
+  if (tail == nullptr) {
+    inventory->soundDevices = record;
+  } else {
+    tail->next = record;
+  }
+  if (g_soundTail.inventory == inventory) g_soundTail.tail = record;
+  ++inventory->soundDeviceCount;
+}
+
+}  // namespace
+
+bool HardwareInventory::EnumerateSoundDevices() {
+  SoundDeviceRecord* tail = soundDevices;
+  while (tail != nullptr && tail->next != nullptr) tail = tail->next;
+  const SoundTail outer = g_soundTail;
+  g_soundTail = SoundTail{this, tail};
+  const dx::HRESULT result = dx::TheDirectSound().DirectSoundEnumerateA(OnSoundDeviceFound, this);
+  g_soundTail = outer;
+  return !dx::DsFailed(result);
+}
+
+dx::BOOL HALCYRA_STDCALL OnSoundDeviceFound(dx::GUID* guid, const char* description, const char*, void* context) {
+  auto* inventory = static_cast<HardwareInventory*>(context);
+  if (inventory == nullptr) return dx::TRUE;
+
+  dx::IDirectSound* device = nullptr;
+  if (dx::DsFailed(dx::TheDirectSound().DirectSoundCreate(guid, &device, nullptr)) || device == nullptr) {
+    return dx::TRUE;
+  }
+  inventory->progress(kProgressSound);
+
+  // The default-device entry (no GUID) is opened and reported, never listed.
+  if (guid != nullptr) {
+    dx::DSCAPS caps{};
+    caps.dwSize = sizeof(dx::DSCAPS);
+    if (!dx::DsFailed(device->GetCaps(&caps))) {
+      auto* record = new (std::nothrow) SoundDeviceRecord{};
+      char* text = record != nullptr ? strdup(description != nullptr ? description : "") : nullptr;
+      if (text != nullptr) {
+        record->description = text;
+        record->guid = *guid;
+        record->hardware3DBuffers = caps.dwMaxHw3DAllBuffers;
+        record->hardwareMemoryBytes = caps.dwTotalHwMemBytes;
+        record->eaxSupported = TestEaxSupport(device) ? 1 : 0;
+        record->next = nullptr;
+        AppendSoundDevice(inventory, record);
+      } else {
+        delete record;  // no room for the record or its text: the device is skipped
+      }
+    }
+  }
+
+  device->Release();
+  return dx::TRUE;
+}
+
+bool TestEaxSupport(dx::IDirectSound* device) {
+  bool supported = false;
+  dx::IDirectSoundBuffer* buffer = nullptr;
+  dx::IDirectSound3DBuffer* buffer3D = nullptr;
+  dx::IKsPropertySet* propertySet = nullptr;
+  if (device == nullptr) return false;
+
+  dx::WAVEFORMATEX format{};
+  format.wFormatTag = dx::WAVE_FORMAT_PCM;
+  format.nChannels = 2;
+  format.nSamplesPerSec = 44100;
+  format.nAvgBytesPerSec = 176400;
+  format.nBlockAlign = 4;
+  format.wBitsPerSample = 16;
+  format.cbSize = 0;
+
+  dx::DSBUFFERDESC description{};
+  description.dwSize = dx::kDSBufferDescSize;
+  description.dwFlags = dx::DSBCAPS_STATIC | dx::DSBCAPS_CTRL3D;
+  description.dwBufferBytes = 128;
+  description.dwReserved = 0;
+  description.lpwfxFormat = &format;
+
+  if (!dx::DsFailed(device->CreateSoundBuffer(&description, &buffer, nullptr)) && buffer != nullptr) {
+    void* object = nullptr;
+    if (!dx::DsFailed(buffer->QueryInterface(dx::IID_IDirectSound3DBuffer, &object)) && object != nullptr) {
+      buffer3D = static_cast<dx::IDirectSound3DBuffer*>(object);
+      object = nullptr;
+      if (!dx::DsFailed(buffer3D->QueryInterface(dx::IID_IKsPropertySet, &object)) && object != nullptr) {
+        propertySet = static_cast<dx::IKsPropertySet*>(object);
+        dx::ULONG support = 0;
+        const dx::HRESULT asked =
+            propertySet->QuerySupport(dx::DSPROPSETID_EAX_ReverbProperties, dx::DSPROPERTY_EAX_ALL, &support);
+        constexpr dx::ULONG kReadWrite = dx::KSPROPERTY_SUPPORT_GET | dx::KSPROPERTY_SUPPORT_SET;
+        supported = !dx::DsFailed(asked) && (support & kReadWrite) == kReadWrite;
+      }
+    }
+  }
+
+  if (propertySet != nullptr) propertySet->Release();
+  if (buffer3D != nullptr) buffer3D->Release();
+  if (buffer != nullptr) buffer->Release();
+  return supported;
+}

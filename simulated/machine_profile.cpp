@@ -1,0 +1,656 @@
+// Reading a machine profile: TOML through toml++, every key checked for its
+// name, type and range so that a mistyped profile is refused rather than
+// half-read.
+#include "simulated/machine_profile.h"
+
+#include <toml++/toml.h>
+
+#include <array>
+#include <cinttypes>
+#include <cstdio>
+#include <limits>
+#include <map>
+#include <sstream>
+#include <string_view>
+
+namespace sim {
+namespace {
+
+struct Failure {
+  ProfileError error;
+};
+
+constexpr dx::DWORD FourCC(char a, char b, char c, char d) {
+  return static_cast<dx::DWORD>(static_cast<unsigned char>(a)) |
+         (static_cast<dx::DWORD>(static_cast<unsigned char>(b)) << 8) |
+         (static_cast<dx::DWORD>(static_cast<unsigned char>(c)) << 16) |
+         (static_cast<dx::DWORD>(static_cast<unsigned char>(d)) << 24);
+}
+
+dx::DDPIXELFORMAT Format(dx::DWORD flags, dx::DWORD bits, dx::DWORD r, dx::DWORD g, dx::DWORD b, dx::DWORD a,
+                         dx::DWORD fourCC = 0) {
+  dx::DDPIXELFORMAT format{};
+  format.dwSize = sizeof(dx::DDPIXELFORMAT);
+  format.dwFlags = flags;
+  format.dwFourCC = fourCC;
+  format.dwRGBBitCount = bits;
+  format.dwRBitMask = r;
+  format.dwGBitMask = g;
+  format.dwBBitMask = b;
+  format.dwRGBAlphaBitMask = a;
+  return format;
+}
+
+constexpr dx::DWORD kRgb = dx::DDPF_RGB;
+constexpr dx::DWORD kRgba = dx::DDPF_RGB | dx::DDPF_ALPHAPIXELS;
+constexpr dx::DWORD kLum = dx::DDPF_LUMINANCE;
+constexpr dx::DWORD kBumpDuDv = 0x80000;
+constexpr dx::DWORD kPal4 = 0x8;
+
+struct NamedFormat {
+  const char* name;
+  dx::DDPIXELFORMAT format;
+};
+
+const std::vector<NamedFormat>& NamedFormats() {
+  static const std::vector<NamedFormat> formats = {
+      {"pal8", Format(kRgb | dx::DDPF_PALETTEINDEXED8, 8, 0, 0, 0, 0)},
+      {"pal4", Format(kRgb | kPal4, 4, 0, 0, 0, 0)},
+      {"332", Format(kRgb, 8, 0xE0, 0x1C, 0x03, 0)},
+      {"a8", Format(dx::DDPF_ALPHA, 8, 0, 0, 0, 0)},
+      {"l8", Format(kLum, 8, 0xFF, 0, 0, 0)},
+      {"a4l4", Format(kLum | dx::DDPF_ALPHAPIXELS, 8, 0x0F, 0, 0, 0xF0)},
+      {"565", Format(kRgb, 16, 0xF800, 0x07E0, 0x001F, 0)},
+      {"555", Format(kRgb, 16, 0x7C00, 0x03E0, 0x001F, 0)},
+      {"1555", Format(kRgba, 16, 0x7C00, 0x03E0, 0x001F, 0x8000)},
+      {"4444", Format(kRgba, 16, 0x0F00, 0x00F0, 0x000F, 0xF000)},
+      {"8332", Format(kRgba, 16, 0x00E0, 0x001C, 0x0003, 0xFF00)},
+      {"88", Format(kLum | dx::DDPF_ALPHAPIXELS, 16, 0x00FF, 0, 0, 0xFF00)},
+      {"v8u8", Format(kBumpDuDv, 16, 0x00FF, 0xFF00, 0, 0)},
+      {"888", Format(kRgb, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0)},
+      {"x888", Format(kRgb, 32, 0xFF0000, 0x00FF00, 0x0000FF, 0)},
+      {"8888", Format(kRgba, 32, 0xFF0000, 0x00FF00, 0x0000FF, 0xFF000000u)},
+      {"dxt1", Format(dx::DDPF_FOURCC, 0, 0, 0, 0, 0, FourCC('D', 'X', 'T', '1'))},
+      {"dxt2", Format(dx::DDPF_FOURCC, 0, 0, 0, 0, 0, FourCC('D', 'X', 'T', '2'))},
+      {"dxt3", Format(dx::DDPF_FOURCC, 0, 0, 0, 0, 0, FourCC('D', 'X', 'T', '3'))},
+      {"dxt4", Format(dx::DDPF_FOURCC, 0, 0, 0, 0, 0, FourCC('D', 'X', 'T', '4'))},
+      {"dxt5", Format(dx::DDPF_FOURCC, 0, 0, 0, 0, 0, FourCC('D', 'X', 'T', '5'))},
+      {"yuy2", Format(dx::DDPF_FOURCC, 0, 0, 0, 0, 0, FourCC('Y', 'U', 'Y', '2'))},
+      {"uyvy", Format(dx::DDPF_FOURCC, 0, 0, 0, 0, 0, FourCC('U', 'Y', 'V', 'Y'))},
+  };
+  return formats;
+}
+
+bool ParseHex(std::string_view text, std::uint64_t& value) {
+  if (text.empty()) return false;
+  value = 0;
+  for (char c : text) {
+    int digit = 0;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else if (c >= 'A' && c <= 'F') {
+      digit = c - 'A' + 10;
+    } else {
+      return false;
+    }
+    value = value * 16 + static_cast<std::uint64_t>(digit);
+  }
+  return true;
+}
+
+std::optional<dx::GUID> ParseGuidText(std::string_view text) {
+  static const std::map<std::string, dx::GUID, std::less<>> named = {
+      {"hal", dx::IID_IDirect3DHALDevice}, {"rgb", dx::IID_IDirect3DRGBDevice},
+      {"ramp", dx::IID_IDirect3DRampDevice}, {"mmx", dx::IID_IDirect3DMMXDevice},
+      {"ref", dx::IID_IDirect3DRefDevice}, {"tnlhal", dx::IID_IDirect3DTnLHalDevice},
+      {"null", dx::IID_IDirect3DNullDevice},
+  };
+  if (auto found = named.find(text); found != named.end()) return found->second;
+  if (text.size() == 38 && text.front() == '{' && text.back() == '}') text = text.substr(1, 36);
+  if (text.size() != 36 || text[8] != '-' || text[13] != '-' || text[18] != '-' || text[23] != '-') {
+    return std::nullopt;
+  }
+  std::uint64_t part = 0;
+  dx::GUID guid{};
+  if (!ParseHex(text.substr(0, 8), part)) return std::nullopt;
+  guid.Data1 = static_cast<std::uint32_t>(part);
+  if (!ParseHex(text.substr(9, 4), part)) return std::nullopt;
+  guid.Data2 = static_cast<std::uint16_t>(part);
+  if (!ParseHex(text.substr(14, 4), part)) return std::nullopt;
+  guid.Data3 = static_cast<std::uint16_t>(part);
+  const std::string_view tail[] = {text.substr(19, 2), text.substr(21, 2), text.substr(24, 2), text.substr(26, 2),
+                                   text.substr(28, 2), text.substr(30, 2), text.substr(32, 2), text.substr(34, 2)};
+  for (std::size_t i = 0; i < 8; ++i) {
+    if (!ParseHex(tail[i], part)) return std::nullopt;
+    guid.Data4[i] = static_cast<std::uint8_t>(part);
+  }
+  return guid;
+}
+
+[[noreturn]] void Refuse(const std::string& file, const toml::node& node, const std::string& key,
+                         const std::string& message) {
+  ProfileError error;
+  error.file = file;
+  error.line = node.source().begin.line;
+  error.key = key;
+  error.message = message;
+  throw Failure{error};
+}
+
+// One TOML table being read: hands out its keys with type and range checks
+// and, at the end, refuses any key that was not asked for.
+class Section {
+ public:
+  Section(const toml::table& table, std::string path, const std::string& file)
+      : m_table(table), m_path(std::move(path)), m_file(file) {}
+
+  std::string KeyPath(std::string_view key) const {
+    return m_path.empty() ? std::string(key) : m_path + "." + std::string(key);
+  }
+
+  [[noreturn]] void Fail(const toml::node* node, const std::string& key, const std::string& message) const {
+    ProfileError error;
+    error.file = m_file;
+    const auto& source = node != nullptr ? node->source() : m_table.source();
+    error.line = source.begin.line;
+    error.key = key;
+    error.message = message;
+    throw Failure{error};
+  }
+
+  const toml::node* Take(std::string_view key) {
+    m_used.emplace(key);
+    return m_table.get(key);
+  }
+
+  void Finish() const {
+    for (auto&& [key, node] : m_table) {
+      if (m_used.count(std::string(key.str())) == 0) {
+        ProfileError error;
+        error.file = m_file;
+        error.line = key.source().begin.line != 0 ? key.source().begin.line : node.source().begin.line;
+        error.key = KeyPath(key.str());
+        error.message = "unknown key";
+        throw Failure{error};
+      }
+    }
+  }
+
+  std::optional<std::string> String(std::string_view key) {
+    const toml::node* node = Take(key);
+    if (node == nullptr) return std::nullopt;
+    if (!node->is_string()) Fail(node, KeyPath(key), "expected a string");
+    return node->as_string()->get();
+  }
+
+  std::string String(std::string_view key, const std::string& fallback) {
+    return String(key).value_or(fallback);
+  }
+
+  std::optional<bool> Bool(std::string_view key) {
+    const toml::node* node = Take(key);
+    if (node == nullptr) return std::nullopt;
+    if (!node->is_boolean()) Fail(node, KeyPath(key), "expected true or false");
+    return node->as_boolean()->get();
+  }
+
+  std::int64_t IntegerOf(const toml::node* node, const std::string& key, std::int64_t min, std::int64_t max) const {
+    if (!node->is_integer()) Fail(node, key, "expected an integer");
+    const std::int64_t value = node->as_integer()->get();
+    if (value < min || value > max) {
+      std::ostringstream text;
+      text << "out of range: " << value << " is not within " << min << " to " << max;
+      Fail(node, key, text.str());
+    }
+    return value;
+  }
+
+  std::optional<std::int64_t> Integer(std::string_view key, std::int64_t min, std::int64_t max) {
+    const toml::node* node = Take(key);
+    if (node == nullptr) return std::nullopt;
+    return IntegerOf(node, KeyPath(key), min, max);
+  }
+
+  dx::DWORD Dword(std::string_view key, dx::DWORD fallback) {
+    return static_cast<dx::DWORD>(Integer(key, 0, 0xFFFFFFFFll).value_or(fallback));
+  }
+
+  // A platform result: an integer (negative, or as the unsigned 32-bit
+  // code) or one of the names below.
+  dx::HRESULT ResultOf(const toml::node* node, const std::string& key) const {
+    if (node->is_string()) {
+      static const std::map<std::string, dx::HRESULT, std::less<>> names = {
+          {"ok", 0},
+          {"fail", dx::E_FAIL},
+          {"s_false", 1},
+          {"nointerface", dx::E_NOINTERFACE},
+          {"outofmemory", dx::E_OUTOFMEMORY},
+          {"invalidparams", dx::DDERR_INVALIDPARAMS},
+          {"unsupported", static_cast<dx::HRESULT>(0x80004001u)},
+      };
+      const auto found = names.find(node->as_string()->get());
+      if (found == names.end()) {
+        Fail(node, key, "unknown result name (ok, fail, s_false, nointerface, outofmemory, invalidparams, unsupported)");
+      }
+      return found->second;
+    }
+    if (!node->is_integer()) Fail(node, key, "expected a result code (integer or name)");
+    const std::int64_t value = IntegerOf(node, key, std::numeric_limits<std::int32_t>::min(), 0xFFFFFFFFll);
+    return static_cast<dx::HRESULT>(static_cast<std::uint32_t>(value));
+  }
+
+  dx::HRESULT Result(std::string_view key) {
+    const toml::node* node = Take(key);
+    return node == nullptr ? 0 : ResultOf(node, KeyPath(key));
+  }
+
+  std::optional<dx::GUID> Guid(std::string_view key) {
+    const toml::node* node = Take(key);
+    if (node == nullptr) return std::nullopt;
+    if (!node->is_string()) Fail(node, KeyPath(key), "expected a GUID string");
+    const auto guid = ParseGuidText(node->as_string()->get());
+    if (!guid) {
+      Fail(node, KeyPath(key),
+           "expected a GUID as {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX} or one of hal, rgb, ramp, mmx, ref, tnlhal, null");
+    }
+    return guid;
+  }
+
+  // The array of tables under `key` (TOML [[key]]), each handed to `read`
+  // with its own section.
+  template <typename Read>
+  void Tables(std::string_view key, Read read) {
+    const toml::node* node = Take(key);
+    if (node == nullptr) return;
+    const toml::array* array = node->as_array();
+    if (array == nullptr) Fail(node, KeyPath(key), "expected an array of tables ([[" + KeyPath(key) + "]])");
+    std::size_t index = 0;
+    for (const toml::node& element : *array) {
+      const std::string path = KeyPath(key) + "[" + std::to_string(index) + "]";
+      if (!element.is_table()) Fail(&element, path, "expected a table");
+      Section section(*element.as_table(), path, m_file);
+      read(section);
+      section.Finish();
+      ++index;
+    }
+  }
+
+  // An optional sub-table.
+  template <typename Read>
+  void Table(std::string_view key, Read read) {
+    const toml::node* node = Take(key);
+    if (node == nullptr) return;
+    if (!node->is_table()) Fail(node, KeyPath(key), "expected a table");
+    Section section(*node->as_table(), KeyPath(key), m_file);
+    read(section);
+    section.Finish();
+  }
+
+  // Each element of the array under `key`, with its path.
+  template <typename Read>
+  void Elements(std::string_view key, Read read) {
+    const toml::node* node = Take(key);
+    if (node == nullptr) return;
+    const toml::array* array = node->as_array();
+    if (array == nullptr) Fail(node, KeyPath(key), "expected an array");
+    std::size_t index = 0;
+    for (const toml::node& element : *array) {
+      read(element, KeyPath(key) + "[" + std::to_string(index));
+      ++index;
+    }
+  }
+
+  const std::string& File() const { return m_file; }
+
+ private:
+  const toml::table& m_table;
+  std::string m_path;
+  const std::string& m_file;
+  std::set<std::string, std::less<>> m_used;
+};
+
+// A pixel format written out as a table: flags, bits and masks.
+dx::DDPIXELFORMAT ExplicitFormat(Section& section) {
+  dx::DDPIXELFORMAT format{};
+  format.dwSize = sizeof(dx::DDPIXELFORMAT);
+  format.dwFlags = section.Dword("flags", 0);
+  format.dwFourCC = section.Dword("fourcc", 0);
+  format.dwRGBBitCount = section.Dword("bits", 0);
+  format.dwRBitMask = section.Dword("r_mask", 0);
+  format.dwGBitMask = section.Dword("g_mask", 0);
+  format.dwBBitMask = section.Dword("b_mask", 0);
+  format.dwRGBAlphaBitMask = section.Dword("a_mask", 0);
+  return format;
+}
+
+std::optional<DisplayMode> ParseModeText(std::string_view text) {
+  unsigned width = 0;
+  unsigned height = 0;
+  unsigned depth = 0;
+  char extra = 0;
+  const std::string copy(text);
+  if (std::sscanf(copy.c_str(), "%ux%ux%u%c", &width, &height, &depth, &extra) != 3) return std::nullopt;
+  if (depth != 8 && depth != 16 && depth != 24 && depth != 32) return std::nullopt;
+  DisplayMode mode;
+  mode.width = width;
+  mode.height = height;
+  mode.format = ModePixelFormat(depth);
+  return mode;
+}
+
+DisplayMode ReadMode(const toml::node& node, const std::string& path, const std::string& file) {
+  if (node.is_string()) {
+    const auto mode = ParseModeText(node.as_string()->get());
+    if (!mode) Refuse(file, node, path, "expected a mode as WIDTHxHEIGHTxDEPTH with a depth of 8, 16, 24 or 32");
+    return *mode;
+  }
+  if (!node.is_table()) Refuse(file, node, path, "expected a mode string or table");
+  Section section(*node.as_table(), path, file);
+  DisplayMode mode;
+  mode.width = section.Dword("width", 0);
+  mode.height = section.Dword("height", 0);
+  const auto depth = section.Integer("depth", 1, 64);
+  if (!depth) section.Fail(&node, path + ".depth", "missing");
+  mode.format = ModePixelFormat(static_cast<dx::DWORD>(*depth));
+  if (const toml::node* flags = section.Take("flags")) {
+    mode.format.dwFlags = static_cast<dx::DWORD>(section.IntegerOf(flags, path + ".flags", 0, 0xFFFFFFFFll));
+  }
+  const std::array<std::pair<const char*, dx::DWORD*>, 4> masks = {{{"r_mask", &mode.format.dwRBitMask},
+                                                                    {"g_mask", &mode.format.dwGBitMask},
+                                                                    {"b_mask", &mode.format.dwBBitMask},
+                                                                    {"a_mask", &mode.format.dwRGBAlphaBitMask}}};
+  for (const auto& [key, field] : masks) {
+    if (const toml::node* value = section.Take(key)) {
+      *field = static_cast<dx::DWORD>(section.IntegerOf(value, path + "." + key, 0, 0xFFFFFFFFll));
+    }
+  }
+  mode.surfaceRefused = section.Bool("refused").value_or(false);
+  section.Finish();
+  return mode;
+}
+
+dx::DWORD ReadRenderDepths(Section& section) {
+  const toml::node* node = section.Take("render_depths");
+  if (node == nullptr) return dx::DDBD_16;
+  const std::string key = section.KeyPath("render_depths");
+  if (node->is_integer()) return static_cast<dx::DWORD>(section.IntegerOf(node, key, 0, 0xFFFFFFFFll));
+  const toml::array* array = node->as_array();
+  if (array == nullptr) section.Fail(node, key, "expected a list of depths (8, 16, 24, 32) or DDBD_ flags");
+  dx::DWORD flags = 0;
+  for (const toml::node& element : *array) {
+    switch (section.IntegerOf(&element, key, 8, 32)) {
+      case 8: flags |= dx::DDBD_8; break;
+      case 16: flags |= dx::DDBD_16; break;
+      case 24: flags |= dx::DDBD_24; break;
+      case 32: flags |= dx::DDBD_32; break;
+      default: section.Fail(&element, key, "expected a depth of 8, 16, 24 or 32");
+    }
+  }
+  return flags;
+}
+
+Device ReadDevice(Section& section) {
+  Device device;
+  const auto guid = section.Guid("guid");
+  if (!guid) section.Fail(nullptr, section.KeyPath("guid"), "missing (every Direct3D device has a GUID)");
+  device.guid = *guid;
+  device.name = section.String("name", "Direct3D HAL");
+  device.description = section.String("description", device.name);
+  device.hardwareFlags = section.Dword("hardware_flags", 0x7FF);
+  device.softwareFlags = section.Dword("software_flags", device.hardwareFlags == 0 ? 0x7FF : 0);
+  device.renderDepths = ReadRenderDepths(section);
+  device.textureOpCaps = section.Dword("texture_op_caps", dx::D3DTEXOPCAPS_SELECTARG2 | dx::D3DTEXOPCAPS_MODULATE);
+  device.createDeviceResult = section.Result("create_device_result");
+  device.enumTextureFormatsResult = section.Result("enum_texture_formats_result");
+  device.nullGuid = section.Bool("null_guid").value_or(false);
+  device.nullHardwareDescription = section.Bool("null_hardware_description").value_or(false);
+  device.nullSoftwareDescription = section.Bool("null_software_description").value_or(false);
+  const std::string& file = section.File();
+  section.Elements("texture_formats", [&](const toml::node& element, const std::string& prefix) {
+    const std::string path = prefix + "]";
+    if (element.is_string()) {
+      const auto format = NamedTextureFormat(element.as_string()->get());
+      if (!format) {
+        std::string known;
+        for (const auto& name : TextureFormatNames()) known += (known.empty() ? "" : ", ") + name;
+        Refuse(file, element, path, "unknown texture format (known: " + known + ")");
+      }
+      device.textureFormats.push_back(*format);
+    } else if (element.is_table()) {
+      Section format(*element.as_table(), path, file);
+      device.textureFormats.push_back(ExplicitFormat(format));
+      format.Finish();
+    } else {
+      Refuse(file, element, path, "expected a format name or a table");
+    }
+  });
+  return device;
+}
+
+Driver ReadDriver(Section& section) {
+  Driver driver;
+  driver.guid = section.Guid("guid");
+  driver.description = section.String("description", "Display driver");
+  driver.name = section.String("name", "display");
+  driver.createResult = section.Result("create_result");
+  driver.probeCreateResult = section.Result("probe_create_result");
+  driver.queryDirectDraw4Result = section.Result("query_directdraw4_result");
+  driver.queryDirect3DResult = section.Result("query_direct3d3_result");
+  driver.cooperativeLevelResult = section.Result("cooperative_level_result");
+  driver.enumDevicesResult = section.Result("enum_devices_result");
+  driver.enumModesResult = section.Result("enum_modes_result");
+  const std::string& file = section.File();
+  section.Elements("modes", [&](const toml::node& element, const std::string& prefix) {
+    driver.modes.push_back(ReadMode(element, prefix + "]", file));
+  });
+  section.Tables("device", [&](Section& device) { driver.devices.push_back(ReadDevice(device)); });
+  return driver;
+}
+
+SoundDevice ReadSoundDevice(Section& section) {
+  SoundDevice device;
+  device.guid = section.Guid("guid");
+  device.description = section.String("description", "Sound device");
+  device.module = section.String("module", "");
+  device.createResult = section.Result("create_result");
+  device.capsResult = section.Result("caps_result");
+  device.createBufferResult = section.Result("create_buffer_result");
+  device.query3DBufferResult = section.Result("query_3d_buffer_result");
+  device.queryPropertySetResult = section.Result("query_property_set_result");
+  device.querySupportResult = section.Result("query_support_result");
+  device.maxHw3DAllBuffers = section.Dword("hw_3d_buffers", 0);
+  device.totalHwMemBytes = section.Dword("hw_memory_bytes", 0);
+  device.eaxSupport = section.Dword("eax_support", 0);
+  return device;
+}
+
+void ReadGlide(Section& section, Glide& glide) {
+  glide.library = section.Bool("library").value_or(true);
+  section.Elements("missing_exports", [&](const toml::node& element, const std::string& prefix) {
+    const std::string path = prefix + "]";
+    static const std::set<std::string, std::less<>> exports = {
+        "_grSstQueryHardware@4", "_grSstQueryBoards@4", "_grGlideInit@0", "_grGlideShutdown@0", "_grSstSelect@4"};
+    if (!element.is_string() || exports.count(element.as_string()->get()) == 0) {
+      Refuse(section.File(), element, path,
+             "expected one of _grSstQueryHardware@4, _grSstQueryBoards@4, _grGlideInit@0, _grGlideShutdown@0, "
+                 "_grSstSelect@4");
+    }
+    glide.missingExports.insert(element.as_string()->get());
+  });
+  glide.numSst = static_cast<std::int32_t>(section.Integer("num_sst", 0, 4).value_or(1));
+  if (const toml::node* type = section.Take("board_type")) {
+    static const std::map<std::string, std::int32_t, std::less<>> types = {
+        {"voodoo", 0}, {"sst96", 1}, {"at3d", 2}, {"voodoo2", 3}, {"banshee", 4}, {"voodoo3", 5}};
+    const std::string key = section.KeyPath("board_type");
+    if (type->is_integer()) {
+      glide.boardType = static_cast<std::int32_t>(section.IntegerOf(type, key, 0, 7));
+    } else if (type->is_string() && types.count(type->as_string()->get()) != 0) {
+      glide.boardType = types.find(type->as_string()->get())->second;
+    } else {
+      section.Fail(type, key, "expected voodoo, sst96, at3d, voodoo2, banshee, voodoo3 or 0 to 7");
+    }
+  }
+  glide.fbRam = static_cast<std::int32_t>(section.Integer("fb_ram", 0, 64).value_or(4));
+  glide.tmuRam = static_cast<std::int32_t>(section.Integer("tmu_ram", 0, 64).value_or(0));
+  glide.nTexelfx = static_cast<std::int32_t>(section.Integer("texelfx", 0, 3).value_or(1));
+  glide.sliDetect = section.Bool("sli").value_or(false);
+}
+
+// A driver or sound device is found again by its GUID, and the entry without
+// GUID stands for the default one: so GUIDs must be unique within their list,
+// and only one entry may go without.
+void CheckIdentities(const toml::table& root, const Machine& machine, const std::string& file) {
+  auto refuse = [&](const char* list, std::size_t index, const std::string& message) {
+    ProfileError error;
+    error.file = file;
+    const toml::node* node = root.at_path(std::string(list) + "[" + std::to_string(index) + "]").node();
+    error.line = node != nullptr ? node->source().begin.line : 0;
+    error.key = std::string(list) + "[" + std::to_string(index) + "].guid";
+    error.message = message;
+    throw Failure{error};
+  };
+  auto check = [&](const char* list, const auto& entries) {
+    std::set<std::string> seen;
+    bool defaultSeen = false;
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+      const auto& guid = entries[index].guid;
+      if (!guid) {
+        if (defaultSeen) refuse(list, index, "a second entry without GUID (only the default one goes without)");
+        defaultSeen = true;
+      } else if (!seen.insert(GuidString(*guid)).second) {
+        refuse(list, index, "GUID already used by an earlier entry");
+      }
+    }
+  };
+  check("directdraw.driver", machine.drivers);
+  check("directsound.device", machine.soundDevices);
+}
+
+Machine ReadMachine(const toml::table& root, const std::string& file) {
+  Machine machine;
+  Section top(root, "", file);
+  top.Table("machine", [&](Section& section) {
+    machine.name = section.String("name", "");
+    machine.description = section.String("description", "");
+  });
+  top.Table("directdraw", [&](Section& section) {
+    machine.ddEnumerateResult = section.Result("enumerate_result");
+    section.Tables("driver", [&](Section& driver) { machine.drivers.push_back(ReadDriver(driver)); });
+  });
+  top.Table("directsound", [&](Section& section) {
+    machine.dsEnumerateResult = section.Result("enumerate_result");
+    section.Tables("device", [&](Section& device) { machine.soundDevices.push_back(ReadSoundDevice(device)); });
+  });
+  top.Table("glide", [&](Section& section) { ReadGlide(section, machine.glide); });
+  top.Table("registry", [&](Section& section) { machine.installPath = section.String("install_path"); });
+  top.Finish();
+  CheckIdentities(root, machine, file);
+  return machine;
+}
+
+ProfileResult Parse(const toml::parse_result& parsed, const std::string& file) {
+  ProfileResult result;
+#if TOML_EXCEPTIONS
+  const toml::table& root = parsed;
+#else
+  if (!parsed) {
+    ProfileError error;
+    error.file = file;
+    error.line = parsed.error().source().begin.line;
+    error.message = std::string(parsed.error().description());
+    result.error = error;
+    return result;
+  }
+  const toml::table& root = parsed.table();
+#endif
+  try {
+    result.machine = ReadMachine(root, file);
+  } catch (const Failure& failure) {
+    result.error = failure.error;
+  }
+  return result;
+}
+
+ProfileResult SyntaxError(const toml::parse_error& error, const std::string& file) {
+  ProfileResult result;
+  ProfileError refused;
+  refused.file = file;
+  refused.line = error.source().begin.line;
+  refused.message = std::string(error.description());
+  result.error = refused;
+  return result;
+}
+
+}  // namespace
+
+std::string ProfileError::ToString() const {
+  // Line 0: the file as a whole (it could not be read).
+  std::string text = line == 0 ? file + ": " : file + ":" + std::to_string(line) + ": ";
+  if (!key.empty()) text += key + ": ";
+  return text + message;
+}
+
+dx::DDPIXELFORMAT ModePixelFormat(dx::DWORD depth) {
+  switch (depth) {
+    case 8: return Format(kRgb | dx::DDPF_PALETTEINDEXED8, 8, 0, 0, 0, 0);
+    case 16: return Format(kRgb, 16, 0xF800, 0x07E0, 0x001F, 0);
+    case 24: return Format(kRgb, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0);
+    case 32: return Format(kRgb, 32, 0xFF0000, 0x00FF00, 0x0000FF, 0);
+    default: return Format(kRgb, depth, 0, 0, 0, 0);
+  }
+}
+
+std::optional<dx::DDPIXELFORMAT> NamedTextureFormat(const std::string& name) {
+  for (const auto& named : NamedFormats()) {
+    if (name == named.name) return named.format;
+  }
+  return std::nullopt;
+}
+
+const std::vector<std::string>& TextureFormatNames() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> list;
+    for (const auto& named : NamedFormats()) list.emplace_back(named.name);
+    return list;
+  }();
+  return names;
+}
+
+std::string GuidString(const dx::GUID& guid) {
+  char text[40];
+  std::snprintf(text, sizeof text, "{%08" PRIX32 "-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", guid.Data1,
+                static_cast<unsigned>(guid.Data2), static_cast<unsigned>(guid.Data3),
+                static_cast<unsigned>(guid.Data4[0]), static_cast<unsigned>(guid.Data4[1]),
+                static_cast<unsigned>(guid.Data4[2]), static_cast<unsigned>(guid.Data4[3]),
+                static_cast<unsigned>(guid.Data4[4]), static_cast<unsigned>(guid.Data4[5]),
+                static_cast<unsigned>(guid.Data4[6]), static_cast<unsigned>(guid.Data4[7]));
+  return text;
+}
+
+ProfileResult LoadMachineProfile(const std::string& path) {
+#if TOML_EXCEPTIONS
+  try {
+    return Parse(toml::parse_file(path), path);
+  } catch (const toml::parse_error& error) {
+    return SyntaxError(error, path);
+  }
+#else
+  return Parse(toml::parse_file(path), path);
+#endif
+}
+
+ProfileResult ParseMachineProfile(const std::string& text, const std::string& sourceName) {
+#if TOML_EXCEPTIONS
+  try {
+    return Parse(toml::parse(text, sourceName), sourceName);
+  } catch (const toml::parse_error& error) {
+    return SyntaxError(error, sourceName);
+  }
+#else
+  return Parse(toml::parse(text, sourceName), sourceName);
+#endif
+}
+
+}  // namespace sim

@@ -1,0 +1,128 @@
+// A simulated machine's hardware, as read from a machine profile (a TOML
+// file, described in docs/machine-profiles.md): DirectDraw drivers with their
+// Direct3D devices, display modes and texture formats, DirectSound devices,
+// the Glide library and board, and the registry's install path. Every result
+// that the probes look at can be set; each defaults to success.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "hardware/directx_types.h"
+
+namespace sim {
+
+// One display mode offered by a driver.
+struct DisplayMode {
+  dx::DWORD width = 0;
+  dx::DWORD height = 0;
+  dx::DDPIXELFORMAT format{};  // dwRGBBitCount is the mode's depth
+  bool surfaceRefused = false;  // CreateSurface fails for this mode
+};
+
+// One Direct3D device of a driver.
+struct Device {
+  dx::GUID guid{};
+  std::string name;
+  std::string description;
+  dx::DWORD hardwareFlags = 0;  // dwFlags of the hardware description; 0: software
+  dx::DWORD softwareFlags = 0;  // dwFlags of the software description
+  dx::DWORD renderDepths = 0;   // DDBD_ bits
+  dx::DWORD textureOpCaps = 0;
+  dx::HRESULT createDeviceResult = 0;
+  std::vector<dx::DDPIXELFORMAT> textureFormats;
+  dx::HRESULT enumTextureFormatsResult = 0;
+  // For tests: the enumeration passes a null argument for this device.
+  bool nullGuid = false;
+  bool nullHardwareDescription = false;
+  bool nullSoftwareDescription = false;
+};
+
+// One DirectDraw driver.
+struct Driver {
+  std::optional<dx::GUID> guid;  // none: the default driver, reported without GUID
+  std::string description;
+  std::string name;
+  dx::HRESULT createResult = 0;       // DirectDrawCreate while the drivers are enumerated
+  dx::HRESULT probeCreateResult = 0;  // DirectDrawCreate at any later time
+  dx::HRESULT queryDirectDraw4Result = 0;
+  dx::HRESULT queryDirect3DResult = 0;
+  dx::HRESULT cooperativeLevelResult = 0;
+  dx::HRESULT enumDevicesResult = 0;
+  dx::HRESULT enumModesResult = 0;
+  std::vector<DisplayMode> modes;
+  std::vector<Device> devices;
+};
+
+struct SoundDevice {
+  std::optional<dx::GUID> guid;  // none: the default-device entry
+  std::string description;
+  std::string module;
+  dx::HRESULT createResult = 0;
+  dx::HRESULT capsResult = 0;
+  dx::HRESULT createBufferResult = 0;
+  dx::HRESULT query3DBufferResult = 0;
+  dx::HRESULT queryPropertySetResult = 0;
+  dx::HRESULT querySupportResult = 0;
+  dx::DWORD maxHw3DAllBuffers = 0;
+  dx::DWORD totalHwMemBytes = 0;
+  dx::ULONG eaxSupport = 0;  // KSPROPERTY_SUPPORT_ bits of the EAX reverb property
+};
+
+struct Glide {
+  bool library = false;  // "glide2x.dll" can be loaded
+  std::set<std::string> missingExports;
+  std::int32_t numSst = 0;
+  std::int32_t boardType = 0;  // GR_SSTTYPE_
+  std::int32_t fbRam = 0;      // MB
+  std::int32_t tmuRam = 0;     // MB per texture unit, for the report only
+  std::int32_t nTexelfx = 1;
+  bool sliDetect = false;
+};
+
+struct Machine {
+  std::string name;
+  std::string description;
+  dx::HRESULT ddEnumerateResult = 0;
+  std::vector<Driver> drivers;
+  dx::HRESULT dsEnumerateResult = 0;
+  std::vector<SoundDevice> soundDevices;
+  Glide glide;
+  std::optional<std::string> installPath;  // registry "Install Path"
+};
+
+// A refused profile: where and what.
+struct ProfileError {
+  std::string file;
+  std::uint32_t line = 0;
+  std::string key;  // dotted path of the offending key, empty for syntax errors
+  std::string message;
+  // "FILE:LINE: KEY: MESSAGE" (no line for a file that cannot be read)
+  std::string ToString() const;
+};
+
+struct ProfileResult {
+  std::optional<Machine> machine;
+  std::optional<ProfileError> error;
+};
+
+// Reads the profile at `path`.
+ProfileResult LoadMachineProfile(const std::string& path);
+// Reads a profile from `text`; `sourceName` stands for the file in messages.
+ProfileResult ParseMachineProfile(const std::string& text, const std::string& sourceName);
+
+// The pixel format of a display mode of `depth` bits: 8 palettized, 16 as
+// 565, 24 and 32 as 888 RGB.
+dx::DDPIXELFORMAT ModePixelFormat(dx::DWORD depth);
+// A named texture format ("pal8", "a8", "565", "1555", "4444", "8888", "88",
+// "dxt1", ...), or nullopt for an unknown name.
+std::optional<dx::DDPIXELFORMAT> NamedTextureFormat(const std::string& name);
+// The names NamedTextureFormat knows, in a stable order.
+const std::vector<std::string>& TextureFormatNames();
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
+std::string GuidString(const dx::GUID& guid);
+
+}  // namespace sim

@@ -1,0 +1,188 @@
+// The inventory object: construction order and progress codes, lookups by
+// index and GUID, and the teardown.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "sim_support.h"
+
+namespace {
+
+using test::Bench;
+using test::Guid;
+using test::HalDevice;
+using test::MakeDriver;
+using test::Sound;
+
+sim::Machine ThreeRecordsTwoSounds() {
+  sim::Machine machine;
+  machine.drivers.push_back(MakeDriver(Guid(0xA), "Driver A",
+                                       {HalDevice(Guid(0xA1), {"pal8"}), HalDevice(Guid(0xA2), {"565", "1555"})}));
+  machine.drivers.push_back(MakeDriver(Guid(0xB), "Driver B", {HalDevice(Guid(0xB1), {"565"})}));
+  machine.soundDevices.push_back(Sound(std::nullopt, "Primary Sound Driver"));
+  machine.soundDevices.push_back(Sound(Guid(0x51), "Card One", 3));
+  machine.soundDevices.push_back(Sound(Guid(0x52), "Card Two", 1));
+  return machine;
+}
+
+TEST(Progress, CodesInStageOrder) {
+  sim::Machine machine = ThreeRecordsTwoSounds();
+  // A driver whose only device is software still reports its 100.
+  machine.drivers.push_back(MakeDriver(Guid(0xC), "Driver C", {test::SoftwareDevice(dx::IID_IDirect3DRGBDevice)}));
+  Bench bench(machine);
+  EXPECT_EQ(bench.Progress(), (std::vector<std::int32_t>{200, 100, 100, 100, 300, 400, 500, 500, 500}));
+}
+
+TEST(Progress, StagesRunInOrderAroundTheirCodes) {
+  // The first driver call comes after 200, the probe after 300, sound last.
+  Bench bench(ThreeRecordsTwoSounds());
+  const auto names = bench.Machine().CallNames();
+  auto first = [&](const std::string& name) {
+    return std::find(names.begin(), names.end(), name) - names.begin();
+  };
+  EXPECT_EQ(first("DirectDrawEnumerateExA"), 0);
+  EXPECT_LT(first("IDirect3DDevice3::EnumTextureFormats"), first("DirectSoundEnumerateA"));
+  EXPECT_EQ(names.back(), "IDirectSound::Release");
+}
+
+TEST(Progress, NullCallbackGivesTheSameInventory) {
+  sim::SimulatedMachine machine(ThreeRecordsTwoSounds());
+  machine.Install();
+  HardwareInventory quiet(nullptr);
+  EXPECT_EQ(quiet.progress, &NoProgress);
+  Bench loud(ThreeRecordsTwoSounds());
+  const auto expected = test::ExpectedInventory(ThreeRecordsTwoSounds(), std::nullopt);
+  EXPECT_TRUE(test::Compare(expected, quiet, expected.progress, nullptr).empty());
+  EXPECT_TRUE(test::Compare(expected, loud.Inventory(), loud.Progress(), nullptr).empty());
+  machine.Uninstall();
+}
+
+TEST(Lookup, ByIndexOnBothLists) {
+  Bench bench(ThreeRecordsTwoSounds());
+  const HardwareInventory& inventory = bench.Inventory();
+  ASSERT_EQ(inventory.GetDisplayDriverCount(), 3);
+  ASSERT_EQ(inventory.GetSoundDeviceCount(), 2);
+  struct Case {
+    std::int32_t index;
+    const DisplayDriverRecord* display;
+    const SoundDeviceRecord* sound;
+  } cases[] = {
+      {-5, inventory.displayDrivers, inventory.soundDevices},
+      {-1, inventory.displayDrivers, inventory.soundDevices},
+      {0, inventory.displayDrivers, inventory.soundDevices},
+      {1, inventory.displayDrivers->next, inventory.soundDevices->next},
+      {2, inventory.displayDrivers->next->next, nullptr},
+      {3, nullptr, nullptr},
+      {1000, nullptr, nullptr},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(inventory.GetDisplayDriver(c.index), c.display) << c.index;
+    EXPECT_EQ(inventory.GetSoundDevice(c.index), c.sound) << c.index;
+  }
+}
+
+TEST(Lookup, ByIndexOnEmptyLists) {
+  Bench bench(sim::Machine{});
+  EXPECT_EQ(bench.Inventory().GetDisplayDriver(-1), nullptr);
+  EXPECT_EQ(bench.Inventory().GetDisplayDriver(0), nullptr);
+  EXPECT_EQ(bench.Inventory().GetSoundDevice(-1), nullptr);
+  EXPECT_EQ(bench.Inventory().GetSoundDevice(0), nullptr);
+}
+
+TEST(Lookup, ByGuidFindsTheRecordNearestTheHead) {
+  Bench bench(ThreeRecordsTwoSounds());
+  const HardwareInventory& inventory = bench.Inventory();
+  // Driver A's records are second and third; the second is returned.
+  EXPECT_EQ(inventory.FindDisplayDriver(Guid(0xA)), inventory.GetDisplayDriver(1));
+  EXPECT_EQ(inventory.FindDisplayDriver(Guid(0xB)), inventory.GetDisplayDriver(0));
+  // Only the driver GUID counts, not the device's.
+  EXPECT_EQ(inventory.FindDisplayDriver(Guid(0xA2)), nullptr);
+  EXPECT_EQ(inventory.FindDisplayDriver(dx::GUID{}), nullptr);
+
+  char* copy = inventory.CopyDisplayDriverDescription(Guid(0xA));
+  ASSERT_NE(copy, nullptr);
+  EXPECT_STREQ(copy, "Driver A");
+  EXPECT_NE(copy, inventory.GetDisplayDriver(1)->description);
+  delete[] copy;
+  EXPECT_EQ(inventory.CopyDisplayDriverDescription(Guid(0x99)), nullptr);
+}
+
+TEST(Lookup, DefaultDriverFoundByZeroGuid) {
+  sim::Machine machine;
+  machine.drivers.push_back(MakeDriver(std::nullopt, "Primary", {HalDevice(Guid(0x11), {"pal8"})}));
+  Bench bench(machine);
+  EXPECT_EQ(bench.Inventory().FindDisplayDriver(dx::GUID{}), bench.Inventory().displayDrivers);
+}
+
+TEST(Judge, RecomputesFitOnEveryRecordWithinTheCount) {
+  DisplayDriverRecord second{};
+  second.palettedTextures = 1;
+  second.has565Textures = 1;
+  second.textureFormats = TEXFMT_8BIT;
+  DisplayDriverRecord first{};
+  first.next = &second;
+  first.fit = 1;  // stale: nothing probed
+  sim::SimulatedMachine machine(sim::Machine{});
+  machine.Install();
+  HardwareInventory inventory(nullptr);
+  inventory.displayDrivers = &first;
+  inventory.displayDriverCount = 2;
+  inventory.JudgeDisplayDrivers();
+  EXPECT_EQ(first.fit, 0);
+  EXPECT_EQ(second.fit, 1);
+  EXPECT_EQ(second.palettedTextures, 2u);
+  // Only the first displayDriverCount records are judged.
+  second.fit = 0;
+  inventory.displayDriverCount = 1;
+  inventory.JudgeDisplayDrivers();
+  EXPECT_EQ(second.fit, 0);
+  inventory.displayDrivers = nullptr;
+  inventory.displayDriverCount = 0;
+  machine.Uninstall();
+}
+
+// Teardown releases every record, mode and string (the asan preset reports
+// anything left), and copes with strings a record never got.
+TEST(Teardown, ReleasesRecordsWithMissingStrings) {
+  sim::SimulatedMachine machine(ThreeRecordsTwoSounds());
+  machine.Install();
+  auto* inventory = new HardwareInventory(nullptr);
+  DisplayDriverRecord* record = inventory->GetDisplayDriver(1);
+  delete[] record->ddGuidText;
+  record->ddGuidText = nullptr;
+  delete[] record->description;
+  record->description = nullptr;
+  SoundDeviceRecord* sound = inventory->GetSoundDevice(1);
+  std::free(sound->description);
+  sound->description = nullptr;
+  delete inventory;
+  machine.Uninstall();
+}
+
+TEST(Teardown, InventoryOutlivesThePlatform) {
+  // Nothing of the platform is held after construction: the records stay
+  // readable once the machine is gone.
+  HardwareInventory* inventory = nullptr;
+  {
+    sim::SimulatedMachine machine(ThreeRecordsTwoSounds());
+    machine.Install();
+    inventory = new HardwareInventory(nullptr);
+    EXPECT_TRUE(machine.ReleaseProblems().empty());
+    machine.Uninstall();
+  }
+  EXPECT_STREQ(inventory->GetDisplayDriver(0)->description, "Driver B");
+  EXPECT_STREQ(inventory->GetSoundDevice(0)->description, "Card One");
+  delete inventory;
+}
+
+TEST(Platform, WithoutAnyPlatformTheInventoryIsEmpty) {
+  HardwareInventory inventory(nullptr);
+  EXPECT_EQ(inventory.GetDisplayDriverCount(), 0);
+  EXPECT_EQ(inventory.GetSoundDeviceCount(), 0);
+  GlideBoardInfo glide;
+  EXPECT_FALSE(glide.HasGlideBoard());
+}
+
+}  // namespace

@@ -1,0 +1,262 @@
+// Machine profiles: what a profile sets reaches the simulated machine, bad
+// profiles are refused with file, line and key, and every shipped profile
+// gives the inventory that the rules predict.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "sim_support.h"
+#include "simulated/machine_profile.h"
+
+namespace {
+
+TEST(Profile, ReadsEverySection) {
+  const char* text = R"(
+[machine]
+name = "Test box"
+
+[directdraw]
+enumerate_result = "fail"
+
+[[directdraw.driver]]
+description = "Primary"
+modes = ["640x480x16", { width = 800, height = 600, depth = 16, refused = true }]
+
+[[directdraw.driver.device]]
+guid = "hal"
+render_depths = [16, 32]
+texture_formats = ["pal8", { flags = 0x41, bits = 16, r_mask = 0x7C00, g_mask = 0x3E0, b_mask = 0x1F, a_mask = 0x8000 }]
+create_device_result = 0x88760705
+
+[[directdraw.driver]]
+guid = "{12345678-9ABC-DEF0-1122-334455667788}"
+description = "Add-on"
+probe_create_result = -1
+
+[directsound]
+[[directsound.device]]
+description = "Primary Sound Driver"
+[[directsound.device]]
+guid = "{00000001-0002-0003-0405-060708090A0B}"
+description = "Card"
+eax_support = 3
+hw_3d_buffers = 32
+
+[glide]
+num_sst = 1
+fb_ram = 8
+sli = true
+board_type = "voodoo2"
+missing_exports = ["_grSstSelect@4"]
+
+[registry]
+install_path = 'C:\Games\Halcyra'
+)";
+  const auto result = sim::ParseMachineProfile(text, "test.toml");
+  ASSERT_FALSE(result.error) << result.error->ToString();
+  const sim::Machine& m = *result.machine;
+  EXPECT_EQ(m.name, "Test box");
+  EXPECT_EQ(m.ddEnumerateResult, dx::E_FAIL);
+  ASSERT_EQ(m.drivers.size(), 2u);
+  EXPECT_FALSE(m.drivers[0].guid);
+  ASSERT_EQ(m.drivers[0].modes.size(), 2u);
+  EXPECT_TRUE(m.drivers[0].modes[1].surfaceRefused);
+  EXPECT_EQ(m.drivers[0].modes[1].format.dwRBitMask, 0xF800u);
+  const sim::Device& device = m.drivers[0].devices.at(0);
+  EXPECT_EQ(device.guid, dx::IID_IDirect3DHALDevice);
+  EXPECT_EQ(device.renderDepths, dx::DDBD_16 | dx::DDBD_32);
+  ASSERT_EQ(device.textureFormats.size(), 2u);
+  EXPECT_EQ(device.textureFormats[1].dwRGBAlphaBitMask, 0x8000u);
+  EXPECT_EQ(device.createDeviceResult, static_cast<dx::HRESULT>(0x88760705u));
+  EXPECT_EQ(m.drivers[1].guid->Data1, 0x12345678u);
+  EXPECT_EQ(m.drivers[1].guid->Data4[7], 0x88);
+  EXPECT_EQ(m.drivers[1].probeCreateResult, -1);
+  ASSERT_EQ(m.soundDevices.size(), 2u);
+  EXPECT_FALSE(m.soundDevices[0].guid);
+  EXPECT_EQ(m.soundDevices[1].eaxSupport, 3u);
+  EXPECT_EQ(m.soundDevices[1].maxHw3DAllBuffers, 32u);
+  EXPECT_TRUE(m.glide.library);
+  EXPECT_EQ(m.glide.fbRam, 8);
+  EXPECT_TRUE(m.glide.sliDetect);
+  EXPECT_EQ(m.glide.boardType, 3);
+  EXPECT_EQ(m.glide.missingExports.count("_grSstSelect@4"), 1u);
+  EXPECT_EQ(m.installPath, std::optional<std::string>("C:\\Games\\Halcyra"));
+}
+
+TEST(Profile, EmptyProfileIsAnEmptyMachine) {
+  const auto result = sim::ParseMachineProfile("", "empty.toml");
+  ASSERT_TRUE(result.machine);
+  EXPECT_TRUE(result.machine->drivers.empty());
+  EXPECT_FALSE(result.machine->glide.library);
+  EXPECT_FALSE(result.machine->installPath);
+}
+
+struct BadProfile {
+  const char* name;
+  const char* text;
+  std::uint32_t line;
+  const char* key;
+  const char* words;  // part of the message
+};
+
+class ProfileErrors : public ::testing::TestWithParam<BadProfile> {};
+
+TEST_P(ProfileErrors, RefusedWithFileLineAndKey) {
+  const BadProfile& bad = GetParam();
+  const auto result = sim::ParseMachineProfile(bad.text, "bad.toml");
+  ASSERT_TRUE(result.error);
+  EXPECT_FALSE(result.machine);
+  EXPECT_EQ(result.error->file, "bad.toml");
+  EXPECT_EQ(result.error->line, bad.line) << result.error->ToString();
+  EXPECT_EQ(result.error->key, bad.key) << result.error->ToString();
+  EXPECT_NE(result.error->message.find(bad.words), std::string::npos) << result.error->ToString();
+  EXPECT_EQ(result.error->ToString().rfind("bad.toml:" + std::to_string(bad.line) + ": ", 0), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProfileErrors,
+    ::testing::Values(
+        BadProfile{"Syntax", "[glide]\nfb_ram = = 4\n", 2, "", ""},
+        BadProfile{"UnknownTopLevel", "[machine]\nname = \"x\"\n\n[sound]\n", 4, "sound", "unknown key"},
+        BadProfile{"UnknownNestedKey", "[[directdraw.driver]]\ndescription = \"x\"\nmodez = []\n", 3,
+                   "directdraw.driver[0].modez", "unknown key"},
+        BadProfile{"UnknownDeviceKey",
+                   "[[directdraw.driver]]\n[[directdraw.driver.device]]\nguid = \"hal\"\nflags = 1\n", 4,
+                   "directdraw.driver[0].device[0].flags", "unknown key"},
+        BadProfile{"WrongType", "[glide]\nsli = 1\n", 2, "glide.sli", "true or false"},
+        BadProfile{"WrongTypeString", "[[directsound.device]]\ndescription = 5\n", 2,
+                   "directsound.device[0].description", "string"},
+        BadProfile{"OutOfRange", "[glide]\nfb_ram = 65\n", 2, "glide.fb_ram", "out of range"},
+        BadProfile{"NegativeCount", "[[directsound.device]]\nhw_3d_buffers = -1\n", 2,
+                   "directsound.device[0].hw_3d_buffers", "out of range"},
+        BadProfile{"ResultTooLarge", "[directdraw]\nenumerate_result = 0x100000000\n", 2,
+                   "directdraw.enumerate_result", "out of range"},
+        BadProfile{"BadResultName", "[directsound]\nenumerate_result = \"nope\"\n", 2,
+                   "directsound.enumerate_result", "unknown result"},
+        BadProfile{"BadGuid", "[[directdraw.driver]]\nguid = \"{1234}\"\n", 2, "directdraw.driver[0].guid", "GUID"},
+        BadProfile{"DeviceWithoutGuid", "[[directdraw.driver]]\n[[directdraw.driver.device]]\nname = \"x\"\n", 2,
+                   "directdraw.driver[0].device[0].guid", "missing"},
+        BadProfile{"BadMode", "[[directdraw.driver]]\nmodes = [\"640x480\"]\n", 2, "directdraw.driver[0].modes[0]",
+                   "WIDTHxHEIGHTxDEPTH"},
+        BadProfile{"BadModeDepth", "[[directdraw.driver]]\nmodes = [\"640x480x15\"]\n", 2,
+                   "directdraw.driver[0].modes[0]", "depth"},
+        BadProfile{"UnknownTextureFormat",
+                   "[[directdraw.driver]]\n[[directdraw.driver.device]]\nguid = \"hal\"\ntexture_formats = "
+                   "[\"565\", \"dxt9\"]\n",
+                   4, "directdraw.driver[0].device[0].texture_formats[1]", "unknown texture format"},
+        BadProfile{"BadRenderDepth",
+                   "[[directdraw.driver]]\n[[directdraw.driver.device]]\nguid = \"hal\"\nrender_depths = [15]\n", 4,
+                   "directdraw.driver[0].device[0].render_depths", "depth"},
+        BadProfile{"UnknownExport", "[glide]\nmissing_exports = [\"grSstSelect\"]\n", 2, "glide.missing_exports[0]",
+                   "_grSstSelect@4"},
+        BadProfile{"TwoDefaultDrivers", "[[directdraw.driver]]\n[[directdraw.driver]]\n", 2,
+                   "directdraw.driver[1].guid", "without GUID"},
+        BadProfile{"DuplicateSoundGuid",
+                   "[[directsound.device]]\nguid = \"{00000001-0002-0003-0405-060708090A0B}\"\n"
+                   "[[directsound.device]]\nguid = \"{00000001-0002-0003-0405-060708090A0B}\"\n",
+                   3, "directsound.device[1].guid", "already used"},
+        BadProfile{"DriverNotATable", "[directdraw]\ndriver = 3\n", 2, "directdraw.driver", "array of tables"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(Profile, MissingFileIsRefused) {
+  const auto result = sim::LoadMachineProfile("/nonexistent/machine.toml");
+  ASSERT_TRUE(result.error);
+  EXPECT_EQ(result.error->file, "/nonexistent/machine.toml");
+}
+
+std::vector<std::string> ProfileFiles() {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(test::ProfilesDir())) {
+    if (entry.path().extension() == ".toml") files.push_back(entry.path().string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// Every shipped profile loads, and the inventory built on it is what the
+// rules give, with every interface released once.
+TEST(ShippedProfiles, LoadAndMatchTheRules) {
+  const auto files = ProfileFiles();
+  EXPECT_GE(files.size(), 12u);
+  for (const std::string& file : files) {
+    const auto profile = sim::LoadMachineProfile(file);
+    ASSERT_FALSE(profile.error) << profile.error->ToString();
+    test::Bench bench(*profile.machine);
+    auto glide = bench.ProbeGlide();
+    const auto expected = test::ExpectedInventory(*profile.machine, std::nullopt);
+    const auto diffs = test::Compare(expected, bench.Inventory(), bench.Progress(), glide.get());
+    EXPECT_TRUE(diffs.empty()) << file << ": " << (diffs.empty() ? "" : diffs.front());
+    EXPECT_TRUE(bench.Machine().ReleaseProblems().empty()) << file;
+    EXPECT_FALSE(profile.machine->name.empty()) << file;
+  }
+}
+
+TEST(ShippedProfiles, ReferenceMachineExercisesEveryFeature) {
+  const auto profile = sim::LoadMachineProfile(test::ProfilesDir() + "/reference.toml");
+  ASSERT_TRUE(profile.machine);
+  test::Bench bench(*profile.machine);
+  auto glide = bench.ProbeGlide();
+  const HardwareInventory& inventory = bench.Inventory();
+  std::set<std::string> drivers;
+  int fit = 0;
+  int unfit = 0;
+  for (const DisplayDriverRecord* r = inventory.displayDrivers; r != nullptr; r = r->next) {
+    drivers.insert(r->description);
+    (r->fit != 0 ? fit : unfit)++;
+  }
+  EXPECT_EQ(drivers.size(), 2u);
+  EXPECT_GE(fit, 1);
+  EXPECT_GE(unfit, 1);
+  EXPECT_TRUE(glide->HasGlideBoard());
+  EXPECT_EQ(glide->modeCount, 3);
+  EXPECT_TRUE(profile.machine->glide.sliDetect);
+  int eax = 0;
+  for (const SoundDeviceRecord* s = inventory.soundDevices; s != nullptr; s = s->next) eax += s->eaxSupported;
+  EXPECT_EQ(inventory.GetSoundDeviceCount(), 2);
+  EXPECT_EQ(eax, 1);
+}
+
+TEST(ShippedProfiles, WineLikeMachine) {
+  const auto profile = sim::LoadMachineProfile(test::ProfilesDir() + "/wine.toml");
+  ASSERT_TRUE(profile.machine);
+  test::Bench bench(*profile.machine);
+  const HardwareInventory& inventory = bench.Inventory();
+  ASSERT_GE(inventory.GetDisplayDriverCount(), 1);
+  for (const DisplayDriverRecord* r = inventory.displayDrivers; r != nullptr; r = r->next) {
+    EXPECT_EQ(r->palettedTextures, 0u);
+    EXPECT_EQ(r->textureFormats & 0x1F, TEXFMT_1555 | TEXFMT_4444 | TEXFMT_8888);
+    EXPECT_EQ(r->has565Textures, 1u);
+    EXPECT_EQ(r->fit, 1);
+  }
+  // The adapter driver is enumerated last, so it comes first.
+  EXPECT_NE(inventory.displayDrivers->ddGuid, dx::GUID{});
+  EXPECT_STREQ(inventory.GetDisplayDriver(inventory.GetDisplayDriverCount() - 1)->description, "DirectDraw HAL");
+  ASSERT_EQ(inventory.GetSoundDeviceCount(), 1);
+  EXPECT_EQ(inventory.soundDevices->eaxSupported, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The complete example in the format's documentation stays a valid profile.
+TEST(ProfileDocumentation, CompleteExampleIsAccepted) {
+  std::ifstream doc(std::string(HALCYRA_DOCS_DIR) + "/machine-profiles.md");
+  ASSERT_TRUE(doc) << "docs/machine-profiles.md not found";
+  const std::string text((std::istreambuf_iterator<char>(doc)), std::istreambuf_iterator<char>());
+  const std::size_t start = text.find("```toml\n");
+  ASSERT_NE(start, std::string::npos);
+  const std::size_t end = text.find("```", start + 8);
+  ASSERT_NE(end, std::string::npos);
+  const auto result = sim::ParseMachineProfile(text.substr(start + 8, end - start - 8), "machine-profiles.md");
+  ASSERT_FALSE(result.error) << result.error->ToString();
+  EXPECT_EQ(result.machine->drivers.size(), 2u);
+  EXPECT_EQ(result.machine->soundDevices.size(), 2u);
+  EXPECT_TRUE(result.machine->glide.library);
+}
+
+}  // namespace
