@@ -13,6 +13,8 @@
 #include <string>
 
 #include "hardware/directdraw_api.h"
+#include "settings/file_system.h"
+#include "simulated/posix_file_system.h"
 #include "hardware/directsound_api.h"
 #include "hardware/library_loader.h"
 #include "simulated/machine_profile.h"
@@ -98,7 +100,11 @@ int main() {
   dx::SetDirectDraw(&machine);
   dx::SetDirectSound(&machine);
   dll::SetLibraryLoader(&machine);
+  // options.ini and the texture archives on this machine's files.
+  posixfs::PosixFileSystem files;
+  fs::SetFileSystem(&files);
   const int code = term::RunSetupInTerminal();
+  fs::SetFileSystem(nullptr);
   dx::SetDirectDraw(nullptr);
   dx::SetDirectSound(nullptr);
   dll::SetLibraryLoader(nullptr);

@@ -1,14 +1,13 @@
 // Halcyra Setup itself in the terminal, on the machine that the host has
-// installed (hardware platform and registry).
+// installed (hardware platform, registry and file system).
 #pragma once
 
 #include <functional>
 
 namespace term {
 
-// Runs the application with its sheet in the terminal, options.ini and the
-// texture archives on this machine's files; the application's name is the
-// executable's. `before`, when given, runs once the terminal is taken over
+// Runs the application with its sheet in the terminal; the application's
+// name is the executable's. `before`, when given, runs once the terminal is taken over
 // and before the application starts (a host can finish its own setup there
 // while the terminal initialises); when it returns false the application
 // does not run and the result is 2. `after` runs when the application has
