@@ -16,7 +16,9 @@
 #include "hardware/inventory.h"
 #include "settings/registry.h"
 #include "simulated/inventory_report.h"
+#include "settings/file_system.h"
 #include "simulated/machine_profile.h"
+#include "simulated/posix_file_system.h"
 #include "simulated/sim_hooks.h"
 #include "simulated/simulated_machine.h"
 
@@ -114,6 +116,8 @@ int main(int argc, char** argv) {
   if (options->installDir) machine.SetInstallPath(*options->installDir);
   machine.Install();
   reg::SetRegistry(&machine);
+  posixfs::PosixFileSystem files;
+  fs::SetFileSystem(&files);
 
   int status = 0;
   if (options->report) {
@@ -124,6 +128,7 @@ int main(int argc, char** argv) {
     status = sim::RunInteractive();
   }
 
+  fs::SetFileSystem(nullptr);
   machine.Uninstall();
   // The system's -1 appears as 255, as a process exit status does.
   return status & 0xFF;

@@ -22,7 +22,11 @@ constexpr long ERROR_INVALID_HANDLE = 6;
 bool DdSucceeded(dx::HRESULT result) { return result == 0; }
 bool DsSucceeded(dx::HRESULT result) { return result >= 0; }
 
-std::string GuidKey(const dx::GUID& guid) { return std::string(reinterpret_cast<const char*>(&guid), sizeof guid); }
+std::array<unsigned char, 16> GuidKey(const dx::GUID& guid) {
+  std::array<unsigned char, 16> key{};
+  std::memcpy(key.data(), &guid, sizeof guid);
+  return key;
+}
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -79,7 +83,7 @@ dll::ProcAddress AsProc(Proc proc) {
 
 class SimSurface final : public SimObject, public dx::IDirectDrawSurface4 {
  public:
-  SimSurface(SimulatedMachine& machine, int driver) : SimObject(machine, "IDirectDrawSurface4", driver, -1, -1) {}
+  SimSurface(SimulatedMachine& machine, int driver) : SimObject(machine, "IDirectDrawSurface4", "IDirectDrawSurface4::Release", driver, -1, -1) {}
   dx::ULONG Release() override { return DoRelease(); }
   int DriverIndex() const { return m_driver; }
   bool IsReleased() const { return Released(); }
@@ -88,7 +92,7 @@ class SimSurface final : public SimObject, public dx::IDirectDrawSurface4 {
 class SimDevice3 final : public SimObject, public dx::IDirect3DDevice3 {
  public:
   SimDevice3(SimulatedMachine& machine, int driver, int device)
-      : SimObject(machine, "IDirect3DDevice3", driver, device, -1) {}
+      : SimObject(machine, "IDirect3DDevice3", "IDirect3DDevice3::Release", driver, device, -1) {}
 
   dx::HRESULT EnumTextureFormats(dx::LPD3DENUMPIXELFORMATSCALLBACK callback, void* context) override {
     auto call = m_machine.Begin("IDirect3DDevice3::EnumTextureFormats", "", true, this);
@@ -111,7 +115,7 @@ class SimDevice3 final : public SimObject, public dx::IDirect3DDevice3 {
 
 class SimDirect3D final : public SimObject, public dx::IDirect3D3 {
  public:
-  SimDirect3D(SimulatedMachine& machine, int driver) : SimObject(machine, "IDirect3D3", driver, -1, -1) {}
+  SimDirect3D(SimulatedMachine& machine, int driver) : SimObject(machine, "IDirect3D3", "IDirect3D3::Release", driver, -1, -1) {}
 
   dx::HRESULT EnumDevices(dx::LPD3DENUMDEVICESCALLBACK callback, void* context) override {
     auto call = m_machine.Begin("IDirect3D3::EnumDevices", "", true, this);
@@ -164,10 +168,10 @@ class SimDirect3D final : public SimObject, public dx::IDirect3D3 {
 
 class SimDirectDraw4 final : public SimObject, public dx::IDirectDraw4 {
  public:
-  SimDirectDraw4(SimulatedMachine& machine, int driver) : SimObject(machine, "IDirectDraw4", driver, -1, -1) {}
+  SimDirectDraw4(SimulatedMachine& machine, int driver) : SimObject(machine, "IDirectDraw4", "IDirectDraw4::Release", driver, -1, -1) {}
 
   dx::HRESULT QueryInterface(const dx::GUID& iid, void** object) override {
-    auto call = m_machine.Begin("IDirectDraw4::QueryInterface", GuidString(iid), true, this);
+    auto call = m_machine.Begin("IDirectDraw4::QueryInterface", m_machine.Detail([&] { return GuidString(iid); }), true, this);
     m_machine.Record(call).driver = m_driver;
     dx::HRESULT result = dx::E_NOINTERFACE;
     if (call.fail) {
@@ -184,7 +188,8 @@ class SimDirectDraw4 final : public SimObject, public dx::IDirectDraw4 {
 
   dx::HRESULT EnumDisplayModes(dx::DWORD flags, dx::DDSURFACEDESC2*, void* context,
                                dx::LPDDENUMMODESCALLBACK2 callback) override {
-    auto call = m_machine.Begin("IDirectDraw4::EnumDisplayModes", "flags " + Hex(flags), true, this);
+    auto call = m_machine.Begin("IDirectDraw4::EnumDisplayModes", m_machine.Detail([&] { return "flags " + Hex(flags); }),
+                                true, this);
     m_machine.Record(call).driver = m_driver;
     m_machine.Record(call).device = m_machine.CurrentDevice();
     dx::HRESULT result = kInjected;
@@ -208,8 +213,10 @@ class SimDirectDraw4 final : public SimObject, public dx::IDirectDraw4 {
   }
 
   dx::HRESULT SetCooperativeLevel(dx::HWND window, dx::DWORD flags) override {
-    auto call = m_machine.Begin("IDirectDraw4::SetCooperativeLevel",
-                                std::string(window == nullptr ? "no window" : "window") + ", flags " + Hex(flags),
+    auto call = m_machine.Begin("IDirectDraw4::SetCooperativeLevel", m_machine.Detail([&] {
+                                  return std::string(window == nullptr ? "no window" : "window") + ", flags " +
+                                         Hex(flags);
+                                }),
                                 true, this);
     m_machine.Record(call).driver = m_driver;
     const dx::HRESULT result = call.fail ? kInjected : m_machine.DriverAt(m_driver).cooperativeLevelResult;
@@ -219,7 +226,7 @@ class SimDirectDraw4 final : public SimObject, public dx::IDirectDraw4 {
 
   dx::HRESULT CreateSurface(dx::DDSURFACEDESC2* description, dx::IDirectDrawSurface4** surface, void*) override {
     std::string detail = "null";
-    if (description != nullptr) {
+    if (description != nullptr && m_machine.Logging()) {
       detail = std::to_string(description->dwWidth) + "x" + std::to_string(description->dwHeight) + "x" +
                std::to_string(description->ddpfPixelFormat.dwRGBBitCount) + " size " +
                std::to_string(description->dwSize) + " flags " + Hex(description->dwFlags) + " caps " +
@@ -257,10 +264,10 @@ class SimDirectDraw4 final : public SimObject, public dx::IDirectDraw4 {
 
 class SimDirectDraw final : public SimObject, public dx::IDirectDraw {
  public:
-  SimDirectDraw(SimulatedMachine& machine, int driver) : SimObject(machine, "IDirectDraw", driver, -1, -1) {}
+  SimDirectDraw(SimulatedMachine& machine, int driver) : SimObject(machine, "IDirectDraw", "IDirectDraw::Release", driver, -1, -1) {}
 
   dx::HRESULT QueryInterface(const dx::GUID& iid, void** object) override {
-    auto call = m_machine.Begin("IDirectDraw::QueryInterface", GuidString(iid), true, this);
+    auto call = m_machine.Begin("IDirectDraw::QueryInterface", m_machine.Detail([&] { return GuidString(iid); }), true, this);
     m_machine.Record(call).driver = m_driver;
     dx::HRESULT result = dx::E_NOINTERFACE;
     if (call.fail) {
@@ -281,7 +288,7 @@ class SimDirectDraw final : public SimObject, public dx::IDirectDraw {
 
 dx::HRESULT SimDirect3D::CreateDevice(const dx::GUID& guid, dx::IDirectDrawSurface4* surface,
                                       dx::IDirect3DDevice3** result, void*) {
-  auto call = m_machine.Begin("IDirect3D3::CreateDevice", GuidString(guid), true, this);
+  auto call = m_machine.Begin("IDirect3D3::CreateDevice", m_machine.Detail([&] { return GuidString(guid); }), true, this);
   m_machine.Record(call).driver = m_driver;
   dx::HRESULT code = kInjected;
   int found = -1;
@@ -311,10 +318,11 @@ dx::HRESULT SimDirect3D::CreateDevice(const dx::GUID& guid, dx::IDirectDrawSurfa
 
 class SimPropertySet final : public SimObject, public dx::IKsPropertySet {
  public:
-  SimPropertySet(SimulatedMachine& machine, int sound) : SimObject(machine, "IKsPropertySet", -1, -1, sound) {}
+  SimPropertySet(SimulatedMachine& machine, int sound) : SimObject(machine, "IKsPropertySet", "IKsPropertySet::Release", -1, -1, sound) {}
 
   dx::HRESULT QuerySupport(const dx::GUID& set, dx::ULONG id, dx::ULONG* support) override {
-    auto call = m_machine.Begin("IKsPropertySet::QuerySupport", GuidString(set) + " id " + std::to_string(id), true,
+    auto call = m_machine.Begin("IKsPropertySet::QuerySupport",
+                                m_machine.Detail([&] { return GuidString(set) + " id " + std::to_string(id); }), true,
                                 this);
     m_machine.Record(call).sound = m_sound;
     dx::HRESULT result = kInjected;
@@ -335,10 +343,10 @@ class SimPropertySet final : public SimObject, public dx::IKsPropertySet {
 
 class SimSound3DBuffer final : public SimObject, public dx::IDirectSound3DBuffer {
  public:
-  SimSound3DBuffer(SimulatedMachine& machine, int sound) : SimObject(machine, "IDirectSound3DBuffer", -1, -1, sound) {}
+  SimSound3DBuffer(SimulatedMachine& machine, int sound) : SimObject(machine, "IDirectSound3DBuffer", "IDirectSound3DBuffer::Release", -1, -1, sound) {}
 
   dx::HRESULT QueryInterface(const dx::GUID& iid, void** object) override {
-    auto call = m_machine.Begin("IDirectSound3DBuffer::QueryInterface", GuidString(iid), true, this);
+    auto call = m_machine.Begin("IDirectSound3DBuffer::QueryInterface", m_machine.Detail([&] { return GuidString(iid); }), true, this);
     m_machine.Record(call).sound = m_sound;
     dx::HRESULT result = dx::E_NOINTERFACE;
     if (call.fail) {
@@ -359,10 +367,10 @@ class SimSound3DBuffer final : public SimObject, public dx::IDirectSound3DBuffer
 class SimSoundBuffer final : public SimObject, public dx::IDirectSoundBuffer {
  public:
   SimSoundBuffer(SimulatedMachine& machine, int sound, bool has3D)
-      : SimObject(machine, "IDirectSoundBuffer", -1, -1, sound), m_has3D(has3D) {}
+      : SimObject(machine, "IDirectSoundBuffer", "IDirectSoundBuffer::Release", -1, -1, sound), m_has3D(has3D) {}
 
   dx::HRESULT QueryInterface(const dx::GUID& iid, void** object) override {
-    auto call = m_machine.Begin("IDirectSoundBuffer::QueryInterface", GuidString(iid), true, this);
+    auto call = m_machine.Begin("IDirectSoundBuffer::QueryInterface", m_machine.Detail([&] { return GuidString(iid); }), true, this);
     m_machine.Record(call).sound = m_sound;
     dx::HRESULT result = dx::E_NOINTERFACE;
     if (call.fail) {
@@ -386,11 +394,13 @@ class SimSoundBuffer final : public SimObject, public dx::IDirectSoundBuffer {
 
 class SimDirectSound final : public SimObject, public dx::IDirectSound {
  public:
-  SimDirectSound(SimulatedMachine& machine, int sound) : SimObject(machine, "IDirectSound", -1, -1, sound) {}
+  SimDirectSound(SimulatedMachine& machine, int sound) : SimObject(machine, "IDirectSound", "IDirectSound::Release", -1, -1, sound) {}
 
   dx::HRESULT GetCaps(dx::DSCAPS* caps) override {
-    auto call = m_machine.Begin("IDirectSound::GetCaps", caps == nullptr ? "null" : "size " + std::to_string(caps->dwSize),
-                                true, this);
+    auto call = m_machine.Begin(
+        "IDirectSound::GetCaps",
+        m_machine.Detail([&] { return caps == nullptr ? std::string("null") : "size " + std::to_string(caps->dwSize); }),
+        true, this);
     m_machine.Record(call).sound = m_sound;
     dx::HRESULT result = kInjected;
     if (!call.fail) {
@@ -421,7 +431,7 @@ class SimDirectSound final : public SimObject, public dx::IDirectSound {
   dx::HRESULT CreateSoundBuffer(const dx::DSBUFFERDESC* description, dx::IDirectSoundBuffer** buffer,
                                 void*) override {
     std::string detail = "null";
-    if (description != nullptr) {
+    if (description != nullptr && m_machine.Logging()) {
       detail = "size " + std::to_string(description->dwSize) + " flags " + Hex(description->dwFlags) + " bytes " +
                std::to_string(description->dwBufferBytes);
       if (description->lpwfxFormat != nullptr) {
@@ -455,33 +465,34 @@ class SimDirectSound final : public SimObject, public dx::IDirectSound {
 
 class SimModule final : public SimObject {
  public:
-  explicit SimModule(SimulatedMachine& machine) : SimObject(machine, "glide2x.dll", -1, -1, -1) {}
-  void Free() { DoRelease("FreeLibrary"); }
+  explicit SimModule(SimulatedMachine& machine) : SimObject(machine, "glide2x.dll", "FreeLibrary", -1, -1, -1) {}
+  void Free() { DoRelease(); }
 };
 
 }  // namespace
 
 // ---- SimObject --------------------------------------------------------------
 
-SimObject::SimObject(SimulatedMachine& machine, const char* kind, int driver, int device, int sound)
+SimObject::SimObject(SimulatedMachine& machine, const char* kind, const char* releaseName, int driver, int device,
+                     int sound)
     : m_machine(machine),
       m_kind(kind),
+      m_releaseName(releaseName),
       m_driver(driver),
       m_device(device),
       m_sound(sound),
       m_id(static_cast<int>(machine.m_objects.size()) + 1) {}
 
 std::string SimObject::Label() const {
-  std::string label = m_kind + " #" + std::to_string(m_id);
+  std::string label = std::string(m_kind) + " #" + std::to_string(m_id);
   if (m_driver >= 0) label += " driver " + std::to_string(m_driver);
   if (m_device >= 0) label += " device " + std::to_string(m_device);
   if (m_sound >= 0) label += " sound device " + std::to_string(m_sound);
   return label;
 }
 
-dx::ULONG SimObject::DoRelease(const char* callName) {
-  const std::string name = callName != nullptr ? std::string(callName) : m_kind + "::Release";
-  auto call = m_machine.Begin(name.c_str(), Label(), false, nullptr);
+dx::ULONG SimObject::DoRelease() {
+  auto call = m_machine.Begin(m_releaseName, m_machine.Detail([&] { return Label(); }), false, nullptr);
   ++m_releases;
   if (m_releases > 1) m_machine.Violation(Label() + " released again");
   m_machine.Record(call).driver = m_driver;
@@ -499,6 +510,12 @@ std::string CallRecord::ToString() const {
 }
 
 // ---- SimulatedMachine -----------------------------------------------------
+
+std::size_t SimulatedMachine::GuidHash::operator()(const std::array<unsigned char, 16>& key) const {
+  std::size_t hash = 14695981039346656037ull;  // FNV-1a
+  for (unsigned char byte : key) hash = (hash ^ byte) * 1099511628211ull;
+  return hash;
+}
 
 SimulatedMachine::SimulatedMachine(Machine machine) : m_machine(std::move(machine)) {
   for (std::size_t index = 0; index < m_machine.drivers.size(); ++index) {
@@ -579,6 +596,11 @@ SimulatedMachine::Call SimulatedMachine::Begin(const char* name, std::string det
     ++m_fallibleCalls;
     call.fail = m_failAt != 0 && m_fallibleCalls == m_failAt;
   }
+  if (!m_logging && !call.fail) {
+    // Only the fields the callers fill are kept, in a scratch record.
+    m_scratch.driver = m_scratch.device = m_scratch.mode = m_scratch.sound = -1;
+    return call;
+  }
   CallRecord record;
   record.name = name;
   record.detail = std::move(detail);
@@ -648,7 +670,7 @@ int SimulatedMachine::FindSoundDevice(const dx::GUID* guid) const {
 
 dx::HRESULT SimulatedMachine::DirectDrawEnumerateExA(dx::LPDDENUMCALLBACKEXA callback, void* context,
                                                      dx::DWORD flags) {
-  auto call = Begin("DirectDrawEnumerateExA", "flags " + Hex(flags), true, nullptr);
+  auto call = Begin("DirectDrawEnumerateExA", Detail([&] { return "flags " + Hex(flags); }), true, nullptr);
   dx::HRESULT result = kInjected;
   if (!call.fail) {
     const bool outer = m_inDriverEnumeration;
@@ -677,7 +699,7 @@ dx::HRESULT SimulatedMachine::DirectDrawCreate(dx::GUID* guid, dx::IDirectDraw**
     ++m_probeOrdinal;
     m_surfaceAttempt = -1;
   }
-  auto call = Begin("DirectDrawCreate", GuidOrNull(guid), true, nullptr);
+  auto call = Begin("DirectDrawCreate", Detail([&] { return GuidOrNull(guid); }), true, nullptr);
   const int driver = FindDriver(guid);
   Record(call).driver = driver;
   dx::HRESULT code = kInjected;
@@ -711,7 +733,7 @@ dx::HRESULT SimulatedMachine::DirectSoundEnumerateA(dx::LPDSENUMCALLBACKA callba
 }
 
 dx::HRESULT SimulatedMachine::DirectSoundCreate(const dx::GUID* guid, dx::IDirectSound** result, void*) {
-  auto call = Begin("DirectSoundCreate", GuidOrNull(guid), true, nullptr);
+  auto call = Begin("DirectSoundCreate", Detail([&] { return GuidOrNull(guid); }), true, nullptr);
   const int device = FindSoundDevice(guid);
   Record(call).sound = device;
   dx::HRESULT code = kInjected;

@@ -9,12 +9,14 @@
 // fail (every call except the releases and the void Glide calls is fallible).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "hardware/directdraw_api.h"
@@ -76,6 +78,7 @@ class SimulatedMachine final : public dx::DirectDrawApi,
 
   // The call log; off, calls are still counted but not recorded.
   void SetLogging(bool on) { m_logging = on; }
+  bool Logging() const { return m_logging; }
   const std::vector<CallRecord>& Calls() const { return m_calls; }
   std::vector<std::string> CallNames() const;
   void ClearCalls() { m_calls.clear(); }
@@ -113,6 +116,11 @@ class SimulatedMachine final : public dx::DirectDrawApi,
     bool fail;          // this call is to fail by injection
   };
   Call Begin(const char* name, std::string detail, bool fallible, const SimObject* self);
+  // `make()` when calls are logged, else nothing: details cost only when kept.
+  template <typename Make>
+  std::string Detail(Make make) const {
+    return m_logging ? std::string(make()) : std::string();
+  }
   CallRecord& Record(const Call& call);
   void Violation(std::string what) { m_violations.push_back(std::move(what)); }
   template <typename Object, typename... Args>
@@ -150,8 +158,11 @@ class SimulatedMachine final : public dx::DirectDrawApi,
   std::size_t m_injectedIndex = static_cast<std::size_t>(-1);  // into the log
   std::vector<std::unique_ptr<SimObject>> m_objects;
   std::vector<std::string> m_violations;
-  std::map<std::string, int> m_driverByGuid;
-  std::map<std::string, int> m_soundByGuid;
+  struct GuidHash {
+    std::size_t operator()(const std::array<unsigned char, 16>& key) const;
+  };
+  std::unordered_map<std::array<unsigned char, 16>, int, GuidHash> m_driverByGuid;
+  std::unordered_map<std::array<unsigned char, 16>, int, GuidHash> m_soundByGuid;
   bool m_inDriverEnumeration = false;
   bool m_driverEnumerationDone = false;
   int m_probeOrdinal = -1;
@@ -170,21 +181,23 @@ class SimulatedMachine final : public dx::DirectDrawApi,
 // The machine's objects: one per interface handed out.
 class SimObject {
  public:
-  SimObject(SimulatedMachine& machine, const char* kind, int driver, int device, int sound);
+  // `kind` and `releaseName` are string literals.
+  SimObject(SimulatedMachine& machine, const char* kind, const char* releaseName, int driver, int device, int sound);
   virtual ~SimObject() = default;
   SimObject(const SimObject&) = delete;
   SimObject& operator=(const SimObject&) = delete;
 
-  const std::string& Kind() const { return m_kind; }
+  const char* Kind() const { return m_kind; }
   int Releases() const { return m_releases; }
   std::string Label() const;
   bool Released() const { return m_releases > 0; }
 
  protected:
-  // Counts and logs one release, named `callName` or "<kind>::Release".
-  dx::ULONG DoRelease(const char* callName = nullptr);
+  // Counts and logs one release.
+  dx::ULONG DoRelease();
   SimulatedMachine& m_machine;
-  std::string m_kind;
+  const char* m_kind;
+  const char* m_releaseName;
   int m_driver;
   int m_device;
   int m_sound;

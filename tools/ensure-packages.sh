@@ -24,10 +24,10 @@ ensure_packages() {
 }
 
 # What building and running the Linux programs needs.
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libncurses-dev libtomlplusplus-dev
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libncurses-dev libtomlplusplus-dev libinih-dev libsimpleini-dev
                 libgtest-dev libgmock-dev libbenchmark-dev)
 # What the tests need on top: the benchmarks' comparison libraries, the
 # fuzzer's compiler, tmux and whiptail for the terminal, MinGW, Wine and
 # Xvfb for the Windows build.
-TEST_PACKAGES=(libinih-dev libsimpleini-dev clang libclang-rt-14-dev tmux whiptail
+TEST_PACKAGES=(clang libclang-rt-14-dev tmux whiptail
                g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 xvfb xauth imagemagick)

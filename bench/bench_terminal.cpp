@@ -1,0 +1,322 @@
+// The terminal UI's speed: how soon the first complete frame is on the
+// terminal, next to whiptail --msgbox starting in a terminal of the same
+// size, and what one redraw costs.
+//
+// The programs run on a pseudo-terminal of 100 x 32 cells (TERM
+// xterm-256color, a UTF-8 locale), taking turns so that both meet the same
+// load. halcyra-setup's first frame is its wait frame ("Detecting
+// hardware", drawn before the probes, in one write); whiptail's is its one
+// frame, complete when it stops writing (the last byte before a quiet
+// spell). The counters give medians and minima in milliseconds; "usable
+// sheet" is halcyra-setup's frame after the probes.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/setup_app.h"
+#include "dialog_model/sheet_model.h"
+#include "settings/file_system.h"
+#include "settings/registry.h"
+#include "simulated/machine_profile.h"
+#include "simulated/posix_file_system.h"
+#include "simulated/simulated_machine.h"
+#include "terminal/render.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr int kCols = 100;
+constexpr int kRows = 32;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+struct Child {
+  pid_t pid = -1;
+  int master = -1;
+};
+
+Child Spawn(const std::vector<std::string>& args, const std::string& cwd, int cols = kCols,
+            int rows = kRows) {
+  winsize size{};
+  size.ws_col = static_cast<unsigned short>(cols);
+  size.ws_row = static_cast<unsigned short>(rows);
+  Child child;
+  child.pid = forkpty(&child.master, nullptr, nullptr, &size);
+  if (child.pid == 0) {
+    if (::chdir(cwd.c_str()) != 0) _exit(126);
+    ::setenv("TERM", "xterm-256color", 1);
+    ::setenv("LANG", "C.UTF-8", 1);
+    ::setenv("LC_ALL", "C.UTF-8", 1);
+    std::vector<char*> argv;
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    _exit(127);
+  }
+  return child;
+}
+
+void Stop(Child& child) {
+  if (child.pid > 0) {
+    ::kill(child.pid, SIGTERM);
+    // Drain what it writes while restoring the terminal, then reap it.
+    std::array<char, 4096> buffer;
+    pollfd fd{child.master, POLLIN, 0};
+    while (::poll(&fd, 1, 200) > 0 && ::read(child.master, buffer.data(), buffer.size()) > 0) {
+    }
+    ::waitpid(child.pid, nullptr, 0);
+  }
+  if (child.master >= 0) ::close(child.master);
+  child = {};
+}
+
+struct Burst {
+  std::optional<Clock::time_point> first;
+  std::optional<Clock::time_point> last;
+  std::optional<Clock::time_point> marker;  // when `marker` had arrived
+  std::size_t bytes = 0;
+};
+
+// Reads until nothing has come for `quiet` (after at least one byte), or
+// `limit` has passed.
+Burst ReadUntilQuiet(int fd, milliseconds quiet, milliseconds limit, const std::string& marker = {}) {
+  Burst burst;
+  std::string seen;
+  const auto start = Clock::now();
+  std::array<char, 65536> buffer;
+  for (;;) {
+    const auto now = Clock::now();
+    if (now - start > limit) break;
+    const auto wait = burst.last ? quiet : limit;
+    pollfd pfd{fd, POLLIN, 0};
+    const int ready = ::poll(&pfd, 1, static_cast<int>(wait.count()));
+    if (ready <= 0) {
+      if (burst.last) break;
+      continue;
+    }
+    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n <= 0) break;
+    const auto at = Clock::now();
+    if (!burst.first) burst.first = at;
+    burst.last = at;
+    burst.bytes += static_cast<std::size_t>(n);
+    if (!marker.empty() && !burst.marker) {
+      seen.append(buffer.data(), static_cast<std::size_t>(n));
+      if (seen.find(marker) != std::string::npos) burst.marker = at;
+    }
+  }
+  return burst;
+}
+
+std::string DemoDirectory() {
+  static const std::string dir = [] {
+    const std::string base = std::filesystem::temp_directory_path() / ("halcyra-bench-" + std::to_string(::getpid()));
+    const std::string demo = base + "/demo";
+    const std::string command = "bash '" HALCYRA_DEMO_INSTALL "' '" + demo + "'";
+    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "demo install failed\n");
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(std::filesystem::temp_directory_path() /
+                                      ("halcyra-bench-" + std::to_string(::getpid())),
+                                  ignored);
+    });
+    return demo;
+  }();
+  return dir;
+}
+
+struct StartTimes {
+  double firstByte = 0;  // ms from the start
+  double marker = -1;    // ms until the marker had come, -1 when it did not
+  double settled = 0;    // ms until the last byte before a quiet spell
+};
+
+std::optional<StartTimes> TimeStart(const std::vector<std::string>& args, const std::string& marker) {
+  const auto start = Clock::now();
+  Child child = Spawn(args, DemoDirectory());
+  const Burst burst = ReadUntilQuiet(child.master, milliseconds(300), milliseconds(10000), marker);
+  Stop(child);
+  if (!burst.last) return std::nullopt;
+  StartTimes times;
+  times.firstByte = Ms(*burst.first - start);
+  times.marker = burst.marker ? Ms(*burst.marker - start) : -1;
+  times.settled = Ms(*burst.last - start);
+  return times;
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+double Min(const std::vector<double>& values) {
+  return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
+}
+
+// Start to the first complete frame, halcyra-setup and whiptail --msgbox
+// taking turns so that both meet the same load. halcyra-setup's first
+// frame is its wait frame, drawn before the probes ("Detecting hardware"
+// arrives with it, in one write); whiptail's is its one frame. The time
+// reported is halcyra-setup's; the counters hold medians and minima.
+void BM_FirstFrame_HalcyraSetupVsWhiptail(benchmark::State& state) {
+  const std::vector<std::string> setup = {HALCYRA_SETUP_PATH};
+  const std::vector<std::string> whiptail = {HALCYRA_WHIPTAIL_PATH, "--msgbox", "Halcyra Setup",
+                                             "10", "40"};
+  for (const auto* args : {&setup, &whiptail}) {
+    if (::access((*args)[0].c_str(), X_OK) != 0) {
+      state.SkipWithError(("not found: " + (*args)[0]).c_str());
+      return;
+    }
+  }
+  std::vector<double> ours, oursSettled, oursFirstByte, theirs, theirsFirstByte;
+  for (auto _ : state) {
+    const auto a = TimeStart(setup, "Detecting hardware");
+    const auto b = TimeStart(whiptail, {});
+    if (!a || !b || a->marker < 0) {
+      state.SkipWithError("no frame");
+      return;
+    }
+    state.SetIterationTime(a->marker / 1000.0);
+    ours.push_back(a->marker);
+    oursSettled.push_back(a->settled);
+    oursFirstByte.push_back(a->firstByte);
+    theirs.push_back(b->settled);
+    theirsFirstByte.push_back(b->firstByte);
+  }
+  state.counters["setup_first_frame_med"] = Median(ours);
+  state.counters["setup_first_frame_min"] = Min(ours);
+  state.counters["setup_usable_sheet_med"] = Median(oursSettled);
+  state.counters["setup_first_byte_med"] = Median(oursFirstByte);
+  state.counters["whiptail_frame_med"] = Median(theirs);
+  state.counters["whiptail_frame_min"] = Min(theirs);
+  state.counters["whiptail_first_byte_med"] = Median(theirsFirstByte);
+}
+BENCHMARK(BM_FirstFrame_HalcyraSetupVsWhiptail)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(60);
+
+// A key that moves the focus: the program redraws and ncurses sends the
+// cells that changed.
+void BM_RedrawAfterKey_HalcyraSetup(benchmark::State& state) {
+  Child child = Spawn({HALCYRA_SETUP_PATH}, DemoDirectory());
+  ReadUntilQuiet(child.master, milliseconds(300), milliseconds(10000));
+  bool forward = true;
+  for (auto _ : state) {
+    const char* key = forward ? "\t" : "\033[Z";
+    forward = !forward;
+    const auto start = Clock::now();
+    if (::write(child.master, key, std::char_traits<char>::length(key)) < 0) break;
+    const Burst burst = ReadUntilQuiet(child.master, milliseconds(40), milliseconds(2000));
+    if (!burst.last) {
+      state.SkipWithError("no redraw");
+      break;
+    }
+    state.SetIterationTime(Ms(*burst.last - start) / 1000.0);
+  }
+  Stop(child);
+}
+BENCHMARK(BM_RedrawAfterKey_HalcyraSetup)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(50);
+
+// A resize: the whole screen is drawn again.
+void BM_FullRedrawOnResize_HalcyraSetup(benchmark::State& state) {
+  Child child = Spawn({HALCYRA_SETUP_PATH}, DemoDirectory());
+  ReadUntilQuiet(child.master, milliseconds(300), milliseconds(10000));
+  bool wide = false;
+  double bytes = 0;
+  for (auto _ : state) {
+    winsize size{};
+    size.ws_col = static_cast<unsigned short>(wide ? kCols : kCols + 2);
+    size.ws_row = static_cast<unsigned short>(kRows);
+    wide = !wide;
+    const auto start = Clock::now();
+    ::ioctl(child.master, TIOCSWINSZ, &size);
+    const Burst burst = ReadUntilQuiet(child.master, milliseconds(40), milliseconds(2000));
+    if (!burst.last) {
+      state.SkipWithError("no redraw");
+      break;
+    }
+    state.SetIterationTime(Ms(*burst.last - start) / 1000.0);
+    bytes += static_cast<double>(burst.bytes);
+  }
+  state.counters["frame_bytes"] = bytes / static_cast<double>(state.iterations());
+  Stop(child);
+}
+BENCHMARK(BM_FullRedrawOnResize_HalcyraSetup)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(50);
+
+// In the process: layout and drawing of a page of the reference machine
+// into a cell grid, the part of a redraw that is ours.
+class MeasuringUser : public dm::UserAgent {
+ public:
+  explicit MeasuringUser(benchmark::State& state) : m_state(&state) {}
+  std::optional<dm::Action> NextAction(dm::SheetModel& sheet) override {
+    if (sheet.ActivePage() != m_page) return dm::Action{dm::Action::Kind::Tab, 0, m_page, {}};
+    const term::ViewState view;
+    const term::Caps caps{256, true};
+    for (auto _ : *m_state) {
+      const term::SheetLayout layout = term::ComputeLayout(sheet, view, term::Size{kCols, kRows});
+      benchmark::DoNotOptimize(term::Render(sheet, view, layout, caps));
+    }
+    return std::nullopt;
+  }
+  int ShowMessageBox(dm::SheetModel&, const dm::MessageBoxInfo&) override { return ui::IDOK; }
+  int m_page = 0;
+
+ private:
+  benchmark::State* m_state;
+};
+
+void BM_RenderPage(benchmark::State& state) {
+  sim::ProfileResult profile = sim::LoadMachineProfile(HALCYRA_REFERENCE_PROFILE);
+  if (profile.error) {
+    state.SkipWithError("profile");
+    return;
+  }
+  sim::SimulatedMachine machine(std::move(*profile.machine));
+  machine.SetInstallPath(DemoDirectory());
+  machine.Install();
+  reg::SetRegistry(&machine);
+  posixfs::PosixFileSystem files;
+  fs::SetFileSystem(&files);
+  MeasuringUser user(state);
+  user.m_page = static_cast<int>(state.range(0));
+  dm::ModelPlatform platform(user, "halcyra-setup");
+  ui::SetPlatform(&platform);
+  // The system prints the options.ini it reads; keep the report clean.
+  std::fflush(stdout);
+  const int saved = ::dup(STDOUT_FILENO);
+  const int null = ::open("/dev/null", O_WRONLY);
+  ::dup2(null, STDOUT_FILENO);
+  RunHalcyraSetup();
+  std::fflush(stdout);
+  ::dup2(saved, STDOUT_FILENO);
+  ::close(saved);
+  ::close(null);
+  ui::SetPlatform(nullptr);
+  fs::SetFileSystem(nullptr);
+  reg::SetRegistry(nullptr);
+  machine.Uninstall();
+}
+BENCHMARK(BM_RenderPage)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,64 @@
+// Turning a grid of cells into the bytes that put it on a terminal: only
+// what changed since the last frame, with the terminal's own strings (from
+// its terminfo description), in one piece to be written at once. Also maps
+// the grid's RGB colours to the terminal's palette. No terminal library is
+// needed here: the screen layer hands in the strings and writes the bytes.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "terminal/grid.h"
+
+namespace term {
+
+// The palette index for `rgb` among `colors` colours (8, 16: the VGA
+// palette, which the Windows colours are part of; 256: xterm's, with its
+// colour cube and grey ramp).
+int PaletteIndex(Color rgb, int colors);
+
+struct TerminalStrings {
+  std::string cup;    // cursor address (terminfo), used unless ANSI
+  std::string sgr0, bold, rev, dim, smul, clear, smcup, civis;
+  // The foreground (or background) colour string for a palette index.
+  std::function<std::string(bool background, int index)> color;
+  // The cursor address for other than "ESC [ row ; col H".
+  std::function<std::string(int row, int col)> address;
+  int colors = 0;             // 0: no colour
+  bool skipLastCell = false;  // writing the lower right cell would scroll
+};
+
+class FrameWriter {
+ public:
+  explicit FrameWriter(TerminalStrings strings);
+
+  // The bytes that bring the terminal, `size` cells, from what it shows to
+  // `grid`. The first frame also enters the alternate screen and hides the
+  // cursor; a frame after Forget (or of another size) clears and draws
+  // everything. Characters outside ASCII are written as UTF-8, or as '?'
+  // without `unicode`.
+  std::string Frame(const Grid& grid, Size size, bool unicode);
+  // The terminal's content is unknown: the next frame is drawn whole.
+  void Forget() { m_shown.reset(); }
+  int Colors() const { return m_strings.colors; }
+
+ private:
+  int ColorIndex(Color color);
+  const std::string& ColorString(bool background, int index);
+  void AppendStyle(std::string& out, const Style* from, const Style& to);
+  void AppendCursor(std::string& out, int row, int col);
+
+  TerminalStrings m_strings;
+  bool m_ansiCup = false;
+  bool m_started = false;
+  std::optional<Grid> m_shown;
+  std::unordered_map<Color, int> m_colorIndex;
+  std::array<std::pair<Color, int>, 256> m_recentColors{};
+  std::vector<std::string> m_foreground, m_background;  // formatted when first used
+};
+
+}  // namespace term

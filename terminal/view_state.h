@@ -1,0 +1,29 @@
+// What the terminal front end keeps of its own, beside the dialog model:
+// which control has the keyboard focus and which combo box has its list
+// open. The model knows nothing of either, as the Windows dialog manager
+// keeps focus and drop-down state apart from the page's logic.
+#pragma once
+
+#include <optional>
+
+namespace term {
+
+struct OpenList {
+  int control = -1;    // index of the combo box among the active page's controls
+  int highlight = 0;   // the entry under the selection bar (-1 with no entries)
+  int top = 0;         // the first entry shown
+  friend bool operator==(const OpenList&, const OpenList&) = default;
+};
+
+struct ViewState {
+  enum class Area { Page, Button, Tabs };
+
+  Area area = Area::Page;
+  int control = -1;  // Page: index among the active page's controls
+  int button = 0;    // Button: the sheet button's id (IDOK, IDCANCEL)
+  int page = -1;     // the page that `control` belongs to; -1 before the first frame
+  std::optional<OpenList> list;
+  friend bool operator==(const ViewState&, const ViewState&) = default;
+};
+
+}  // namespace term

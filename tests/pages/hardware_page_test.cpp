@@ -1,0 +1,330 @@
+// The "3D Hardware" page: the renderer, device, texture, mip-mapping and
+// resolution rules, run through halcyra-sim on machines made for each rule.
+#include <gtest/gtest.h>
+
+#include "harness.h"
+#include "machines.h"
+
+namespace pages_test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::vector<std::string> Items(std::initializer_list<const char*> items) { return {items.begin(), items.end()}; }
+
+const Lines kGlideModes4MB = Items({"800 x 600 x 16", "640 x 480 x 16"});
+const Lines kPrimaryModes = Items({"640 x 480 x 16", "800 x 600 x 16", "1024 x 768 x 16", "640 x 480 x 32"});
+
+// ---------------------------------------------------------------------------
+// The renderer restored at start.
+
+struct RestoreCase {
+  const char* name;
+  friend std::ostream& operator<<(std::ostream& os, const RestoreCase& c) { return os << c.name; }
+  const char* machine;
+  const char* stored;  // "Game Rasterizer" line, or "" for none
+  int glideChecked, glideEnabled, d3dChecked, d3dEnabled, deviceEnabled;
+  Lines resolutions;
+  const char* savedRasterizer;
+  const char* savedDepth;
+};
+
+class RendererRestore : public ::testing::TestWithParam<RestoreCase> {};
+
+TEST_P(RendererRestore, ChecksEnablesAndSavesTheRenderer) {
+  const RestoreCase& c = GetParam();
+  Install install;
+  install.options = *c.stored ? Ini({"[Game]", c.stored}) : std::string();
+  const Outcome run = RunSetup(c.machine, install, "dump\nok\n");
+  ASSERT_EQ(run.status, 0) << run.errors;
+  ASSERT_EQ(run.dumps.size(), 1u);
+  const Dump& page = run.dumps[0];
+  EXPECT_EQ(page.at(1002).checked, c.glideChecked);
+  EXPECT_EQ(page.at(1002).enabled, c.glideEnabled != 0);
+  EXPECT_EQ(page.at(1003).checked, c.d3dChecked);
+  EXPECT_EQ(page.at(1003).enabled, c.d3dEnabled != 0);
+  EXPECT_EQ(page.at(1004).enabled, c.deviceEnabled != 0);
+  // Direct3D offers no 8-bit textures, Glide no compressed ones.
+  EXPECT_EQ(page.at(1005).enabled, c.d3dChecked == 0);
+  EXPECT_EQ(page.at(1015).enabled, c.d3dChecked == 1);
+  EXPECT_EQ(page.at(1007).items, c.resolutions);
+  EXPECT_EQ(run.Value("Game", "Game Rasterizer"), c.savedRasterizer);
+  EXPECT_EQ(run.Value("Game", "GameScreenDepth"), c.savedDepth);
+  EXPECT_EQ(run.Boxes(), Lines{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HardwarePage, RendererRestore,
+    ::testing::Values(
+        RestoreCase{"NeverChosenWithDevicesIsDirect3D", kDevicesAndBoard, "", 0, 1, 1, 1, 1, kPrimaryModes, "2", "16"},
+        RestoreCase{"StoredGlideWithBoard", kDevicesAndBoard, "Game Rasterizer=3", 1, 1, 0, 1, 0, kGlideModes4MB, "3", "16"},
+        // Glide stays chosen without a board: an empty list and 640 x 480 x 8.
+        RestoreCase{"StoredGlideWithoutBoard", kDevicesNoBoard, "Game Rasterizer=3", 1, 0, 0, 1, 0, {}, "3", "8"},
+        RestoreCase{"StoredDirect3DWithoutDevices", kBoardNoDevices, "Game Rasterizer=2", 1, 1, 0, 0, 0,
+                    Items({"1024 x 768 x 16", "800 x 600 x 16", "640 x 480 x 16"}), "3", "16"},
+        RestoreCase{"OtherValueWithoutDevices", kBoardNoDevices, "Game Rasterizer=7", 1, 1, 0, 0, 0,
+                    Items({"1024 x 768 x 16", "800 x 600 x 16", "640 x 480 x 16"}), "3", "16"},
+        RestoreCase{"OtherValueWithDevices", kDevicesAndBoard, "Game Rasterizer=7", 0, 1, 1, 1, 1, kPrimaryModes, "2", "16"},
+        RestoreCase{"UndefinedWithDevicesNoBoard", kDevicesNoBoard, "Game Rasterizer=undefined", 0, 0, 1, 1, 1,
+                    kPrimaryModes, "2", "16"}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(HardwarePage, StoredGlideWithoutBoardSwitchesToDirect3DOnClick) {
+  Install install;
+  install.options = Ini({"[Game]", "Game Rasterizer=3"});
+  const Outcome run = RunSetup(kDevicesNoBoard, install, "click 1003\ndump\nok\n");
+  ASSERT_EQ(run.status, 0) << run.errors;
+  const Dump& page = run.dumps.at(0);
+  EXPECT_EQ(page.at(1003).checked, 1);
+  EXPECT_EQ(page.at(1002).checked, 0);
+  EXPECT_TRUE(page.at(1004).enabled);
+  EXPECT_EQ(page.at(1007).items, kPrimaryModes);
+  EXPECT_EQ(page.at(1007).text, "640 x 480 x 16");
+  EXPECT_EQ(run.Value("Game", "Game Rasterizer"), "2");
+  EXPECT_EQ(run.Value("Game", "DDGUID"), kDefaultDriverGuid);
+  EXPECT_EQ(run.Value("Game", "D3DGUID"), kHalGuid);
+  EXPECT_EQ(run.Value("Game", "GameScreenDepth"), "16");
+}
+
+TEST(HardwarePage, NoDeviceAndNoBoardEndsWithBox103AndSavesNothing) {
+  Install install;
+  install.options = Ini({"[Game]", "Game Rasterizer=2", "; the player's own note"});
+  const Outcome run = RunSetup(kNothing, install, "ok\n");
+  EXPECT_EQ(run.Events(), (Lines{kBox103, "exit -1"}));
+  EXPECT_EQ(run.status, 255);
+  EXPECT_EQ(run.options, install.options);
+}
+
+// ---------------------------------------------------------------------------
+// Textures and mip-mapping.
+
+struct TextureCase {
+  const char* name;
+  friend std::ostream& operator<<(std::ostream& os, const TextureCase& c) { return os << c.name; }
+  const char* machine;
+  std::string options;
+  const char* script;
+  int checked8, checked16, checkedCompressed;
+  int on, off, high, medium, low;
+  Lines boxes;
+  const char* use16;
+  const char* compressed;
+  const char* mip;
+};
+
+class TextureRules : public ::testing::TestWithParam<TextureCase> {};
+
+TEST_P(TextureRules, KeepTexturesAndMipMappingCoupled) {
+  const TextureCase& c = GetParam();
+  Install install;
+  install.options = c.options;
+  const Outcome run = RunSetup(c.machine, install, std::string(c.script) + "dump\nok\n");
+  ASSERT_EQ(run.status, 0) << run.errors;
+  const Dump& page = run.dumps.back();
+  EXPECT_EQ(page.at(1005).checked, c.checked8);
+  EXPECT_EQ(page.at(1006).checked, c.checked16);
+  EXPECT_EQ(page.at(1015).checked, c.checkedCompressed);
+  EXPECT_EQ(page.at(1008).checked, c.on);
+  EXPECT_EQ(page.at(1009).checked, c.off);
+  EXPECT_EQ(page.at(1010).checked, c.high);
+  EXPECT_EQ(page.at(1011).checked, c.medium);
+  EXPECT_EQ(page.at(1012).checked, c.low);
+  EXPECT_EQ(run.Boxes(), c.boxes);
+  EXPECT_EQ(run.Value("Performance", "Use16BitTextures"), c.use16);
+  EXPECT_EQ(run.Value("Performance", "UseCompressedTextures"), c.compressed);
+  EXPECT_EQ(run.Value("Game", "GameMipMapLevel"), c.mip);
+}
+
+const std::string kDirect3D8BitHigh =
+    Ini({"[Game]", "Game Rasterizer=2", "GameMipMapLevel=1", "[Performance]", "Use16BitTextures=0"});
+const std::string kDirect3DCompressedOff =
+    Ini({"[Game]", "Game Rasterizer=2", "GameMipMapLevel=0", "[Performance]", "UseCompressedTextures=1"});
+const std::string kDirect3D16BitOff =
+    Ini({"[Game]", "Game Rasterizer=2", "GameMipMapLevel=0", "[Performance]", "Use16BitTextures=1"});
+const std::string kGlide8BitHigh =
+    Ini({"[Game]", "Game Rasterizer=3", "GameMipMapLevel=1", "[Performance]", "Use16BitTextures=0"});
+const std::string kGlideCompressed =
+    Ini({"[Game]", "Game Rasterizer=3", "GameMipMapLevel=3", "[Performance]", "UseCompressedTextures=1"});
+
+INSTANTIATE_TEST_SUITE_P(
+    HardwarePage, TextureRules,
+    ::testing::Values(
+        // Stored Direct3D with 8-bit textures shows 16-bit; mip-mapping stays high, no box.
+        TextureCase{"Direct3DReplaces8Bit", kDevicesAndBoard, kDirect3D8BitHigh, "", 0, 1, 0, 1, 0, 1, 0, 0, {}, "1", "0", "1"},
+        // Stored Glide with compressed textures shows 8-bit.
+        TextureCase{"GlideReplacesCompressed", kDevicesAndBoard, kGlideCompressed, "", 1, 0, 0, 1, 0, 0, 0, 1, {}, "0", "0", "3"},
+        // Glide 8-bit high to Direct3D: 16-bit, still high, no box 105.
+        TextureCase{"SwitchToDirect3D", kDevicesAndBoard, kGlide8BitHigh, "click 1003\n", 0, 1, 0, 1, 0, 1, 0, 0, {}, "1", "0", "1"},
+        // Direct3D compressed to Glide: 8-bit.
+        TextureCase{"SwitchToGlide", kDevicesAndBoard, kDirect3DCompressedOff, "click 1002\n", 1, 0, 0, 0, 1, 0, 0, 0, {}, "0", "0", "0"},
+        // 16-bit textures turn mip-mapping on at medium.
+        TextureCase{"SixteenBitForcesMedium", kDevicesAndBoard, kDirect3DCompressedOff, "click 1006\n", 0, 1, 0, 1, 0, 0, 1, 0, {}, "1", "0", "2"},
+        // "On" picks medium with 16-bit textures, high otherwise.
+        TextureCase{"OnWith16BitIsMedium", kDevicesAndBoard, kDirect3D16BitOff, "click 1008\n", 0, 1, 0, 1, 0, 0, 1, 0, {}, "1", "0", "2"},
+        TextureCase{"OnWithCompressedIsHigh", kDevicesAndBoard, kDirect3DCompressedOff, "click 1008\n", 0, 0, 1, 1, 0, 1, 0, 0, {}, "1", "1", "1"},
+        TextureCase{"OnWith8BitIsHigh", kDevicesAndBoard, kGlideCompressed, "click 1009\nclick 1008\n", 1, 0, 0, 1, 0, 1, 0, 0, {}, "0", "0", "1"},
+        // "High" warns with 16-bit textures only; the choice stays.
+        TextureCase{"HighWith16BitWarns", kDevicesAndBoard, kDirect3D16BitOff, "click 1010\n", 0, 1, 0, 1, 0, 1, 0, 0, {kBox105}, "1", "0", "1"},
+        TextureCase{"HighWithCompressedDoesNotWarn", kDevicesAndBoard, kDirect3DCompressedOff, "click 1010\n", 0, 0, 1, 1, 0, 1, 0, 0, {}, "1", "1", "1"},
+        TextureCase{"LowThenOff", kDevicesAndBoard, kDirect3D16BitOff, "click 1012\ndump\nclick 1009\n", 0, 1, 0, 0, 1, 0, 0, 0, {}, "1", "0", "0"},
+        TextureCase{"MediumAfterOff", kDevicesAndBoard, kDirect3DCompressedOff, "click 1011\n", 0, 0, 1, 1, 0, 0, 1, 0, {}, "1", "1", "2"},
+        // A level the page does not know checks no button and is kept.
+        TextureCase{"UnknownLevelKept", kDevicesAndBoard,
+                    Ini({"[Game]", "Game Rasterizer=2", "GameMipMapLevel=9", "[Performance]", "Use16BitTextures=1"}), "",
+                    0, 1, 0, 0, 0, 0, 0, 0, {}, "1", "0", "9"}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(HardwarePage, LowShowsOnWithLowBeforeOffClearsIt) {
+  Install install;
+  install.options = kDirect3D16BitOff;
+  const Outcome run = RunSetup(kDevicesAndBoard, install, "click 1012\ndump\n");
+  const Dump& page = run.dumps.at(0);
+  EXPECT_EQ(page.at(1008).checked, 1);
+  EXPECT_EQ(page.at(1012).checked, 1);
+  EXPECT_EQ(page.at(1009).checked, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Resolutions.
+
+struct ResolutionCase {
+  const char* name;
+  friend std::ostream& operator<<(std::ostream& os, const ResolutionCase& c) { return os << c.name; }
+  const char* stored;  // width, height, depth lines
+  const char* script;
+  const char* shown;
+  const char* width;
+  const char* height;
+  const char* depth;
+};
+
+class ResolutionRules : public ::testing::TestWithParam<ResolutionCase> {};
+
+TEST_P(ResolutionRules, SelectTheStoredModeOrFallBack) {
+  const ResolutionCase& c = GetParam();
+  Install install;
+  install.options = "[Game]\r\nGame Rasterizer=2\r\n" + std::string(c.stored);
+  const Outcome run = RunSetup(kFitAndUnfit, install, std::string(c.script) + "dump\nok\n");
+  ASSERT_EQ(run.status, 0) << run.errors;
+  EXPECT_EQ(run.dumps.back().at(1007).text, c.shown);
+  EXPECT_EQ(run.Value("Game", "GameScreenWidth"), c.width);
+  EXPECT_EQ(run.Value("Game", "GameScreenHeight"), c.height);
+  EXPECT_EQ(run.Value("Game", "GameScreenDepth"), c.depth);
+}
+
+// The machine's fit device (entry 1) lists 640x480x16, 800x600x16,
+// 1024x768x16 and 640x480x32; the unfit one (entry 0) only 800x600x16 and
+// 1024x768x16.
+constexpr char kOnFitDevice[] = "DDGUID=0,0,0,0,0,0,0,0,0,0,0\r\n";
+constexpr char kOnUnfitDevice[] = "DDGUID=1,2,3,4,5,6,7,8,9,10,11\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    HardwarePage, ResolutionRules,
+    ::testing::Values(
+        ResolutionCase{"StoredModeListed", "DDGUID=0,0,0,0,0,0,0,0,0,0,0\r\nGameScreenWidth=800\r\nGameScreenHeight=600\r\n", "",
+                       "800 x 600 x 16", "800", "600", "16"},
+        ResolutionCase{"StoredModeMissingFallsBackTo16", "DDGUID=0,0,0,0,0,0,0,0,0,0,0\r\nGameScreenWidth=1280\r\nGameScreenHeight=1024\r\n",
+                       "", "640 x 480 x 16", "640", "480", "16"},
+        // Neither the stored mode nor 640 x 480 x 16: entry 0 shows, 8 bits are stored.
+        ResolutionCase{"NeitherShowsEntryZeroAndStores8", "DDGUID=1,2,3,4,5,6,7,8,9,10,11\r\nGameScreenWidth=1280\r\n",
+                       "", "800 x 600 x 16", "640", "480", "8"},
+        ResolutionCase{"PickedEntryStoresItsNumbers", kOnFitDevice, "select 1007 3\n", "640 x 480 x 32", "640", "480", "32"},
+        // A device change resets to 640 x 480 x 16 ...
+        ResolutionCase{"DeviceChangeResets", "DDGUID=0,0,0,0,0,0,0,0,0,0,0\r\nGameScreenWidth=1024\r\nGameScreenHeight=768\r\n",
+                       "select 1004 1\n", "640 x 480 x 16", "640", "480", "16"},
+        // ... or to 640 x 480 x 8 when the device lacks it.
+        ResolutionCase{"DeviceChangeWithout16", kOnFitDevice, "select 1004 0\n", "800 x 600 x 16", "640", "480", "8"},
+        // A click on the renderer already chosen resets too.
+        ResolutionCase{"Direct3DClickResets", "DDGUID=0,0,0,0,0,0,0,0,0,0,0\r\nGameScreenWidth=800\r\nGameScreenHeight=600\r\n",
+                       "click 1003\n", "640 x 480 x 16", "640", "480", "16"},
+        ResolutionCase{"GlideClickResets", kOnUnfitDevice, "click 1002\nselect 1007 0\nclick 1002\n", "640 x 480 x 16", "640", "480", "16"}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+// ---------------------------------------------------------------------------
+// Devices.
+
+TEST(HardwarePage, ListsUnfitDevicesMarkedAndSelectsTheSavedDriver) {
+  Install install;
+  install.options = Ini({"[Game]", "Game Rasterizer=2", "DDGUID=0,0,0,0,0,0,0,0,0,0,0"});
+  const Outcome run = RunSetup(kFitAndUnfit, install, "dump\nok\n");
+  const Control& devices = run.dumps.at(0).at(1004);
+  EXPECT_EQ(devices.items, Items({"(?) Add-on 3D", "    Primary Display"}));
+  EXPECT_EQ(devices.current, 1);
+  EXPECT_EQ(run.Boxes(), Lines{});
+  EXPECT_EQ(run.Value("Game", "D3DGUID"), kHalGuid);
+}
+
+TEST(HardwarePage, WarnsAboutAnUnfitDeviceAtStartAndOnEachChangeToIt) {
+  Install install;
+  install.options = Ini({"[Game]", "Game Rasterizer=2", "DDGUID=1,2,3,4,5,6,7,8,9,10,11"});
+  const Outcome run = RunSetup(kFitAndUnfit, install, "select 1004 1\nselect 1004 0\nclick 1003\nok\n");
+  // At start, on the change back to it, and on the click of "Direct 3D".
+  EXPECT_EQ(run.Events(), (Lines{kBox104, kBox104, kBox104, "result ok", "exit 0"}));
+  EXPECT_EQ(run.Value("Game", "DDGUID"), kAddOnDriverGuid);
+}
+
+TEST(HardwarePage, AStoredDeviceNoLongerPresentTakesEntryZero) {
+  Install install;
+  install.options = Ini({"[Game]", "Game Rasterizer=2", "DDGUID=9,9,9", "D3DGUID=9,9,9"});
+  const Outcome run = RunSetup(kDevicesAndBoard, install, "dump\nok\n");
+  EXPECT_EQ(run.dumps.at(0).at(1004).current, 0);
+  EXPECT_EQ(run.Value("Game", "DDGUID"), kDefaultDriverGuid);
+  EXPECT_EQ(run.Value("Game", "D3DGUID"), kHalGuid);
+}
+
+// One driver with two hardware devices.
+std::string TwoDevicesOfOneDriver(const char* secondFormats) {
+  return std::string(
+             "[[directdraw.driver]]\n"
+             "guid = \"{00000001-0002-0003-0405-060708090A0B}\"\n"
+             "description = \"Twin\"\n"
+             "modes = [\"640x480x16\", \"800x600x16\"]\n"
+             "  [[directdraw.driver.device]]\n"
+             "  guid = \"hal\"\n"
+             "  texture_formats = [\"pal8\"]\n"
+             "  [[directdraw.driver.device]]\n"
+             "  guid = \"{0000000A-000B-000C-0D0E-0F1011121314}\"\n"
+             "  texture_formats = ") +
+         secondFormats + "\n";
+}
+
+TEST(HardwarePage, EntriesWithTheSameTextStandForTheLaterRecord) {
+  Install install;
+  install.options = Ini({"[Game]", "Game Rasterizer=2"});
+  const Outcome run = RunSetup(TwoDevicesOfOneDriver("[\"pal8\"]"), install, "dump\nselect 1004 0\ndump\nok\n");
+  EXPECT_EQ(run.dumps.at(0).at(1004).items, Items({"    Twin", "    Twin"}));
+  EXPECT_EQ(run.dumps.at(1).at(1004).current, 0);
+  EXPECT_EQ(run.Value("Game", "D3DGUID"), "10,11,12,13,14,15,16,17,18,19,20");
+}
+
+TEST(HardwarePage, SavedDriverWithAFitAndAnUnfitDeviceTakesTheLaterButShowsTheEarlier) {
+  Install install;
+  install.options = Ini({"[Game]", "Game Rasterizer=2", "DDGUID=1,2,3,4,5,6,7,8,9,10,11"});
+  const Outcome run = RunSetup(TwoDevicesOfOneDriver("[\"565\"]"), install, "dump\nok\n");
+  const Control& devices = run.dumps.at(0).at(1004);
+  EXPECT_EQ(devices.items, Items({"    Twin", "(?) Twin"}));
+  // The later (unfit) record was taken, with its box; the earlier entry is shown.
+  EXPECT_EQ(devices.current, 0);
+  EXPECT_EQ(run.Boxes(), Lines{kBox104});
+  EXPECT_EQ(run.Value("Game", "D3DGUID"), "10,11,12,13,14,15,16,17,18,19,20");
+}
+
+TEST(HardwarePage, TypedTextInTheComboIsNeverRead) {
+  Install install;
+  install.options = Ini({"[Game]", "Game Rasterizer=2", "DDGUID=0,0,0,0,0,0,0,0,0,0,0"});
+  const Outcome run = RunSetup(kFitAndUnfit, install, "type 1004 (?) Add-on 3D\ntype 1007 1024 x 768 x 16\nok\n");
+  EXPECT_EQ(run.Boxes(), Lines{});
+  EXPECT_EQ(run.Value("Game", "DDGUID"), kDefaultDriverGuid);
+  EXPECT_EQ(run.Value("Game", "GameScreenWidth"), "640");
+}
+
+TEST(HardwarePage, DisabledControlsRefuseClicks) {
+  Install install;
+  install.options = Ini({"[Game]", "Game Rasterizer=2"});
+  const Outcome run = RunSetup(kDevicesNoBoard, install, "click 1002\n");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.errors.find("line 1"), std::string::npos) << run.errors;
+}
+
+}  // namespace
+}  // namespace pages_test

@@ -1,0 +1,143 @@
+// OK, Cancel and the title-bar close: what reaches options.ini, and the
+// texture-archive check after the save.
+#include <gtest/gtest.h>
+
+#include "harness.h"
+#include "machines.h"
+
+namespace pages_test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(OkStep, WritesEveryKeyIntoAnEmptyFileInTheGameOrder) {
+  Install install;
+  const Outcome run = RunSetup(kDevicesAndBoard, install, "ok\n");
+  ASSERT_EQ(run.status, 0) << run.errors;
+  const std::string expected = std::string("[Game]\r\n") +
+                               "Game Rasterizer=2\r\n"
+                               "D3DGUID=" + kHalGuid + "\r\n" +
+                               "DDGUID=" + kDefaultDriverGuid + "\r\n" +
+                               "GameScreenWidth=640\r\n"
+                               "GameScreenHeight=480\r\n"
+                               "GameScreenDepth=16\r\n"
+                               "GameMipMapLevel=0\r\n"
+                               "[Performance]\r\n"
+                               "Use16BitTextures=1\r\n"
+                               "UseCompressedTextures=0\r\n"
+                               "[Sound]\r\n"
+                               "EnableAcoustics=1\r\n";
+  EXPECT_EQ(run.options, expected);
+  EXPECT_EQ(run.Events(), (Lines{"result ok", "exit 0"}));
+  // The path is composed the Windows way, whatever the platform.
+  EXPECT_TRUE(run.Has("reading config from " + run.installDir.string() + "\\options.ini"));
+}
+
+TEST(OkStep, KeepsWhatItDoesNotOwnAndReplacesKeysWhereTheyStand) {
+  Install install;
+  install.options = Ini({"; written by the game", "[Sound]", "EnableAcoustics=0", "[Game]",
+                         "GameScreenWidth=800", "Extra=keep me", "game rasterizer=3", "[Mods]", "Enabled=1"});
+  const Outcome run = RunSetup(kDevicesAndBoard, install, "ok\n");
+  // Glide stays; 800 x 480 is no Glide mode, so 640 x 480 x 16 is stored.
+  EXPECT_EQ(run.options, Ini({"; written by the game", "[Sound]", "EnableAcoustics=0", "[Game]",
+                              "GameScreenWidth=640", "Extra=keep me", "game rasterizer=3", "GameScreenHeight=480",
+                              "GameScreenDepth=16", "GameMipMapLevel=0", "[Mods]", "Enabled=1", "[Performance]",
+                              "Use16BitTextures=0", "UseCompressedTextures=0"}));
+}
+
+TEST(OkStep, CancelAndCloseWriteNothing) {
+  for (const char* ending : {"cancel\n", "close\n", ""}) {
+    Install install;
+    install.options = Ini({"[Game]", "Game Rasterizer=3", "GameMipMapLevel=1"});
+    const Outcome run = RunSetup(kDevicesAndBoard, install,
+                                 std::string("click 1003\nclick 1009\nselect 1007 2\ntab 1\nclick 1015\n") + ending);
+    EXPECT_EQ(run.options, install.options) << ending;
+    EXPECT_EQ(run.Events(), (Lines{"result cancel", "exit 0"})) << ending;
+  }
+}
+
+struct ArchiveCase {
+  const char* name;
+  friend std::ostream& operator<<(std::ostream& os, const ArchiveCase& c) { return os << c.name; }
+  std::optional<std::string> options;
+  const char* script;
+  std::vector<std::string> archives;
+  Lines events;
+};
+
+class ArchiveCheck : public ::testing::TestWithParam<ArchiveCase> {};
+
+TEST_P(ArchiveCheck, WarnsWhenTheArchiveForTheSavedSettingCannotBeOpened) {
+  const ArchiveCase& c = GetParam();
+  Install install;
+  install.options = c.options;
+  install.archives = c.archives;
+  std::string script = c.script;
+  const Outcome run = RunSetup(kDevicesAndBoard, install, script + "ok\n");
+  EXPECT_EQ(run.Events(), c.events);
+  if (c.options) {
+    EXPECT_NE(run.options, c.options) << "the settings stay saved";
+  } else {
+    EXPECT_FALSE(run.options.has_value()) << "no options.ini is created";
+  }
+}
+
+const Lines kOk = {"result ok", "exit 0"};
+const Lines kWarned = {kBox102, "result ok", "exit 0"};
+const std::string kDirect3D = Ini({"[Game]", "Game Rasterizer=2"});
+const std::string kGlide = Ini({"[Game]", "Game Rasterizer=3"});
+
+INSTANTIATE_TEST_SUITE_P(
+    OkStep, ArchiveCheck,
+    ::testing::Values(
+        ArchiveCase{"CompressedPresent", kDirect3D, "click 1015\n", {"bitmapc.flx"}, kOk},
+        ArchiveCase{"SixteenBitMissing", kDirect3D, "", {"bitmapsh.flx", "bitmapc.flx"}, kWarned},
+        ArchiveCase{"SixteenBitPresent", kDirect3D, "", {"bitmap16.flx"}, kOk},
+        ArchiveCase{"EightBitPresent", kGlide, "click 1005\n", {"bitmapsh.flx"}, kOk},
+        ArchiveCase{"EightBitMissing", kGlide, "click 1005\n", {"bitmap16.flx"}, kWarned},
+        // Without options.ini nothing is saved and "bitmapsh.flx" is checked
+        // whatever the page shows.
+        ArchiveCase{"NoOptionsChecks8Bit", std::nullopt, "click 1015\n", {"bitmapsh.flx"}, kOk},
+        ArchiveCase{"NoOptionsWarnsWithout8Bit", std::nullopt, "click 1015\n", {"bitmapc.flx", "bitmap16.flx"},
+                    kWarned}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(OkStep, CompressedTexturesSetBothKeys) {
+  Install install;
+  install.options = kDirect3D;
+  const Outcome run = RunSetup(kDevicesAndBoard, install, "click 1015\nok\n");
+  EXPECT_EQ(run.Value("Performance", "Use16BitTextures"), "1");
+  EXPECT_EQ(run.Value("Performance", "UseCompressedTextures"), "1");
+}
+
+TEST(OkStep, AnArchiveThatCannotBeOpenedForUpdateWarns) {
+  // A directory in the archive's place fails an open for update, even for
+  // root.
+  Install install;
+  install.options = kDirect3D;
+  install.archives = {"bitmapsh.flx"};
+  install.archiveDirectories = {"bitmap16.flx"};
+  const Outcome run = RunSetup(kDevicesAndBoard, install, "ok\n");
+  EXPECT_EQ(run.Events(), kWarned);
+}
+
+TEST(OkStep, AFailedSaveWarnsAndLeavesTheFileAsItWas) {
+  Install install;
+  install.options = Ini({"[Game]", "Game Rasterizer=3"});
+  install.readOnlyOptions = true;
+  const Outcome run = RunSetup(kDevicesAndBoard, install, "click 1003\nok\n");
+  // The save fails first; the archive check then reads the file as it is.
+  EXPECT_EQ(run.Events(), (Lines{kBox106, "result ok", "exit 0"}));
+  EXPECT_EQ(run.options, install.options);
+}
+
+TEST(OkStep, SavesWhenTheAudioPageWasNeverShown) {
+  Install install;
+  install.options = Ini({"[Sound]", "EnableAcoustics=0"});
+  const Outcome run = RunSetup(kDevicesAndBoard, install, "ok\n");
+  EXPECT_EQ(run.Value("Sound", "EnableAcoustics"), "0");
+  EXPECT_EQ(run.Value("Game", "Game Rasterizer"), "2");
+}
+
+}  // namespace
+}  // namespace pages_test

@@ -1,0 +1,249 @@
+#!/usr/bin/env bash
+# End-to-end tests of the terminal UI: the real program runs in a detached
+# tmux session on a private server; keys are sent, the pane is read back,
+# and options.ini is checked afterwards.
+#
+#   e2e_tmux.sh CASE PROGRAM [PROFILE]
+#
+# PROGRAM is halcyra-sim (run with --machine PROFILE --install-dir DIR) or
+# halcyra-setup (run inside DIR). Cases: ok_writes_choices,
+# esc_writes_nothing, message_box, ctrl_c_restores, small_window,
+# setup_demo, no_terminal.
+set -euo pipefail
+
+case_name="$1"
+program="$(realpath -- "$2")"
+profile="${3:+$(realpath -- "$3")}"
+here="$(cd "$(dirname "$0")" && pwd)"
+demo_install="$here/../../terminal/demo_install.sh"
+
+work="$(mktemp -d)"
+socket="$work/tmux.sock"
+install="$work/install"
+status_file="$work/status"
+
+cleanup() {
+  tmux -S "$socket" kill-server 2>/dev/null || true
+  rm -rf -- "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL ($case_name): $*" >&2
+  if [ -S "$socket" ]; then
+    echo "--- screen ---" >&2
+    tmux -S "$socket" capture-pane -p -t e2e >&2 || true
+  fi
+  exit 1
+}
+
+screen() { tmux -S "$socket" capture-pane -p -t e2e; }
+keys() { tmux -S "$socket" send-keys -t e2e "$@"; }
+
+# Waits until the pane shows TEXT (fixed string).
+wait_for() {
+  local text="$1" tries=0
+  until screen | grep -qF -- "$text"; do
+    tries=$((tries + 1))
+    [ "$tries" -lt 200 ] || fail "timed out waiting for '$text'"
+    sleep 0.05
+  done
+}
+
+# Waits until the pane no longer shows TEXT.
+wait_gone() {
+  local text="$1" tries=0
+  while screen | grep -qF -- "$text"; do
+    tries=$((tries + 1))
+    [ "$tries" -lt 200 ] || fail "timed out waiting for '$text' to go"
+    sleep 0.05
+  done
+}
+
+# Sends keys one at a time, each after the screen has settled.
+press() {
+  local key
+  for key in "$@"; do
+    keys "$key"
+    sleep 0.15
+  done
+}
+
+# Waits for the program to end; prints its exit status.
+wait_exit() {
+  local tries=0
+  until [ -s "$status_file" ]; do
+    tries=$((tries + 1))
+    [ "$tries" -lt 200 ] || fail "the program did not end"
+    sleep 0.05
+  done
+  cat "$status_file"
+}
+
+# Starts the program in a shell in a WIDTH x HEIGHT pane.
+start() {
+  local width="${1:-100}" height="${2:-32}" command
+  if [ -n "$profile" ]; then
+    command="'$program' --machine '$profile' --install-dir '$install'"
+  else
+    command="cd '$install' && '$program'"
+  fi
+  tmux -S "$socket" -f /dev/null new-session -d -s e2e -x "$width" -y "$height" \
+    -e LANG=C.UTF-8 -e LC_ALL=C.UTF-8 "bash --norc --noprofile"
+  tmux -S "$socket" set-option -t e2e status off >/dev/null
+  sleep 0.1
+  # The status is kept also when Ctrl-C ends the program: the trap lets the
+  # script go on, and the program starts with SIGINT at its default.
+  cat > "$work/run.sh" <<EOF
+trap true INT
+stty -g > '$work/stty.before'
+$command
+echo \$? > '$status_file.tmp'
+stty -g > '$work/stty.after'
+mv '$status_file.tmp' '$status_file'
+EOF
+  keys "bash '$work/run.sh'" Enter
+}
+
+# The first interactive frame: the sheet, the probes done.
+wait_sheet() {
+  wait_for "Halcyra Setup"
+  wait_for "Cancel"
+  wait_gone "Detecting hardware"
+}
+
+ini_value() {  # KEY: the value in options.ini
+  grep -E "^$1=" "$install/options.ini" | head -n1 | cut -d= -f2-
+}
+
+expect_ini() {  # KEY VALUE
+  local got
+  got="$(ini_value "$1")"
+  [ "$got" = "$2" ] || fail "options.ini $1 is '$got', expected '$2'"
+}
+
+bash "$demo_install" "$install"
+original="$work/options.ini.original"
+cp "$install/options.ini" "$original"
+
+case "$case_name" in
+  ok_writes_choices)
+    start
+    wait_sheet
+    # Renderer: Glide (the arrow keys check the next button of the group).
+    press Left
+    wait_for "(•) Glide"
+    # Textures: Tab skips the disabled device list; 8-bit textures.
+    press Tab Up
+    wait_for "(•) 8-Bit Textures"
+    # Mip-mapping: from "On" down to "Off", then "High".
+    press Tab Down Down
+    wait_for "(•) High"
+    # Resolution: the first Glide mode.
+    press Tab Home
+    wait_for "1024 x 768 x 16"
+    # Audio page: EAX off.
+    press C-NPage
+    wait_for "[x] EAX"
+    press Tab Space
+    wait_for "[ ] EAX"
+    press Enter
+    [ "$(wait_exit)" = 0 ] || fail "exit status $(cat "$status_file")"
+    expect_ini "Game Rasterizer" 3
+    expect_ini "GameScreenWidth" 1024
+    expect_ini "GameScreenHeight" 768
+    expect_ini "GameScreenDepth" 16
+    expect_ini "GameMipMapLevel" 1
+    expect_ini "Use16BitTextures" 0
+    expect_ini "UseCompressedTextures" 0
+    expect_ini "EnableAcoustics" 0
+    # The line the system prints while loading comes out after the screen.
+    screen | grep -qF "reading config from" || fail "standard output was not passed on"
+    ;;
+
+  esc_writes_nothing)
+    start
+    wait_sheet
+    press Left Tab Up
+    wait_for "(•) 8-Bit Textures"
+    press C-NPage
+    wait_for "[x] EAX"
+    press Tab Space Escape
+    [ "$(wait_exit)" = 0 ] || fail "exit status $(cat "$status_file")"
+    cmp -s "$original" "$install/options.ini" || fail "Cancel changed options.ini"
+    ;;
+
+  message_box)
+    start
+    wait_sheet
+    # Open the device list, take the unfit device above: warning 104.
+    press Tab M-Down
+    wait_for "(?) 3dfx Voodoo2"
+    press Up Enter
+    wait_for "Warning"
+    wait_for "does not appear to"
+    # The box keeps the keyboard: Tab and Esc of the sheet do not reach it;
+    # Enter answers it.
+    press Tab
+    wait_for "does not appear to"
+    press Enter
+    wait_gone "does not appear to"
+    wait_for "(?) 3dfx Voodoo2 SLI 3D Accelerator"
+    press Escape
+    [ "$(wait_exit)" = 0 ] || fail "exit status $(cat "$status_file")"
+    cmp -s "$original" "$install/options.ini" || fail "Cancel changed options.ini"
+    ;;
+
+  ctrl_c_restores)
+    start
+    wait_sheet
+    press Left
+    wait_for "(•) Glide"
+    press C-c
+    status="$(wait_exit)"
+    [ "$status" = 130 ] || fail "exit status after Ctrl-C is $status"
+    cmp -s "$work/stty.before" "$work/stty.after" || fail "terminal modes not restored"
+    cmp -s "$original" "$install/options.ini" || fail "Ctrl-C changed options.ini"
+    ;;
+
+  small_window)
+    start 80 24
+    wait_for "too small"
+    wait_for "93 x 29"
+    tmux -S "$socket" resize-window -t e2e -x 100 -y 32
+    wait_sheet
+    tmux -S "$socket" resize-window -t e2e -x 90 -y 30
+    wait_for "too small"
+    press Escape
+    wait_exit >/dev/null
+    ;;
+
+  setup_demo)
+    start
+    wait_sheet
+    wait_for "Primary Display Driver"
+    press Enter
+    [ "$(wait_exit)" = 0 ] || fail "exit status $(cat "$status_file")"
+    expect_ini "Game Rasterizer" 2
+    expect_ini "GameScreenWidth" 800
+    ;;
+
+  no_terminal)
+    set +e
+    if [ -n "$profile" ]; then
+      "$program" --machine "$profile" --install-dir "$install" < /dev/null > "$work/out" 2> "$work/err"
+    else
+      (cd "$install" && "$program" < /dev/null > "$work/out" 2> "$work/err")
+    fi
+    status=$?
+    set -e
+    [ "$status" = 2 ] || fail "exit status without a terminal is $status"
+    grep -qF "must be a terminal" "$work/err" || fail "no message: $(cat "$work/err")"
+    cmp -s "$original" "$install/options.ini" || fail "options.ini changed"
+    ;;
+
+  *)
+    fail "unknown case"
+    ;;
+esac
+echo "PASS ($case_name)"
