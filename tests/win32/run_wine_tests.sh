@@ -209,6 +209,27 @@ part_layer() {
   say "Windows layer tests"
   (cd "$WIN64/win32/tests" && wine 300 ./halcyra-win32-tests.exe) >"$LOGS/win32-tests.log" 2>&1 ||
     { fail "halcyra-win32-tests.exe (see $LOGS/win32-tests.log)"; grep -v '^\[ \(RUN\|      OK\)' "$LOGS/win32-tests.log" | tail -40 >&2; }
+
+  # The shipped program itself: it starts, shows the sheet with OK and
+  # Cancel only, and ends with 0 when the sheet is closed from its title bar.
+  say "halcyra-setup.exe"
+  local run=$TMP/shipped status
+  mkdir -p "$run/game"
+  printf '[Game]\r\nGame Rasterizer=2\r\n' >"$run/game/options.ini"
+  cp "$WIN64/win32/halcyra-setup.exe" "$run/"
+  (cd "$run" && wine 60 reg add 'HKCU\Software\Corvane\Halcyra' /v 'Install Path' /d "$(winpath "$run/game")" /f) \
+    >"$LOGS/shipped-reg.log" 2>&1 || fail "could not set the install path"
+  (cd "$run" && wine 120 ./halcyra-setup.exe) >"$LOGS/shipped.out" 2>&1 &
+  local shipped=$!
+  (cd "$WIN64/win32/tests" && wine 60 ./halcyra-win32-tests.exe --child close-sheet "Halcyra Setup") \
+    >"$LOGS/shipped-close.log" 2>&1 || fail "halcyra-setup.exe: $(cat "$LOGS/shipped-close.log")"
+  wait "$shipped"
+  status=$?
+  [ "$status" = 0 ] || fail "halcyra-setup.exe ended with $status"
+  grep -qx 'sheet ok=1 cancel=1 help=0 apply=0' <(tr -d '\r' <"$LOGS/shipped-close.log") ||
+    fail "halcyra-setup.exe's buttons: $(cat "$LOGS/shipped-close.log")"
+  [ "$(cat "$run/game/options.ini")" = "$(printf '[Game]\r\nGame Rasterizer=2\r')" ] ||
+    fail "closing halcyra-setup.exe changed options.ini"
 }
 
 # ---------------------------------------------------------------------------

@@ -163,6 +163,32 @@ int ChildMain(int argc, char** argv) {
   if (what == "give-up") {
     return win32::RunScenario("", [] { return wintest::GiveUpSystem(stdout); }, *g_platform, stdout, stderr);
   }
+  if (what == "close-sheet" && argc > 3) {
+    // Another program's sheet: waits for the top-level window titled
+    // argv[3], checks that it shows OK and Cancel and no Help button, and
+    // closes it from its title bar.
+    HWND sheet = nullptr;
+    for (int tries = 0; tries < 300 && sheet == nullptr; ++tries) {
+      sheet = ::FindWindowA(nullptr, argv[3]);
+      if (sheet == nullptr || !::IsWindowVisible(sheet)) {
+        sheet = nullptr;
+        ::Sleep(100);
+      }
+    }
+    if (sheet == nullptr) {
+      std::fprintf(stderr, "no window titled \"%s\" appeared\n", argv[3]);
+      return 1;
+    }
+    ::Sleep(300);
+    auto shown = [&](int id) {
+      HWND button = ::GetDlgItem(sheet, id);
+      return button != nullptr && ::IsWindowVisible(button);
+    };
+    std::printf("sheet ok=%d cancel=%d help=%d apply=%d\n", shown(IDOK), shown(IDCANCEL), shown(IDHELP),
+                shown(0x3021));
+    ::PostMessageA(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return 0;
+  }
   std::fprintf(stderr, "unknown child %s\n", what.c_str());
   return 3;
 }
