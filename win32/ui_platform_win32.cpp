@@ -61,10 +61,7 @@ class PageWindowImpl : public ui::PageWindow {
   std::vector<std::pair<int, std::unique_ptr<HwndWindow>>> m_controls;
 };
 
-struct SheetRun;
-
 struct PageContext {
-  SheetRun* run = nullptr;
   ui::CPropertyPage* page = nullptr;
   std::vector<std::uint8_t> dialogTemplate;
   std::unique_ptr<PageWindowImpl> window;
@@ -318,7 +315,6 @@ int Win32Platform::RunPropertySheet(ui::CPropertySheet& sheet) {
   std::vector<PROPSHEETPAGEA> pages(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
     auto context = std::make_unique<PageContext>();
-    context->run = &run;
     context->page = sheet.GetPage(i);
     static const res::DialogTemplate kEmpty{0, "", 346, 175, "MS Sans Serif", 8, {}};
     const res::DialogTemplate* tmpl = res::FindDialog(static_cast<int>(context->page->TemplateId()));
