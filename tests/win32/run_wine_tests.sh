@@ -411,7 +411,8 @@ part_screenshots() {
       if [ -f "$SHOTS/snap$n.ready" ]; then
         read -r left top width height <"$SHOTS/snap$n.ready"
         sleep 0.3
-        import -display "$DISPLAY" -window root -crop "${width}x${height}+${left}+${top}" +repage \
+        # -strip: no time stamps, so an unchanged page gives the same file.
+        import -display "$DISPLAY" -window root -crop "${width}x${height}+${left}+${top}" +repage -strip \
           "$ROOT/docs/screenshots/win32-$page.png" 2>>"$LOGS/import.log" || fail "screenshot of the $page page"
       else
         fail "the sheet did not pause for the $page page's screenshot"
