@@ -374,10 +374,13 @@ void SheetModel::Apply(const Action& action) {
       return;
     }
     case Action::Kind::Type: {
-      // Kept in the edit field; the list's current entry stays.
+      // Kept in the edit field. As in the real drop-down combo box, the
+      // list then has no current entry, even when the text begins one.
       constexpr unsigned CBN_EDITCHANGE = 5;
       PageModel* page = Active();
-      page->Find(action.id)->text = action.text;
+      ControlModel* control = page->Find(action.id);
+      control->text = action.text;
+      control->curSel = -1;
       page->Page().OnCommand(action.id, CBN_EDITCHANGE);
       return;
     }

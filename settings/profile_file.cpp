@@ -121,9 +121,12 @@ void ProfileFile::Index() {
   for (std::size_t pos = contentStart_; pos < text.size();) {
     const Line line = LineAt(text, pos);
     const std::size_t first = SkipBlanks(text, line.begin, line.end);
-    if (first < line.end && text[first] == '[') {
+    const std::size_t nameEnd =
+        first < line.end && text[first] == '[' ? FindInLine(text, first + 1, line.end, ']') : line.end;
+    // A line that opens with '[' but has no ']' opens no section, as in the
+    // Windows profile functions: the keys below it stay in the section above.
+    if (nameEnd < line.end) {
       if (!sections_.empty()) sections_.back().bodyEnd = line.begin;
-      const std::size_t nameEnd = FindInLine(text, first + 1, line.end, ']');
       std::size_t nameBegin = SkipBlanks(text, first + 1, nameEnd);
       std::size_t nameLast = nameEnd;
       while (nameLast > nameBegin && IsBlank(text[nameLast - 1])) --nameLast;

@@ -1,10 +1,24 @@
 #include "simulated/inventory_report.h"
 
+#include <cinttypes>
+#include <cstdio>
 #include <sstream>
 
 #include "simulated/machine_profile.h"
 
 namespace sim {
+
+std::string GuidString(const dx::GUID& guid) {
+  char text[40];
+  std::snprintf(text, sizeof text, "{%08" PRIX32 "-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", guid.Data1,
+                static_cast<unsigned>(guid.Data2), static_cast<unsigned>(guid.Data3),
+                static_cast<unsigned>(guid.Data4[0]), static_cast<unsigned>(guid.Data4[1]),
+                static_cast<unsigned>(guid.Data4[2]), static_cast<unsigned>(guid.Data4[3]),
+                static_cast<unsigned>(guid.Data4[4]), static_cast<unsigned>(guid.Data4[5]),
+                static_cast<unsigned>(guid.Data4[6]), static_cast<unsigned>(guid.Data4[7]));
+  return text;
+}
+
 namespace {
 
 // "   Label: ", right-aligned so that the values line up.

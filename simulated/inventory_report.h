@@ -13,6 +13,9 @@ namespace sim {
 
 struct Machine;
 
+// A GUID in its registry form, "{84E63DE0-46AA-11CF-816F-0000C020156E}".
+std::string GuidString(const dx::GUID& guid);
+
 // Why a record is unfit, in words; empty for a fit record.
 std::string UnfitReason(const DisplayDriverRecord& record);
 

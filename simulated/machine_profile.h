@@ -122,7 +122,5 @@ dx::DDPIXELFORMAT ModePixelFormat(dx::DWORD depth);
 std::optional<dx::DDPIXELFORMAT> NamedTextureFormat(const std::string& name);
 // The names NamedTextureFormat knows, in a stable order.
 const std::vector<std::string>& TextureFormatNames();
-// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
-std::string GuidString(const dx::GUID& guid);
 
 }  // namespace sim

@@ -1,6 +1,8 @@
 // The simulated machine's platform calls and objects.
 #include "simulated/simulated_machine.h"
 
+#include "simulated/inventory_report.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>

@@ -20,20 +20,6 @@
 #include "simulated/machine_profile.h"
 #include "win32/host.h"
 
-namespace sim {
-
-// The GUID's registry form. (The simulated machine defines it beside its
-// profile reader, which this program does not carry.)
-std::string GuidString(const dx::GUID& guid) {
-  char text[40];
-  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                static_cast<unsigned>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
-                guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
-  return text;
-}
-
-}  // namespace sim
-
 namespace {
 
 std::vector<std::int32_t>* g_progress = nullptr;

@@ -132,6 +132,26 @@ TEST(ComboBox, UserSelectionNotifiesButTheCodesOwnSelectionDoesNot) {
   EXPECT_EQ(std::count(f.log.begin(), f.log.end(), "hw.glide"), 0);
 }
 
+TEST(ComboBox, TypingKeepsTheTextAndLeavesNoCurrentEntryWithoutNotifyingASelection) {
+  Fixture f;
+  int current = 0;
+  std::string text;
+  f.Run({{dm::Action::Kind::Type, res::IDC_DEVICE, 0, "sec"}},
+        [&](dm::SheetModel& sheet) {
+          ui::CComboBox combo = ComboOf(sheet, res::IDC_DEVICE);
+          combo.InsertString(0, "first");
+          combo.InsertString(1, "second");
+          combo.SetCurSel(0);
+        },
+        [&](dm::SheetModel& sheet) {
+          current = ComboOf(sheet, res::IDC_DEVICE).GetCurSel();
+          text = sheet.Active()->Find(res::IDC_DEVICE)->text;
+        });
+  EXPECT_EQ(current, -1);
+  EXPECT_EQ(text, "sec");
+  EXPECT_EQ(std::count(f.log.begin(), f.log.end(), "hw.device"), 0);
+}
+
 TEST(RadioButtons, AClickChecksTheButtonAndClearsOnlyItsOwnGroupBeforeTheHandlerRuns) {
   Fixture f;
   std::map<int, int> checks;

@@ -2,6 +2,8 @@
 // probe, checked on simulated machines.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstring>
 #include <string>
 
@@ -107,6 +109,7 @@ TEST(GuidText, LongestTextFitsExactly) {
 
 struct ModeCase {
   const char* name;
+  friend std::ostream& operator<<(std::ostream& os, const ModeCase& c) { return os << c.name; }
   dx::DWORD depths;
   std::vector<std::string> offered;
   std::vector<std::string> kept;
@@ -166,6 +169,7 @@ TEST(ModeFilter, FallbackModeIs565) {
 // offers, and what the finished record says.
 struct TextureCase {
   const char* name;
+  friend std::ostream& operator<<(std::ostream& os, const TextureCase& c) { return os << c.name; }
   std::vector<std::string> formats;
   std::uint32_t bits;  // textureFormats without TEXFMT_BLENDOPS
   std::uint32_t has565;

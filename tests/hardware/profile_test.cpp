@@ -3,6 +3,8 @@
 // gives the inventory that the rules predict.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -97,6 +99,7 @@ TEST(Profile, EmptyProfileIsAnEmptyMachine) {
 
 struct BadProfile {
   const char* name;
+  friend std::ostream& operator<<(std::ostream& os, const BadProfile& c) { return os << c.name; }
   const char* text;
   std::uint32_t line;
   const char* key;

@@ -1,6 +1,8 @@
 // Sound device probing with the EAX test, and Glide board detection.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "hardware/glide_library.h"
 #include "hardware/sound_probe.h"
 #include "sim_support.h"
@@ -168,6 +170,7 @@ std::vector<std::string> GlideModes(const GlideBoardInfo& info) {
 
 struct GlideCase {
   const char* name;
+  friend std::ostream& operator<<(std::ostream& os, const GlideCase& c) { return os << c.name; }
   std::int32_t fbRam;
   bool sli;
   std::vector<std::string> modes;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 
 #include "settings/install_directory.h"
@@ -178,6 +180,7 @@ TEST_F(SettingsTest, MissingKeysGoToTheEndOfTheirSectionInAnLfFile) {
 
 struct LoadCase {
   const char* name;
+  friend std::ostream& operator<<(std::ostream& os, const LoadCase& c) { return os << c.name; }
   std::string content;
   std::int32_t rasterizer;
   std::uint8_t textureMode;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 
 namespace {
@@ -12,6 +14,7 @@ using namespace std::string_literals;
 
 struct ReadCase {
   const char* name;
+  friend std::ostream& operator<<(std::ostream& os, const ReadCase& c) { return os << c.name; }
   std::string content;
   const char* section;
   const char* key;
@@ -35,6 +38,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"MissingSection", "[Other]\r\nA=1\r\n", "Game", "A", "<default>"},
         ReadCase{"MissingKey", "[Game]\r\nB=1\r\n", "Game", "A", "<default>"},
         ReadCase{"Plain", "[Game]\r\nA=1\r\n", "Game", "A", "1"},
+        // A section line without its ']' is no section: the key stays in the one above.
+        ReadCase{"UnclosedSectionLineIsIgnored", "[Game]\r\n[Other\r\nA=1\r\n", "Game", "A", "1"},
+        ReadCase{"UnclosedSectionLineOpensNothing", "[Game]\r\n[Other\r\nA=1\r\n", "Other", "A", "<default>"},
         ReadCase{"SectionCase", "[gAME]\r\nA=1\r\n", "Game", "A", "1"},
         ReadCase{"KeyCase", "[Game]\r\ngamescreenwidth=800\r\n", "Game", "GameScreenWidth", "800"},
         ReadCase{"SectionBlanks", "  [ Game\t]  trailing\r\nA=1\r\n", "Game", "A", "1"},
@@ -62,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"MixedLines", "[Game]\r\nA=1\rB=2\nC=3", "Game", "C", "3"},
         ReadCase{"NoFinalLineBreak", "[Game]\r\nA=1", "Game", "A", "1"},
         ReadCase{"ByteOrderMark", "\xEF\xBB\xBF[Game]\r\nA=1\r\n", "Game", "A", "1"},
-        ReadCase{"UnclosedSection", "[Game\r\nA=1\r\n", "Game", "A", "1"},
+        ReadCase{"UnclosedSection", "[Game\r\nA=1\r\n", "Game", "A", "<default>"},
         ReadCase{"LongValueCut", "[Game]\r\nA=" + k300 + "\r\n", "Game", "A", k300.substr(0, 255)},
         ReadCase{"NulEndsValue", "[Game]\r\nA=12\0" "34\r\n"s, "Game", "A", "12"},
         ReadCase{"NonAsciiValue", "[Game]\r\nA=\xC3\xA9t\xE9\r\n", "Game", "A", "\xC3\xA9t\xE9"},
@@ -102,6 +108,7 @@ TEST(ParseIntTest, FollowsTheIntegerRule) {
 
 struct WriteCase {
   const char* name;
+  friend std::ostream& operator<<(std::ostream& os, const WriteCase& c) { return os << c.name; }
   std::string before;
   const char* section;
   const char* key;

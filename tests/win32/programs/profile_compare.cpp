@@ -232,18 +232,6 @@ struct Tally {
   std::vector<std::string> samples;
 };
 
-bool HasUnclosedSection(const std::string& content) {
-  std::size_t at = 0;
-  while (at < content.size()) {
-    std::size_t end = content.find_first_of("\r\n", at);
-    if (end == std::string::npos) end = content.size();
-    const std::string line = Trim(content.substr(at, end - at));
-    if (!line.empty() && line[0] == '[' && line.find(']') == std::string::npos) return true;
-    at = end + 1;
-  }
-  return false;
-}
-
 // The kind of a difference between the two answers for one query: a choice
 // our engine makes on purpose (docs/windows.md), or empty when unexplained.
 std::string Deliberate(const std::string& content, const std::string& key, const std::string& windows,
@@ -255,7 +243,6 @@ std::string Deliberate(const std::string& content, const std::string& key, const
     return "UTF-8 file with non-ASCII text: bytes kept, not recoded";
   }
   if (!Trim(key).empty() && Trim(key)[0] == ';') return "a comment line asked for as a key";
-  if (HasUnclosedSection(content)) return "a section line without ']'";
   if (!textDiffers && windows.empty()) return "an empty value read as a number";
   if (!textDiffers) {
     const std::string number = Trim(windows);
