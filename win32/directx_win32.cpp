@@ -40,6 +40,7 @@ dx::GUID* Probe(::GUID* guid) { return reinterpret_cast<dx::GUID*>(guid); }
 template <class Interface, class RealInterface>
 class Wrapper : public Interface {
  public:
+  using InterfaceType = Interface;
   explicit Wrapper(RealInterface* real) : m_real(real) { ++g_live; }
   dx::ULONG Release() override {
     const ULONG count = m_real->Release();
@@ -51,6 +52,19 @@ class Wrapper : public Interface {
   ~Wrapper() override { --g_live; }
   RealInterface* m_real;
 };
+
+// Hands out the platform object `real` wrapped as `Wrapped` when the call
+// succeeded. An object that came with a failure result is released here:
+// the probes take the call as failed and will never release it.
+template <class Wrapped, class Real, class Out>
+HRESULT HandOut(HRESULT hr, bool succeeded, Real* real, Out** out) {
+  if (succeeded && real != nullptr) {
+    *out = static_cast<typename Wrapped::InterfaceType*>(new Wrapped(real));
+  } else if (real != nullptr) {
+    real->Release();
+  }
+  return hr;
+}
 
 // ---- Structures -----------------------------------------------------------
 
@@ -185,12 +199,7 @@ class Direct3D final : public Wrapper<dx::IDirect3D3, ::IDirect3D3> {
     ::IDirect3DDevice3* real = nullptr;
     const HRESULT hr = m_real->CreateDevice(Real(device), wrapped != nullptr ? wrapped->Platform() : nullptr,
                                             &real, Outer(outer));
-    if (hr == 0 && real != nullptr) {
-      *result = new Device(real);
-    } else if (real != nullptr) {
-      real->Release();  // a result the probes take as a failure: nothing to release later
-    }
-    return hr;
+    return HandOut<Device>(hr, hr == 0, real, result);
   }
 };
 
@@ -203,12 +212,7 @@ class DirectDraw4 final : public Wrapper<dx::IDirectDraw4, ::IDirectDraw4> {
     if (!(iid == dx::IID_IDirect3D3)) return E_NOINTERFACE;
     ::IDirect3D3* real = nullptr;
     const HRESULT hr = m_real->QueryInterface(Real(iid), reinterpret_cast<void**>(&real));
-    if (hr == 0 && real != nullptr) {
-      *object = static_cast<dx::IDirect3D3*>(new Direct3D(real));
-    } else if (real != nullptr) {
-      real->Release();  // a result the probes take as a failure: nothing to release later
-    }
-    return hr;
+    return HandOut<Direct3D>(hr, hr == 0, real, object);
   }
   dx::HRESULT EnumDisplayModes(dx::DWORD flags, dx::DDSURFACEDESC2* match, void* context,
                                dx::LPDDENUMMODESCALLBACK2 callback) override {
@@ -227,12 +231,7 @@ class DirectDraw4 final : public Wrapper<dx::IDirectDraw4, ::IDirectDraw4> {
     ::DDSURFACEDESC2 platform = ToPlatform(*description);
     ::IDirectDrawSurface4* real = nullptr;
     const HRESULT hr = m_real->CreateSurface(&platform, &real, Outer(outer));
-    if (hr == 0 && real != nullptr) {
-      *surface = new Surface(real);
-    } else if (real != nullptr) {
-      real->Release();  // a result the probes take as a failure: nothing to release later
-    }
-    return hr;
+    return HandOut<Surface>(hr, hr == 0, real, surface);
   }
 };
 
@@ -245,12 +244,7 @@ class DirectDraw final : public Wrapper<dx::IDirectDraw, ::IDirectDraw> {
     if (!(iid == dx::IID_IDirectDraw4)) return E_NOINTERFACE;
     ::IDirectDraw4* real = nullptr;
     const HRESULT hr = m_real->QueryInterface(Real(iid), reinterpret_cast<void**>(&real));
-    if (hr == 0 && real != nullptr) {
-      *object = static_cast<dx::IDirectDraw4*>(new DirectDraw4(real));
-    } else if (real != nullptr) {
-      real->Release();  // a result the probes take as a failure: nothing to release later
-    }
-    return hr;
+    return HandOut<DirectDraw4>(hr, hr == 0, real, object);
   }
 };
 
@@ -273,12 +267,7 @@ class Buffer3D final : public Wrapper<dx::IDirectSound3DBuffer, ::IDirectSound3D
     if (!(iid == dx::IID_IKsPropertySet)) return E_NOINTERFACE;
     ::IKsPropertySet* real = nullptr;
     const HRESULT hr = m_real->QueryInterface(Real(iid), reinterpret_cast<void**>(&real));
-    if (hr >= 0 && real != nullptr) {
-      *object = static_cast<dx::IKsPropertySet*>(new PropertySet(real));
-    } else if (real != nullptr) {
-      real->Release();
-    }
-    return hr;
+    return HandOut<PropertySet>(hr, hr >= 0, real, object);
   }
 };
 
@@ -291,12 +280,7 @@ class Buffer final : public Wrapper<dx::IDirectSoundBuffer, ::IDirectSoundBuffer
     if (!(iid == dx::IID_IDirectSound3DBuffer)) return E_NOINTERFACE;
     ::IDirectSound3DBuffer* real = nullptr;
     const HRESULT hr = m_real->QueryInterface(Real(iid), reinterpret_cast<void**>(&real));
-    if (hr >= 0 && real != nullptr) {
-      *object = static_cast<dx::IDirectSound3DBuffer*>(new Buffer3D(real));
-    } else if (real != nullptr) {
-      real->Release();
-    }
-    return hr;
+    return HandOut<Buffer3D>(hr, hr >= 0, real, object);
   }
 };
 
@@ -322,12 +306,7 @@ class Sound final : public Wrapper<dx::IDirectSound, ::IDirectSound> {
     if (description->dwSize >= dx::kDSBufferDescSize) platform.guid3DAlgorithm = Real(description->guid3DAlgorithm);
     ::IDirectSoundBuffer* real = nullptr;
     const HRESULT hr = m_real->CreateSoundBuffer(&platform, &real, Outer(outer));
-    if (hr >= 0 && real != nullptr) {
-      *buffer = new Buffer(real);
-    } else if (real != nullptr) {
-      real->Release();
-    }
-    return hr;
+    return HandOut<Buffer>(hr, hr >= 0, real, buffer);
   }
 };
 
@@ -346,12 +325,7 @@ dx::HRESULT Win32DirectDraw::DirectDrawCreate(dx::GUID* driver, dx::IDirectDraw*
   *result = nullptr;
   ::IDirectDraw* real = nullptr;
   const HRESULT hr = ::DirectDrawCreate(Real(driver), &real, Outer(outer));
-  if (hr == 0 && real != nullptr) {
-    *result = new DirectDraw(real);
-  } else if (real != nullptr) {
-    real->Release();  // a result the probes take as a failure: nothing to release later
-  }
-  return hr;
+  return HandOut<DirectDraw>(hr, hr == 0, real, result);
 }
 
 dx::HRESULT Win32DirectSound::DirectSoundEnumerateA(dx::LPDSENUMCALLBACKA callback, void* context) {
@@ -365,12 +339,7 @@ dx::HRESULT Win32DirectSound::DirectSoundCreate(const dx::GUID* device, dx::IDir
   *result = nullptr;
   ::IDirectSound* real = nullptr;
   const HRESULT hr = ::DirectSoundCreate(reinterpret_cast<const ::GUID*>(device), &real, Outer(outer));
-  if (hr >= 0 && real != nullptr) {
-    *result = new Sound(real);
-  } else if (real != nullptr) {
-    real->Release();
-  }
-  return hr;
+  return HandOut<Sound>(hr, hr >= 0, real, result);
 }
 
 dll::ModuleHandle Win32LibraryLoader::LoadLibraryA(const char* name) {
