@@ -192,20 +192,14 @@ int RunScenario(std::string_view scriptText, const std::function<int()>& system,
   }
   const Script& script = std::get<Script>(parsed);
   ScenarioRunner runner(script, out);
-  ModelPlatform platform(runner, appName);
-  ui::SetPlatform(&platform);
   int code = 0;
   try {
-    code = system();
-  } catch (const ui::ProcessExit& exit) {
-    code = exit.code;
+    code = RunOnModel(runner, appName, system);
   } catch (const ScenarioFailure& failure) {
-    ui::SetPlatform(nullptr);
     std::fflush(out);
     std::fprintf(err, "script line %d: %s\n", failure.error.line, failure.error.message.c_str());
     return 2;
   }
-  ui::SetPlatform(nullptr);
   std::fprintf(out, "exit %d\n", code);
   std::fflush(out);
   return code;

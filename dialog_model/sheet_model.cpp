@@ -447,4 +447,19 @@ int ModelPlatform::LoadString(unsigned id, char* buffer, int size) {
 
 void ModelPlatform::ExitProcess(int code) { throw ui::ProcessExit{code}; }
 
+int RunOnModel(UserAgent& agent, const std::string& appName, const std::function<int()>& system) {
+  ModelPlatform platform(agent, appName);
+  struct Installed {
+    explicit Installed(ui::UiPlatform* p) { ui::SetPlatform(p); }
+    ~Installed() { ui::SetPlatform(nullptr); }
+    Installed(const Installed&) = delete;
+    Installed& operator=(const Installed&) = delete;
+  } installed(&platform);
+  try {
+    return system();
+  } catch (const ui::ProcessExit& exit) {
+    return exit.code;
+  }
+}
+
 }  // namespace dm

@@ -9,6 +9,7 @@
 // a 3D edge 2 pixels.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -203,5 +204,11 @@ class ModelPlatform : public ui::UiPlatform {
   SheetModel* m_running = nullptr;
   ui::Cursor m_cursor = ui::Cursor::Arrow;
 };
+
+// Runs `system` (the application's entry) on a dialog-model platform named
+// `appName` whose user is `agent`, and returns its exit code: what it
+// returns, or the code it ended the process with. The platform is installed
+// for the run only; other exceptions pass through after it is removed.
+int RunOnModel(UserAgent& agent, const std::string& appName, const std::function<int()>& system);
 
 }  // namespace dm

@@ -17,19 +17,8 @@ int RunInTerminal(const std::function<int()>& system, const std::string& appName
     return kNoTerminalExit;
   }
   TerminalAgent agent(*screen);
-  dm::ModelPlatform platform(agent, appName);
-  ui::SetPlatform(&platform);
-  int code = 0;
-  try {
-    code = system();
-  } catch (const ui::ProcessExit& exit) {
-    code = exit.code;
-  } catch (...) {
-    ui::SetPlatform(nullptr);
-    screen.reset();
-    throw;
-  }
-  ui::SetPlatform(nullptr);
+  // The screen is closed (the terminal restored) however the run ends.
+  const int code = dm::RunOnModel(agent, appName, system);
   screen.reset();
   return code;
 }

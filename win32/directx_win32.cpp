@@ -78,10 +78,10 @@ void CopyKey(const ::DDCOLORKEY& from, dx::DDCOLORKEY& to) {
   to.dwColorSpaceHighValue = from.dwColorSpaceHighValue;
 }
 
-::DDSURFACEDESC2 ToPlatform(const dx::DDSURFACEDESC2& from) {
-  ::DDSURFACEDESC2 to;
-  std::memset(&to, 0, sizeof to);
-  to.dwSize = sizeof to;
+// Copies every field but the size between our surface description and the
+// platform's; the two differ only in layout (pointer sizes on 64-bit).
+template <class From, class To>
+void CopySurfaceFields(const From& from, To& to) {
   to.dwFlags = from.dwFlags;
   to.dwHeight = from.dwHeight;
   to.dwWidth = from.dwWidth;
@@ -101,6 +101,13 @@ void CopyKey(const ::DDCOLORKEY& from, dx::DDCOLORKEY& to) {
   to.ddsCaps.dwCaps3 = from.ddsCaps.dwCaps3;
   to.ddsCaps.dwCaps4 = from.ddsCaps.dwCaps4;
   to.dwTextureStage = from.dwTextureStage;
+}
+
+::DDSURFACEDESC2 ToPlatform(const dx::DDSURFACEDESC2& from) {
+  ::DDSURFACEDESC2 to;
+  std::memset(&to, 0, sizeof to);
+  to.dwSize = sizeof to;
+  CopySurfaceFields(from, to);
   return to;
 }
 
@@ -108,25 +115,7 @@ dx::DDSURFACEDESC2 ToProbe(const ::DDSURFACEDESC2& from) {
   dx::DDSURFACEDESC2 to;
   std::memset(&to, 0, sizeof to);
   to.dwSize = dx::kDDSurfaceDesc2Size;
-  to.dwFlags = from.dwFlags;
-  to.dwHeight = from.dwHeight;
-  to.dwWidth = from.dwWidth;
-  to.dwLinearSize = from.dwLinearSize;
-  to.dwBackBufferCount = from.dwBackBufferCount;
-  to.dwRefreshRate = from.dwRefreshRate;
-  to.dwAlphaBitDepth = from.dwAlphaBitDepth;
-  to.dwReserved = from.dwReserved;
-  to.lpSurface = from.lpSurface;
-  CopyKey(from.ddckCKDestOverlay, to.ddckCKDestOverlay);
-  CopyKey(from.ddckCKDestBlt, to.ddckCKDestBlt);
-  CopyKey(from.ddckCKSrcOverlay, to.ddckCKSrcOverlay);
-  CopyKey(from.ddckCKSrcBlt, to.ddckCKSrcBlt);
-  std::memcpy(&to.ddpfPixelFormat, &from.ddpfPixelFormat, sizeof(dx::DDPIXELFORMAT));
-  to.ddsCaps.dwCaps = from.ddsCaps.dwCaps;
-  to.ddsCaps.dwCaps2 = from.ddsCaps.dwCaps2;
-  to.ddsCaps.dwCaps3 = from.ddsCaps.dwCaps3;
-  to.ddsCaps.dwCaps4 = from.ddsCaps.dwCaps4;
-  to.dwTextureStage = from.dwTextureStage;
+  CopySurfaceFields(from, to);
   return to;
 }
 
