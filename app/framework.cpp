@@ -124,12 +124,12 @@ namespace {
 // Returns the wrapper of type T for control `id`, made on first request. One
 // map per wrapper type keeps every pointer handed out valid while the page
 // window lives.
-template <class T>
-T* CachedControl(PageWindow* page, std::map<int, std::unique_ptr<T>>& cache, int id) {
-  if (page == nullptr) return nullptr;
+template <class Owner, class T>
+T* CachedControl(Owner* owner, std::map<int, std::unique_ptr<T>>& cache, int id) {
+  if (owner == nullptr) return nullptr;
   auto found = cache.find(id);
   if (found != cache.end()) return found->second.get();
-  Window* window = page->GetDlgItem(id);
+  Window* window = owner->GetDlgItem(id);
   if (window == nullptr) return nullptr;
   return cache.emplace(id, std::make_unique<T>(window)).first->second.get();
 }
@@ -154,9 +154,10 @@ const MessageMap* CPropertyPage::GetMessageMap() const { return GetThisMessageMa
 
 // ---------------------------------------------------------------------------
 
-CPropertySheet::CPropertySheet(const std::string& caption, CCmdTarget* parent,
-                               unsigned selectPage)
-    : m_parent(parent) {
+// The sheet runs modally with no owner window in this system, so the parent
+// is not kept.
+CPropertySheet::CPropertySheet(const std::string& caption, CCmdTarget* /*parent*/,
+                               unsigned selectPage) {
   m_psh.caption = caption;
   m_psh.nStartPage = selectPage;
   // The framework's sheets announce help by default.
@@ -179,14 +180,7 @@ BOOL CPropertySheet::OnInitDialog() {
   return TRUE;
 }
 
-CWnd* CPropertySheet::GetDlgItem(int id) {
-  if (m_hWnd == nullptr) return nullptr;
-  auto found = m_controls.find(id);
-  if (found != m_controls.end()) return found->second.get();
-  Window* window = m_hWnd->GetDlgItem(id);
-  if (window == nullptr) return nullptr;
-  return m_controls.emplace(id, std::make_unique<CWnd>(window)).first->second.get();
-}
+CWnd* CPropertySheet::GetDlgItem(int id) { return CachedControl(m_hWnd, m_controls, id); }
 
 void CPropertySheet::AttachWindow(SheetWindow* window) {
   m_controls.clear();

@@ -203,7 +203,6 @@ class CPropertySheet : public CCmdTarget {
   PROPSHEETHEADER m_psh;
 
  private:
-  CCmdTarget* m_parent;
   std::vector<CPropertyPage*> m_pages;
   SheetWindow* m_hWnd = nullptr;
   std::map<int, std::unique_ptr<CWnd>> m_controls;

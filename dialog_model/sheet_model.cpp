@@ -1,8 +1,10 @@
 #include "dialog_model/sheet_model.h"
 
+#include "app/ascii_text.h"
+
 #include <algorithm>
-#include <cctype>
 #include <cstring>
+#include <utility>
 
 #include "res/resource.h"
 #include "res/strings.h"
@@ -12,16 +14,6 @@ namespace dm {
 namespace {
 
 constexpr int ID_APPLY_NOW = 0x3021;
-
-bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-  if (prefix.size() > text.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    const auto a = static_cast<unsigned char>(text[i]);
-    const auto b = static_cast<unsigned char>(prefix[i]);
-    if (std::tolower(a) != std::tolower(b)) return false;
-  }
-  return true;
-}
 
 class ModelDeviceContext : public ui::DeviceContext {
  public:
@@ -133,7 +125,7 @@ ui::LRESULT ControlModel::SendMessage(unsigned msg, ui::WPARAM wParam, ui::LPARA
       const int start = (index < 0 || index >= count) ? -1 : index;
       for (int step = 1; step <= count; ++step) {
         const int i = (start + step) % count;
-        if (StartsWithNoCase(items[static_cast<std::size_t>(i)], wanted)) {
+        if (ascii::StartsWithIgnoringCase(items[static_cast<std::size_t>(i)], wanted)) {
           curSel = i;
           text = items[static_cast<std::size_t>(i)];
           return i;
@@ -249,25 +241,25 @@ std::string SheetModel::TabCaption(int index) const {
   return tmpl != nullptr ? tmpl->caption : "";
 }
 
-ControlModel* SheetModel::SheetButton(int id) {
-  for (auto& button : m_buttons) {
+const ControlModel* SheetModel::SheetButton(int id) const {
+  for (const auto& button : m_buttons) {
     if (button->Id() == id) return button.get();
   }
   return nullptr;
 }
 
+ControlModel* SheetModel::SheetButton(int id) {
+  return const_cast<ControlModel*>(std::as_const(*this).SheetButton(id));
+}
+
 bool SheetModel::HelpButtonVisible() const {
-  for (const auto& button : m_buttons) {
-    if (button->Id() == ui::IDHELP) return button->visible;
-  }
-  return false;
+  const ControlModel* help = SheetButton(ui::IDHELP);
+  return help != nullptr && help->visible;
 }
 
 bool SheetModel::ApplyButtonVisible() const {
-  for (const auto& button : m_buttons) {
-    if (button->Id() == ID_APPLY_NOW) return button->visible;
-  }
-  return false;
+  const ControlModel* apply = SheetButton(ID_APPLY_NOW);
+  return apply != nullptr && apply->visible;
 }
 
 ui::Window* SheetModel::GetDlgItem(int id) { return SheetButton(id); }

@@ -144,6 +144,7 @@ class SheetModel : public ui::SheetWindow {
   PageModel* Active() { return m_active >= 0 ? Page(m_active) : nullptr; }
   // The sheet's own buttons: OK, Cancel, Help (hidden by the application).
   ControlModel* SheetButton(int id);
+  const ControlModel* SheetButton(int id) const;
   bool HelpButtonVisible() const;
   bool ApplyButtonVisible() const;
   // The message box on screen, if any.

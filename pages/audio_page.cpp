@@ -1,5 +1,7 @@
 #include "pages/audio_page.h"
 
+#include "app/ascii_text.h"
+
 #include <string>
 
 #include "hardware/inventory.h"
@@ -8,22 +10,6 @@
 
 bool s_deviceListFilled = false;
 const char kPreferredSoundDevice[256] = "Hello";
-
-namespace {
-
-bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
-  if (a == nullptr || b == nullptr) return false;
-  for (;; ++a, ++b) {
-    auto x = static_cast<unsigned char>(*a);
-    auto y = static_cast<unsigned char>(*b);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + ('a' - 'A'));
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + ('a' - 'A'));
-    if (x != y) return false;
-    if (x == '\0') return true;
-  }
-}
-
-}  // namespace
 
 CAudio::CAudio() : ui::CPropertyPage(res::IDD_AUDIO) {}
 CAudio::~CAudio() = default;
@@ -76,7 +62,10 @@ int FillSoundDeviceCombo(ui::CComboBox& combo, const char* preferred) {
   for (std::int32_t i = 0; i < count; ++i) {
     const SoundDeviceRecord* record = g_pInventory->GetSoundDevice(i);
     if (record == nullptr) continue;
-    if (selected == -1 && EqualsIgnoringAsciiCase(preferred, record->description)) selected = i;
+    if (selected == -1 && preferred != nullptr && record->description != nullptr &&
+        ascii::EqualsIgnoringCase(preferred, record->description)) {
+      selected = i;
+    }
     // Inserting at a position keeps the inventory's order in the sorted
     // combo, so a combo position is the inventory index.
     combo.InsertString(i, record->description != nullptr ? record->description : "");

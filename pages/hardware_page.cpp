@@ -1,5 +1,7 @@
 #include "pages/hardware_page.h"
 
+#include "app/ascii_text.h"
+
 #include <cstdio>
 
 #include "app/message_text.h"
@@ -14,17 +16,6 @@ namespace {
 constexpr std::int32_t kNoResolution = -1;
 constexpr char kFallbackMode16[] = "640 x 480 x 16";
 constexpr char kFallbackMode8[] = "640 x 480 x 8";
-
-bool EqualsIgnoringCase(const char* a, const std::string& b) {
-  if (a == nullptr) return false;
-  std::size_t i = 0;
-  for (; a[i] != '\0' && i < b.size(); ++i) {
-    const auto x = static_cast<unsigned char>(a[i]);
-    const auto y = static_cast<unsigned char>(b[i]);
-    if ((x >= 'A' && x <= 'Z' ? x + 32 : x) != (y >= 'A' && y <= 'Z' ? y + 32 : y)) return false;
-  }
-  return a[i] == '\0' && i == b.size();
-}
 
 // A GUID text of the inventory, cut to what the settings field holds.
 std::string SettingsText(const char* text) {
@@ -145,7 +136,8 @@ void CHARDWARE::FillDeviceList() {
         const std::string text = DeviceEntryText(*record);
         devices.InsertString(i, text);
         // The last record of the saved driver wins.
-        if (EqualsIgnoringCase(record->ddGuidText, g_pSettings->ddGuid)) {
+        if (record->ddGuidText != nullptr &&
+            ascii::EqualsIgnoringCase(record->ddGuidText, g_pSettings->ddGuid)) {
           saved = text;
           found = true;
         }

@@ -1,5 +1,7 @@
 #include "settings/game_settings.h"
 
+#include "app/ascii_text.h"
+
 #include <cstdio>
 #include <new>
 #include <string_view>
@@ -15,18 +17,6 @@ namespace {
 constexpr const char* kGame = "Game";
 constexpr const char* kPerformance = "Performance";
 constexpr const char* kSound = "Sound";
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // The content of the record's file; a file that cannot be read reads as an
 // empty one, so every key takes its default.
@@ -58,7 +48,7 @@ void GameSettings::Load() {
 
 void GameSettings::ReadFrom(const profile::ProfileFile& file) {
   const std::string rasterizerText = file.GetString(kGame, "Game Rasterizer", "undefined");
-  rasterizer = EqualsIgnoringCase(rasterizerText, "undefined") ? RasterizerUndefined
+  rasterizer = ascii::EqualsIgnoringCase(rasterizerText, "undefined") ? RasterizerUndefined
                                                                 : profile::ParseInt(rasterizerText);
 
   if (rasterizer == RasterizerDirect3D) {

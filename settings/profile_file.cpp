@@ -1,5 +1,7 @@
 #include "settings/profile_file.h"
 
+#include "app/ascii_text.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -29,15 +31,7 @@ std::string_view Unquote(std::string_view text) {
   return text;
 }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
+bool SameName(std::string_view a, std::string_view b) { return ascii::EqualsIgnoringCase(a, b); }
 
 bool HasAnyOf(std::string_view text, std::string_view bytes) {
   return text.find_first_of(bytes) != std::string_view::npos;
