@@ -12,7 +12,9 @@
 #     their options.ini and message boxes checked;
 #   - our profile engine side by side with Wine's GetPrivateProfileStringA and
 #     GetPrivateProfileIntA on generated and hand-edited files;
-#   - screenshots of both pages, written to docs/screenshots/.
+#   - screenshots of both pages, written to build/screenshots/ (the tests
+#     never change tracked files; tools/refresh-screenshots.sh copies them
+#     into docs/screenshots/ when someone means to refresh the README's).
 #
 # Installs nothing: ./test installs g++-mingw-w64-x86-64, g++-mingw-w64-i686,
 # wine64, xvfb and imagemagick. Every Wine call runs under `timeout`, with the
@@ -22,6 +24,7 @@
 #   HALCYRA_WINE_ONLY=REGEX  runs only the parts whose name matches (layer,
 #                            report, scenarios, screenshots, profiles)
 #   HALCYRA_WINE_KEEP=1      keeps the Wine prefix and the run folders
+#   HALCYRA_SCREENSHOT_DIR=DIR  where the screenshots go (build/screenshots)
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 ROOT=$PWD
@@ -403,7 +406,8 @@ part_screenshots() {
   if command -v import >/dev/null 2>&1; then
     say "screenshots"
     SHOTS=$TMP/shots
-    mkdir -p "$SHOTS" "$ROOT/docs/screenshots"
+    local shot_dir=${HALCYRA_SCREENSHOT_DIR:-$ROOT/build/screenshots}
+    mkdir -p "$SHOTS" "$shot_dir"
     (
     for page in hardware audio; do
       n=$([ "$page" = hardware ] && echo 1 || echo 2)
@@ -413,7 +417,7 @@ part_screenshots() {
         sleep 0.3
         # -strip: no time stamps, so an unchanged page gives the same file.
         import -display "$DISPLAY" -window root -crop "${width}x${height}+${left}+${top}" +repage -strip \
-          "$ROOT/docs/screenshots/win32-$page.png" 2>>"$LOGS/import.log" || fail "screenshot of the $page page"
+          "$shot_dir/win32-$page.png" 2>>"$LOGS/import.log" || fail "screenshot of the $page page"
       else
         fail "the sheet did not pause for the $page page's screenshot"
       fi
