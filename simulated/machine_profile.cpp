@@ -3,6 +3,7 @@
 // half-read.
 #include "simulated/machine_profile.h"
 
+#include "hardware/glide_library.h"
 #include "simulated/inventory_report.h"
 
 #include <toml++/toml.h>
@@ -498,6 +499,10 @@ void ReadGlide(Section& section, Glide& glide) {
   glide.tmuRam = static_cast<std::int32_t>(section.Integer("tmu_ram", 0, 64).value_or(0));
   glide.nTexelfx = static_cast<std::int32_t>(section.Integer("texelfx", 0, 3).value_or(1));
   glide.sliDetect = section.Bool("sli").value_or(false);
+  if (glide.sliDetect && glide.boardType != glide::GR_SSTTYPE_VOODOO && glide.boardType != glide::GR_SSTTYPE_Voodoo2) {
+    // Only the Voodoo configuration has an interleave flag.
+    section.Fail(section.Take("sli"), section.KeyPath("sli"), "only a voodoo or voodoo2 board reports sli");
+  }
 }
 
 // A driver or sound device is found again by its GUID, and the entry without

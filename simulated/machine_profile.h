@@ -78,7 +78,7 @@ struct Glide {
   std::int32_t numSst = 0;
   std::int32_t boardType = 0;  // GR_SSTTYPE_
   std::int32_t fbRam = 0;      // MB
-  std::int32_t tmuRam = 0;     // MB per texture unit, for the report only
+  std::int32_t tmuRam = 0;     // MB per texture unit
   std::int32_t nTexelfx = 1;
   bool sliDetect = false;
 };

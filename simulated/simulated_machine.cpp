@@ -811,13 +811,32 @@ glide::FxBool SimulatedMachine::GlideQueryHardware(glide::GrHwConfiguration* con
     for (int index = 0; index < board.numSst && index < glide::MAX_NUM_SST; ++index) {
       auto& sst = config->SSTs[index];
       sst.type = board.boardType;
-      sst.sstBoard.VoodooConfig.fbRam = board.fbRam;
-      sst.sstBoard.VoodooConfig.fbiRev = 2;
-      sst.sstBoard.VoodooConfig.nTexelfx = board.nTexelfx;
-      sst.sstBoard.VoodooConfig.sliDetect = board.sliDetect ? 1 : 0;
-      for (int tmu = 0; tmu < board.nTexelfx && tmu < glide::GLIDE_NUM_TMU; ++tmu) {
-        sst.sstBoard.VoodooConfig.tmuConfig[tmu].tmuRev = 1;
-        sst.sstBoard.VoodooConfig.tmuConfig[tmu].tmuRam = board.tmuRam;
+      // The member of the union that a library of this board type fills.
+      switch (board.boardType) {
+        case glide::GR_SSTTYPE_VOODOO:
+        case glide::GR_SSTTYPE_Voodoo2: {
+          auto& voodoo = sst.sstBoard.VoodooConfig;
+          voodoo.fbRam = board.fbRam;
+          voodoo.fbiRev = 2;
+          voodoo.nTexelfx = board.nTexelfx;
+          voodoo.sliDetect = board.sliDetect ? 1 : 0;
+          for (int tmu = 0; tmu < board.nTexelfx && tmu < glide::GLIDE_NUM_TMU; ++tmu) {
+            voodoo.tmuConfig[tmu].tmuRev = 1;
+            voodoo.tmuConfig[tmu].tmuRam = board.tmuRam;
+          }
+          break;
+        }
+        case glide::GR_SSTTYPE_AT3D:
+          sst.sstBoard.AT3DConfig.rev = 1;
+          break;
+        default: {
+          auto& sst96 = sst.sstBoard.SST96Config;
+          sst96.fbRam = board.fbRam;
+          sst96.nTexelfx = board.nTexelfx;
+          sst96.tmuConfig.tmuRev = 1;
+          sst96.tmuConfig.tmuRam = board.tmuRam;
+          break;
+        }
       }
     }
     result = 1;

@@ -131,6 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "[[directdraw.driver]]\n[[directdraw.driver.device]]\nguid = \"hal\"\nflags = 1\n", 4,
                    "directdraw.driver[0].device[0].flags", "unknown key"},
         BadProfile{"WrongType", "[glide]\nsli = 1\n", 2, "glide.sli", "true or false"},
+        BadProfile{"SliOnARush", "[glide]\nboard_type = \"sst96\"\nsli = true\n", 3, "glide.sli", "voodoo2"},
         BadProfile{"WrongTypeString", "[[directsound.device]]\ndescription = 5\n", 2,
                    "directsound.device[0].description", "string"},
         BadProfile{"OutOfRange", "[glide]\nfb_ram = 65\n", 2, "glide.fb_ram", "out of range"},
