@@ -368,12 +368,11 @@ void SheetModel::Apply(const Action& action) {
     case Action::Kind::Type: {
       // Kept in the edit field. As in the real drop-down combo box, the
       // list then has no current entry, even when the text begins one.
-      constexpr unsigned CBN_EDITCHANGE = 5;
       PageModel* page = Active();
       ControlModel* control = page->Find(action.id);
       control->text = action.text;
       control->curSel = -1;
-      page->Page().OnCommand(action.id, CBN_EDITCHANGE);
+      page->Page().OnCommand(action.id, ui::CBN_EDITCHANGE);
       return;
     }
     case Action::Kind::Tab:
