@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "dialog_model/scenario.h"
 #include "res/strings.h"
 
@@ -92,7 +94,27 @@ std::optional<Control> ParseDumpLine(const std::string& line) {
   return control;
 }
 
+// Whenever a script's last dump of the 3D page is followed by OK alone, the
+// resolution it shows must be the one saved: the entry's numbers, or
+// 640 x 480 x 8 with an empty list.
+void ExpectShownResolutionSaved(const Outcome& outcome, const std::string& script) {
+  const std::string tail = "dump\nok\n";
+  if (script.size() < tail.size() || script.compare(script.size() - tail.size(), tail.size(), tail) != 0) return;
+  if (outcome.dumps.empty() || outcome.dumps.back().count(1007) == 0 || !outcome.Has("result ok") ||
+      outcome.Value("Game", "GameScreenWidth").empty() || outcome.Has(g_box106)) {
+    return;
+  }
+  const Control& list = outcome.dumps.back().at(1007);
+  const std::string saved = outcome.Value("Game", "GameScreenWidth") + " x " + outcome.Value("Game", "GameScreenHeight") +
+                            " x " + outcome.Value("Game", "GameScreenDepth");
+  EXPECT_EQ(list.items.empty() ? "640 x 480 x 8" : list.text, saved) << "script:\n" << script;
+}
+
 }  // namespace
+
+std::string Profile(const std::string& name) {
+  return ReadFile(fs::path(HALCYRA_PROFILES_DIR) / name).value_or("");
+}
 
 const char* const kBox102 = g_box102.c_str();
 const char* const kBox103 = g_box103.c_str();
@@ -195,6 +217,7 @@ Outcome RunSetup(const std::string& machineToml, const Install& install, const s
     }
   }
   outcome.options = ReadFile(installDir / "options.ini");
+  ExpectShownResolutionSaved(outcome, script);
   fs::permissions(installDir, fs::perms::owner_all, fs::perm_options::add);
   std::error_code ignored;
   if (fs::exists(installDir / "options.ini")) {

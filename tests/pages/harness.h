@@ -55,6 +55,9 @@ struct Outcome {
 
 Outcome RunSetup(const std::string& machineToml, const Install& install, const std::string& script);
 
+// The text of a shipped machine profile, by file name.
+std::string Profile(const std::string& name);
+
 // Builds options.ini text from lines, CRLF-terminated as the game writes it.
 std::string Ini(std::initializer_list<const char*> lines);
 
