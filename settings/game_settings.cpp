@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <new>
 #include <string_view>
+#include <utility>
 
 #include "settings/file_system.h"
 #include "settings/install_directory.h"
@@ -123,10 +124,11 @@ bool GameSettings::Save() {
   std::optional<std::string> original = files.ReadFile(*iniPath);
   if (!original) return false;
 
-  profile::ProfileFile file(*original);
+  // The bytes read become the file's text, and Content() is the one copy.
+  profile::ProfileFile file(std::move(*original));
   WriteTo(file);
-  std::string updated = file.Content();
-  if (updated == *original) return true;  // the file already holds the record
+  const std::string updated = file.Content();
+  if (updated == file.Text()) return true;  // the file already holds the record
   return files.ReplaceFile(*iniPath, updated);
 }
 

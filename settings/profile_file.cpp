@@ -45,14 +45,24 @@ struct Line {
   std::size_t next;
 };
 
-Line LineAt(std::string_view text, std::size_t pos) {
+// The first CR or LF at or after `pos`, or the end: memchr finds the next
+// LF, and a second memchr the first CR before it (a lone CR ends a line
+// too). Both run over the bytes many at a time.
+std::size_t LineEnd(std::string_view text, std::size_t pos) {
   const char* data = text.data();
+  const void* lf = std::memchr(data + pos, '\n', text.size() - pos);
+  const std::size_t end =
+      lf == nullptr ? text.size() : static_cast<std::size_t>(static_cast<const char*>(lf) - data);
+  const void* cr = std::memchr(data + pos, '\r', end - pos);
+  return cr == nullptr ? end : static_cast<std::size_t>(static_cast<const char*>(cr) - data);
+}
+
+Line LineAt(std::string_view text, std::size_t pos) {
   const std::size_t size = text.size();
-  std::size_t i = pos;
-  while (i < size && !IsLineBreak(data[i])) ++i;
+  const std::size_t i = LineEnd(text, pos);
   Line line{pos, i, i};
   if (i < size) {
-    line.next = (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n') ? i + 2 : i + 1;
+    line.next = (text[i] == '\r' && i + 1 < size && text[i + 1] == '\n') ? i + 2 : i + 1;
   }
   return line;
 }
@@ -112,26 +122,33 @@ void ProfileFile::Index() {
     }
   }
 
+  // Only section lines matter here, and each holds a '[': the index jumps
+  // from one '[' to the next, and takes the line it stands on when nothing
+  // but blanks come before it there.
+  const char* data = text.data();
   for (std::size_t pos = contentStart_; pos < text.size();) {
-    const Line line = LineAt(text, pos);
-    const std::size_t first = SkipBlanks(text, line.begin, line.end);
-    const std::size_t nameEnd =
-        first < line.end && text[first] == '[' ? FindInLine(text, first + 1, line.end, ']') : line.end;
+    const void* hit = std::memchr(data + pos, '[', text.size() - pos);
+    if (hit == nullptr) break;
+    const auto bracket = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+    std::size_t lineBegin = bracket;
+    while (lineBegin > contentStart_ && IsBlank(text[lineBegin - 1])) --lineBegin;
+    const Line line = LineAt(text, bracket);
+    pos = line.next;
+    if (lineBegin > contentStart_ && !IsLineBreak(text[lineBegin - 1])) continue;
+    const std::size_t nameEnd = FindInLine(text, bracket + 1, line.end, ']');
     // A line that opens with '[' but has no ']' opens no section, as in the
     // Windows profile functions: the keys below it stay in the section above.
-    if (nameEnd < line.end) {
-      if (!sections_.empty()) sections_.back().bodyEnd = line.begin;
-      std::size_t nameBegin = SkipBlanks(text, first + 1, nameEnd);
-      std::size_t nameLast = nameEnd;
-      while (nameLast > nameBegin && IsBlank(text[nameLast - 1])) --nameLast;
-      Section section;
-      section.nameBegin = nameBegin;
-      section.nameLength = nameLast - nameBegin;
-      section.bodyBegin = line.next;
-      section.bodyEnd = text.size();
-      sections_.push_back(std::move(section));
-    }
-    pos = line.next;
+    if (nameEnd == line.end) continue;
+    if (!sections_.empty()) sections_.back().bodyEnd = lineBegin;
+    const std::size_t nameBegin = SkipBlanks(text, bracket + 1, nameEnd);
+    std::size_t nameLast = nameEnd;
+    while (nameLast > nameBegin && IsBlank(text[nameLast - 1])) --nameLast;
+    Section section;
+    section.nameBegin = nameBegin;
+    section.nameLength = nameLast - nameBegin;
+    section.bodyBegin = line.next;
+    section.bodyEnd = text.size();
+    sections_.push_back(std::move(section));
   }
 }
 
@@ -259,6 +276,28 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key,
   replacement.value = std::string(value);
   replacements_[line.begin] = std::move(replacement);
   return true;
+}
+
+void ProfileFile::ForEachKey(const std::function<void(std::string_view, std::string_view,
+                                                     std::string_view)>& visit) const {
+  const std::string_view text = text_;
+  for (const Section& section : sections_) {
+    const std::string_view sectionName = NameOf(section);
+    for (std::size_t pos = section.bodyBegin; !section.created && pos < section.bodyEnd;) {
+      const Line line = LineAt(text, pos);
+      pos = line.next;
+      const std::size_t first = SkipBlanks(text, line.begin, line.end);
+      if (first == line.end || text[first] == ';') continue;
+      const std::size_t equals = FindInLine(text, first, line.end, '=');
+      const std::string_view name = Trim(text.substr(first, equals - first));
+      if (const auto replaced = replacements_.find(line.begin); replaced != replacements_.end()) {
+        visit(sectionName, name, ReadValue(replaced->second.value));
+      } else if (equals < line.end) {
+        visit(sectionName, name, ReadValue(text.substr(equals + 1, line.end - equals - 1)));
+      }
+    }
+    for (const AddedKey& key : section.added) visit(sectionName, key.name, ReadValue(key.value));
+  }
 }
 
 std::size_t ProfileFile::InsertionPoint(const Section& section) const {

@@ -27,12 +27,15 @@
 // added after it. New lines end the way the file's first line ends, with
 // CR LF when the file has no line ending yet.
 //
-// Reading the content is one pass over it; writes are kept as edits and laid
-// into the content when it is asked for, so a save costs one more pass.
+// Reading the content indexes its sections only, in one pass that jumps from
+// '[' to '[' (memchr); a lookup reads the lines of its section. Writes are
+// kept as edits and laid into the content when it is asked for, so a save
+// costs one copy of the content.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -72,6 +75,15 @@ class ProfileFile {
 
   // The file's content with every write laid in.
   std::string Content() const;
+  // The content as it was given, without the writes.
+  const std::string& Text() const { return text_; }
+
+  // Calls `visit` for every key of every section, in file order, with the
+  // value as a lookup reads it (before the length limit); keys without a
+  // value are left out, as are lines before the first section. Writes made
+  // so far are seen.
+  void ForEachKey(const std::function<void(std::string_view section, std::string_view key,
+                                           std::string_view value)>& visit) const;
 
   // The line ending new lines get: the file's own, else CR LF.
   std::string_view LineEnding() const { return lineEnding_; }

@@ -82,6 +82,19 @@ TEST(ProfileReadTest, LongLineIsOneLine) {
   EXPECT_EQ(file.GetString("Game", "A", ""), "1");
 }
 
+TEST(ProfileReadTest, ForEachKeyVisitsEveryKeyAsALookupReadsIt) {
+  ProfileFile file(
+      "Top=0\r\n[Game]\r\n A = 1 \r\n; B=2\r\nBare\r\nQ='x'\r\n[Sound]\rC=\r[Game]\nA=3\n");
+  file.WriteString("Sound", "C", "4");
+  file.WriteString("Sound", "D", "5");
+  file.WriteString("New", "E", "6");
+  std::string seen;
+  file.ForEachKey([&seen](std::string_view section, std::string_view key, std::string_view value) {
+    seen += std::string(section) + "/" + std::string(key) + "=" + std::string(value) + "|";
+  });
+  EXPECT_EQ(seen, "Game/A=1|Game/Q=x|Sound/C=4|Sound/D=5|Game/A=3|New/E=6|");
+}
+
 TEST(ProfileReadTest, IntegerLookups) {
   const ProfileFile file("[P]\r\nOne=1\r\nBlank=\r\nWord=yes\r\nBare\r\n");
   EXPECT_EQ(file.GetInt("P", "One", 7), 1);
