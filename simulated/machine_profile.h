@@ -21,6 +21,8 @@ struct DisplayMode {
   dx::DWORD height = 0;
   dx::DDPIXELFORMAT format{};  // dwRGBBitCount is the mode's depth
   bool surfaceRefused = false;  // CreateSurface fails for this mode
+
+  bool operator==(const DisplayMode&) const = default;
 };
 
 // One Direct3D device of a driver.
@@ -39,6 +41,8 @@ struct Device {
   bool nullGuid = false;
   bool nullHardwareDescription = false;
   bool nullSoftwareDescription = false;
+
+  bool operator==(const Device&) const = default;
 };
 
 // One DirectDraw driver.
@@ -55,6 +59,8 @@ struct Driver {
   dx::HRESULT enumModesResult = 0;
   std::vector<DisplayMode> modes;
   std::vector<Device> devices;
+
+  bool operator==(const Driver&) const = default;
 };
 
 struct SoundDevice {
@@ -70,6 +76,8 @@ struct SoundDevice {
   dx::DWORD maxHw3DAllBuffers = 0;
   dx::DWORD totalHwMemBytes = 0;
   dx::ULONG eaxSupport = 0;  // KSPROPERTY_SUPPORT_ bits of the EAX reverb property
+
+  bool operator==(const SoundDevice&) const = default;
 };
 
 struct Glide {
@@ -81,6 +89,8 @@ struct Glide {
   std::int32_t tmuRam = 0;     // MB per texture unit
   std::int32_t nTexelfx = 1;
   bool sliDetect = false;
+
+  bool operator==(const Glide&) const = default;
 };
 
 struct Machine {
@@ -92,6 +102,8 @@ struct Machine {
   std::vector<SoundDevice> soundDevices;
   Glide glide;
   std::optional<std::string> installPath;  // registry "Install Path"
+
+  bool operator==(const Machine&) const = default;
 };
 
 // A refused profile: where and what.

@@ -1,8 +1,23 @@
 #include "terminal/agent.h"
 
+#include <system_error>
+
 namespace term {
 
+TerminalAgent::~TerminalAgent() { CancelWaitFrame(); }
+
+void TerminalAgent::CancelWaitFrame() {
+  if (!m_waitTimer.joinable()) return;
+  {
+    const std::lock_guard<std::mutex> lock(m_waitMutex);
+    m_waitCancel = true;
+  }
+  m_waitCancelled.notify_all();
+  m_waitTimer.join();
+}
+
 SheetLayout TerminalAgent::Draw(const dm::SheetModel& sheet, ViewState& state) {
+  CancelWaitFrame();
   Normalize(sheet, state);
   const SheetLayout layout = ComputeLayout(sheet, state, m_screen->GetSize());
   m_screen->Show(Render(sheet, state, layout, m_screen->GetCaps()));
@@ -11,13 +26,39 @@ SheetLayout TerminalAgent::Draw(const dm::SheetModel& sheet, ViewState& state) {
 }
 
 void TerminalAgent::CursorChanged(dm::SheetModel& sheet, ui::Cursor cursor) {
-  // The wait state is drawn at once: the program blocks next. The arrow
-  // needs no frame of its own; the next action or message box draws one.
-  // The page may still be setting itself up: the focus is placed for good
-  // only when the user can act.
-  if (cursor != ui::Cursor::Wait || m_hungUp) return;
+  // The arrow needs no frame of its own; the next action or message box
+  // draws one. The page may still be setting itself up: the focus is placed
+  // for good only when the user can act.
+  if (cursor != ui::Cursor::Wait) {
+    CancelWaitFrame();
+    return;
+  }
+  if (m_hungUp) return;
   ViewState preview = m_state;
-  Draw(sheet, preview);
+  if (m_waitFrameDelay.count() <= 0) {
+    Draw(sheet, preview);
+    return;
+  }
+  CancelWaitFrame();
+  // The frame is made now, while the sheet may be read; the timer thread
+  // only puts it on the screen, which nothing else uses until the timer is
+  // cancelled or has ended.
+  Normalize(sheet, preview);
+  const SheetLayout layout = ComputeLayout(sheet, preview, m_screen->GetSize());
+  const Grid grid = Render(sheet, preview, layout, m_screen->GetCaps());
+  m_waitCancel = false;
+  try {
+    m_waitTimer = std::thread([this, grid] {
+      std::unique_lock<std::mutex> lock(m_waitMutex);
+      if (m_waitCancelled.wait_for(lock, m_waitFrameDelay, [this] { return m_waitCancel; })) return;
+      m_screen->Show(grid);
+      ++m_frames;
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: the wait state is shown at once.
+    m_screen->Show(grid);
+    ++m_frames;
+  }
 }
 
 std::optional<dm::Action> TerminalAgent::NextAction(dm::SheetModel& sheet) {

@@ -5,19 +5,16 @@
 //
 // The built-in machine's registry holds no "Install Path", so the install
 // directory is the current directory; the process's default registry,
-// which holds no values, answers the same. The machine itself is built from
-// its profile when the system first asks for DirectDraw, DirectSound or a
-// library: the first frame, drawn before the probes, need not wait for it.
-#include <cstdio>
+// which holds no values, answers the same. The machine is code made from
+// its profile at build time (nothing is parsed at start), and is built when
+// the system first asks for DirectDraw, DirectSound or a library.
 #include <optional>
-#include <string>
 
 #include "hardware/directdraw_api.h"
 #include "settings/file_system.h"
 #include "simulated/posix_file_system.h"
 #include "hardware/directsound_api.h"
 #include "hardware/library_loader.h"
-#include "simulated/machine_profile.h"
 #include "simulated/simulated_machine.h"
 #include "terminal/reference_profile.h"
 #include "terminal/setup_in_terminal.h"
@@ -29,22 +26,13 @@ class BuiltInMachine final : public dx::DirectDrawApi,
                              public dx::DirectSoundApi,
                              public dll::LibraryLoader {
  public:
-  // The machine, or null when its profile cannot be read (see Error).
   sim::SimulatedMachine* Get() {
-    if (!m_tried) {
-      m_tried = true;
-      sim::ProfileResult profile =
-          sim::ParseMachineProfile(term::kReferenceProfile, term::kReferenceProfileName);
-      if (profile.error) {
-        m_error = profile.error->ToString();
-      } else {
-        m_machine.emplace(std::move(*profile.machine));
-        m_machine->SetInstallPath(std::nullopt);
-      }
+    if (!m_machine) {
+      m_machine.emplace(term::ReferenceMachine());
+      m_machine->SetInstallPath(std::nullopt);
     }
-    return m_machine ? &*m_machine : nullptr;
+    return &*m_machine;
   }
-  const std::optional<std::string>& Error() const { return m_error; }
 
   dx::HRESULT DirectDrawEnumerateExA(dx::LPDDENUMCALLBACKEXA callback, void* context,
                                      dx::DWORD flags) override {
@@ -88,9 +76,7 @@ class BuiltInMachine final : public dx::DirectDrawApi,
   }
 
  private:
-  bool m_tried = false;
   std::optional<sim::SimulatedMachine> m_machine;
-  std::optional<std::string> m_error;
 };
 
 }  // namespace
@@ -108,10 +94,6 @@ int main() {
   dx::SetDirectDraw(nullptr);
   dx::SetDirectSound(nullptr);
   dll::SetLibraryLoader(nullptr);
-  if (machine.Error()) {
-    std::fprintf(stderr, "halcyra-setup: built-in machine: %s\n", machine.Error()->c_str());
-    return 2;
-  }
   // -1 from the system appears as 255, as a process exit status does.
   return code & 0xFF;
 }

@@ -13,6 +13,7 @@
 
 #include "sim_support.h"
 #include "simulated/machine_profile.h"
+#include "terminal/reference_profile.h"
 
 namespace {
 
@@ -197,6 +198,14 @@ TEST(ShippedProfiles, LoadAndMatchTheRules) {
     EXPECT_TRUE(bench.Machine().ReleaseProblems().empty()) << file;
     EXPECT_FALSE(profile.machine->name.empty()) << file;
   }
+}
+
+// halcyra-setup carries the reference machine as code made at build time:
+// it is the machine the profile describes, field for field.
+TEST(ShippedProfiles, BuiltInReferenceMachineIsTheProfile) {
+  const auto profile = sim::LoadMachineProfile(test::ProfilesDir() + "/reference.toml");
+  ASSERT_TRUE(profile.machine);
+  EXPECT_TRUE(term::ReferenceMachine() == *profile.machine);
 }
 
 TEST(ShippedProfiles, ReferenceMachineExercisesEveryFeature) {
