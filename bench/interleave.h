@@ -9,6 +9,8 @@
 // enter a ratio. This driver is for the ratios.
 #pragma once
 
+#include <time.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -58,7 +60,18 @@ inline RatioSummary Summarize(std::vector<double> ratios, const std::vector<doub
 struct PairOptions {
   int repetitions = 15;
   double minBatchSeconds = 0.02;  // each side's batch runs at least this long
+  // Work that only computes is timed by the CPU time of this thread, which
+  // the other processes on a loaded machine do not inflate; work that waits
+  // (disk flushes, other processes) by the wall clock.
+  bool cpuTime = false;
 };
+
+// Seconds of CPU time this thread has used.
+inline double ThreadCpuSeconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
 
 // Times `a` and `b` taking turns; each ratio is time(numerator) divided by
 // time(denominator), where `aIsNumerator` picks the direction. Each call of
@@ -101,8 +114,13 @@ inline RatioSummary CompareTimedPair(const std::function<double()>& a,
 // The same for work that is timed whole.
 inline RatioSummary ComparePair(const std::function<void()>& a, const std::function<void()>& b,
                                 bool aIsNumerator, const PairOptions& options = {}) {
-  const auto timed = [](const std::function<void()>& run) {
-    return [&run] {
+  const auto timed = [&options](const std::function<void()>& run) {
+    return [&run, &options] {
+      if (options.cpuTime) {
+        const double start = ThreadCpuSeconds();
+        run();
+        return ThreadCpuSeconds() - start;
+      }
       const auto start = std::chrono::steady_clock::now();
       run();
       return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

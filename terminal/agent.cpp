@@ -45,10 +45,9 @@ void TerminalAgent::CursorChanged(dm::SheetModel& sheet, ui::Cursor cursor) {
   // cancelled or has ended.
   Normalize(sheet, preview);
   const SheetLayout layout = ComputeLayout(sheet, preview, m_screen->GetSize());
-  const Grid grid = Render(sheet, preview, layout, m_screen->GetCaps());
   m_waitCancel = false;
   try {
-    m_waitTimer = std::thread([this, grid] {
+    m_waitTimer = std::thread([this, grid = Render(sheet, preview, layout, m_screen->GetCaps())] {
       std::unique_lock<std::mutex> lock(m_waitMutex);
       if (m_waitCancelled.wait_for(lock, m_waitFrameDelay, [this] { return m_waitCancel; })) return;
       m_screen->Show(grid);
@@ -56,7 +55,7 @@ void TerminalAgent::CursorChanged(dm::SheetModel& sheet, ui::Cursor cursor) {
     });
   } catch (const std::system_error&) {
     // No thread to be had: the wait state is shown at once.
-    m_screen->Show(grid);
+    m_screen->Show(Render(sheet, preview, layout, m_screen->GetCaps()));
     ++m_frames;
   }
 }
