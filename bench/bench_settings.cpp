@@ -243,12 +243,6 @@ void SaveSimpleIniDurable(const std::string& path, Saver& saver) {
 
 // --- Running -------------------------------------------------------------
 
-struct Options {
-  bool pairs = true;
-  bool absolute = true;
-  int repetitions = 15;
-};
-
 std::string Copy(const std::string& sizeName, const char* suffix) {
   const std::string path = PathFor(sizeName) + suffix;
   std::filesystem::copy_file(PathFor(sizeName), path,
@@ -256,7 +250,7 @@ std::string Copy(const std::string& sizeName, const char* suffix) {
   return path;
 }
 
-bool RunPairs(const Options& options) {
+bool RunPairs(const bench::RunOptions& options) {
   bool allMet = true;
   bench::PairOptions pairOptions;
   pairOptions.repetitions = options.repetitions;
@@ -406,21 +400,8 @@ int CountReplacesOfOneSave() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
-  std::vector<char*> rest;
-  for (int i = 0; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--pairs-only") {
-      options.absolute = false;
-    } else if (arg == "--absolute-only") {
-      options.pairs = false;
-    } else if (arg == "--repetitions" && i + 1 < argc) {
-      options.repetitions = std::max(1, std::atoi(argv[++i]));
-    } else {
-      rest.push_back(argv[i]);
-    }
-  }
-  int restCount = static_cast<int>(rest.size());
+  bench::RunOptions options = bench::ParseRunOptions(argc, argv, 15);
+  int restCount = options.RestCount();
 
   std::string pattern = (std::filesystem::temp_directory_path() / "halcyra-bench-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) return 1;
@@ -434,7 +415,7 @@ int main(int argc, char** argv) {
 
   if (options.absolute) {
     RegisterAbsolute();
-    benchmark::Initialize(&restCount, rest.data());
+    benchmark::Initialize(&restCount, options.rest.data());
     std::printf("\nAbsolute times, each side on its own (Google Benchmark)\n");
     std::fflush(stdout);
     benchmark::RunSpecifiedBenchmarks();

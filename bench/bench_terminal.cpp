@@ -324,26 +324,12 @@ BENCHMARK(BM_RenderPage)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool pairs = true, absolute = true;
-  int repetitions = 30;
-  std::vector<char*> rest;
-  for (int i = 0; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--pairs-only") {
-      absolute = false;
-    } else if (arg == "--absolute-only") {
-      pairs = false;
-    } else if (arg == "--repetitions" && i + 1 < argc) {
-      repetitions = std::max(1, std::atoi(argv[++i]));
-    } else {
-      rest.push_back(argv[i]);
-    }
-  }
-  if (pairs) RunStartPairs(repetitions);
-  if (absolute) {
+  bench::RunOptions options = bench::ParseRunOptions(argc, argv, 30);
+  if (options.pairs) RunStartPairs(options.repetitions);
+  if (options.absolute) {
     std::fflush(stdout);
-    int count = static_cast<int>(rest.size());
-    benchmark::Initialize(&count, rest.data());
+    int count = options.RestCount();
+    benchmark::Initialize(&count, options.rest.data());
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
   }

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <string>
@@ -174,6 +175,35 @@ inline bool PrintRatio(const std::string& label, const RatioSummary& s,
     std::printf("\n");
   }
   return !target || target->Met(s.median);
+}
+
+// The command line every benchmark program takes: --pairs-only,
+// --absolute-only, --repetitions N; the rest is left for Google Benchmark
+// (the program's name first).
+struct RunOptions {
+  bool pairs = true;
+  bool absolute = true;
+  int repetitions = 15;
+  std::vector<char*> rest;
+  int RestCount() const { return static_cast<int>(rest.size()); }
+};
+
+inline RunOptions ParseRunOptions(int argc, char** argv, int repetitions) {
+  RunOptions options;
+  options.repetitions = repetitions;
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--pairs-only") {
+      options.absolute = false;
+    } else if (arg == "--absolute-only") {
+      options.pairs = false;
+    } else if (arg == "--repetitions" && i + 1 < argc) {
+      options.repetitions = std::max(1, std::atoi(argv[++i]));
+    } else {
+      options.rest.push_back(argv[i]);
+    }
+  }
+  return options;
 }
 
 }  // namespace bench

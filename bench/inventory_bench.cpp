@@ -165,27 +165,13 @@ bool RunPairs(int repetitions) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool pairs = true, absolute = true;
-  int repetitions = 15;
-  std::vector<char*> rest;
-  for (int i = 0; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--pairs-only") {
-      absolute = false;
-    } else if (arg == "--absolute-only") {
-      pairs = false;
-    } else if (arg == "--repetitions" && i + 1 < argc) {
-      repetitions = std::max(1, std::atoi(argv[++i]));
-    } else {
-      rest.push_back(argv[i]);
-    }
-  }
-  if (absolute) {
-    int count = static_cast<int>(rest.size());
-    benchmark::Initialize(&count, rest.data());
+  bench::RunOptions options = bench::ParseRunOptions(argc, argv, 15);
+  if (options.absolute) {
+    int count = options.RestCount();
+    benchmark::Initialize(&count, options.rest.data());
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
   }
-  if (pairs) RunPairs(repetitions);
+  if (options.pairs) RunPairs(options.repetitions);
   return 0;
 }
