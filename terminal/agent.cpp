@@ -4,16 +4,37 @@
 
 namespace term {
 
-TerminalAgent::~TerminalAgent() { CancelWaitFrame(); }
-
-void TerminalAgent::CancelWaitFrame() {
+TerminalAgent::~TerminalAgent() {
   if (!m_waitTimer.joinable()) return;
   {
     const std::lock_guard<std::mutex> lock(m_waitMutex);
-    m_waitCancel = true;
+    m_waitGrid.reset();
+    m_waitStop = true;
   }
-  m_waitCancelled.notify_all();
+  m_waitChanged.notify_all();
   m_waitTimer.join();
+}
+
+void TerminalAgent::CancelWaitFrame() {
+  // Once the lock is held the timer is not showing a frame, and after it is
+  // released it shows none: the caller may use the screen. The timer is not
+  // waited for.
+  const std::lock_guard<std::mutex> lock(m_waitMutex);
+  m_waitGrid.reset();
+}
+
+void TerminalAgent::RunWaitTimer() {
+  std::unique_lock<std::mutex> lock(m_waitMutex);
+  while (!m_waitStop) {
+    if (!m_waitGrid) {
+      m_waitChanged.wait(lock);
+    } else if (m_waitChanged.wait_until(lock, m_waitDue) == std::cv_status::timeout && m_waitGrid &&
+               std::chrono::steady_clock::now() >= m_waitDue) {
+      m_screen->Show(*m_waitGrid);
+      m_waitGrid.reset();
+      ++m_frames;
+    }
+  }
 }
 
 SheetLayout TerminalAgent::Draw(const dm::SheetModel& sheet, ViewState& state) {
@@ -39,25 +60,28 @@ void TerminalAgent::CursorChanged(dm::SheetModel& sheet, ui::Cursor cursor) {
     Draw(sheet, preview);
     return;
   }
-  CancelWaitFrame();
   // The frame is made now, while the sheet may be read; the timer thread
-  // only puts it on the screen, which nothing else uses until the timer is
-  // cancelled or has ended.
+  // (one for the agent's life, started at the first wait) only puts it on
+  // the screen, under the lock that the agent's own drawing takes first.
   Normalize(sheet, preview);
   const SheetLayout layout = ComputeLayout(sheet, preview, m_screen->GetSize());
-  m_waitCancel = false;
-  try {
-    m_waitTimer = std::thread([this, grid = Render(sheet, preview, layout, m_screen->GetCaps())] {
-      std::unique_lock<std::mutex> lock(m_waitMutex);
-      if (m_waitCancelled.wait_for(lock, m_waitFrameDelay, [this] { return m_waitCancel; })) return;
+  Grid grid = Render(sheet, preview, layout, m_screen->GetCaps());
+  if (!m_waitTimer.joinable()) {
+    try {
+      m_waitTimer = std::thread([this] { RunWaitTimer(); });
+    } catch (const std::system_error&) {
+      // No thread to be had: the wait state is shown at once.
       m_screen->Show(grid);
       ++m_frames;
-    });
-  } catch (const std::system_error&) {
-    // No thread to be had: the wait state is shown at once.
-    m_screen->Show(Render(sheet, preview, layout, m_screen->GetCaps()));
-    ++m_frames;
+      return;
+    }
   }
+  {
+    const std::lock_guard<std::mutex> lock(m_waitMutex);
+    m_waitGrid = std::move(grid);
+    m_waitDue = std::chrono::steady_clock::now() + m_waitFrameDelay;
+  }
+  m_waitChanged.notify_all();
 }
 
 std::optional<dm::Action> TerminalAgent::NextAction(dm::SheetModel& sheet) {

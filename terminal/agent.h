@@ -31,7 +31,7 @@ class TerminalAgent : public dm::UserAgent {
   // The wait cursor: the sheet with its wait state is made at once and put
   // on the screen when the wait lasts longer than the delay (by a timer
   // thread, as the program blocks next); the arrow, or the next frame,
-  // cancels it.
+  // cancels it without waiting for the thread.
   void CursorChanged(dm::SheetModel& sheet, ui::Cursor cursor) override;
   std::optional<dm::Action> NextAction(dm::SheetModel& sheet) override;
   int ShowMessageBox(dm::SheetModel& sheet, const dm::MessageBoxInfo& box) override;
@@ -46,6 +46,8 @@ class TerminalAgent : public dm::UserAgent {
 
   // Ends a pending wait frame: not shown if its time has not come.
   void CancelWaitFrame();
+  // The timer thread: shows the pending wait frame when it is due.
+  void RunWaitTimer();
 
   Screen* m_screen;
   std::chrono::milliseconds m_waitFrameDelay;
@@ -53,8 +55,10 @@ class TerminalAgent : public dm::UserAgent {
   std::atomic<int> m_frames{0};
   std::thread m_waitTimer;
   std::mutex m_waitMutex;
-  std::condition_variable m_waitCancelled;
-  bool m_waitCancel = false;
+  std::condition_variable m_waitChanged;
+  std::optional<Grid> m_waitGrid;  // the pending wait frame
+  std::chrono::steady_clock::time_point m_waitDue;
+  bool m_waitStop = false;
   bool m_hungUp = false;
 };
 
