@@ -26,53 +26,36 @@ class BuiltInMachine final : public dx::DirectDrawApi,
                              public dx::DirectSoundApi,
                              public dll::LibraryLoader {
  public:
-  sim::SimulatedMachine* Get() {
+  sim::SimulatedMachine& Get() {
     if (!m_machine) {
       m_machine.emplace(term::ReferenceMachine());
       m_machine->SetInstallPath(std::nullopt);
     }
-    return &*m_machine;
+    return *m_machine;
   }
 
   dx::HRESULT DirectDrawEnumerateExA(dx::LPDDENUMCALLBACKEXA callback, void* context,
                                      dx::DWORD flags) override {
-    sim::SimulatedMachine* machine = Get();
-    return machine != nullptr ? static_cast<dx::DirectDrawApi&>(*machine).DirectDrawEnumerateExA(
-                                    callback, context, flags)
-                              : dx::DDERR_GENERIC;
+    return static_cast<dx::DirectDrawApi&>(Get()).DirectDrawEnumerateExA(callback, context, flags);
   }
   dx::HRESULT DirectDrawCreate(dx::GUID* driver, dx::IDirectDraw** result, void* outer) override {
-    sim::SimulatedMachine* machine = Get();
-    return machine != nullptr
-               ? static_cast<dx::DirectDrawApi&>(*machine).DirectDrawCreate(driver, result, outer)
-               : dx::DDERR_GENERIC;
+    return static_cast<dx::DirectDrawApi&>(Get()).DirectDrawCreate(driver, result, outer);
   }
   dx::HRESULT DirectSoundEnumerateA(dx::LPDSENUMCALLBACKA callback, void* context) override {
-    sim::SimulatedMachine* machine = Get();
-    return machine != nullptr
-               ? static_cast<dx::DirectSoundApi&>(*machine).DirectSoundEnumerateA(callback, context)
-               : dx::DSERR_NODRIVER;
+    return static_cast<dx::DirectSoundApi&>(Get()).DirectSoundEnumerateA(callback, context);
   }
   dx::HRESULT DirectSoundCreate(const dx::GUID* device, dx::IDirectSound** result,
                                 void* outer) override {
-    sim::SimulatedMachine* machine = Get();
-    return machine != nullptr
-               ? static_cast<dx::DirectSoundApi&>(*machine).DirectSoundCreate(device, result, outer)
-               : dx::DSERR_NODRIVER;
+    return static_cast<dx::DirectSoundApi&>(Get()).DirectSoundCreate(device, result, outer);
   }
   dll::ModuleHandle LoadLibraryA(const char* name) override {
-    sim::SimulatedMachine* machine = Get();
-    return machine != nullptr ? static_cast<dll::LibraryLoader&>(*machine).LoadLibraryA(name)
-                              : nullptr;
+    return static_cast<dll::LibraryLoader&>(Get()).LoadLibraryA(name);
   }
   dll::ProcAddress GetProcAddress(dll::ModuleHandle module, const char* name) override {
-    sim::SimulatedMachine* machine = Get();
-    return machine != nullptr ? static_cast<dll::LibraryLoader&>(*machine).GetProcAddress(module, name)
-                              : nullptr;
+    return static_cast<dll::LibraryLoader&>(Get()).GetProcAddress(module, name);
   }
   bool FreeLibrary(dll::ModuleHandle module) override {
-    sim::SimulatedMachine* machine = Get();
-    return machine != nullptr && static_cast<dll::LibraryLoader&>(*machine).FreeLibrary(module);
+    return static_cast<dll::LibraryLoader&>(Get()).FreeLibrary(module);
   }
 
  private:
