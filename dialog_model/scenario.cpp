@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "app/printable_text.h"
+
 namespace dm {
 
 namespace {
@@ -93,25 +95,7 @@ std::variant<Script, ScriptError> ParseScript(std::string_view text) {
   return script;
 }
 
-std::string Quote(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte < 0x20 || byte == 0x7F) {
-      static const char kHex[] = "0123456789abcdef";
-      out += "\\x";
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0xF];
-    } else {
-      out += c;
-    }
-  }
-  out += '"';
-  return out;
-}
+std::string Quote(const std::string& text) { return '"' + printable::Escape(text, true) + '"'; }
 
 std::vector<std::string> DumpPage(const PageModel& page) {
   std::vector<std::string> lines;
@@ -187,7 +171,7 @@ int RunScenario(std::string_view scriptText, const std::function<int()>& system,
                 const std::string& appName, std::FILE* out, std::FILE* err) {
   auto parsed = ParseScript(scriptText);
   if (auto* error = std::get_if<ScriptError>(&parsed)) {
-    std::fprintf(err, "script line %d: %s\n", error->line, error->message.c_str());
+    std::fprintf(err, "script line %d: %s\n", error->line, printable::Escape(error->message).c_str());
     return 2;
   }
   const Script& script = std::get<Script>(parsed);
@@ -197,7 +181,8 @@ int RunScenario(std::string_view scriptText, const std::function<int()>& system,
     code = RunOnModel(runner, appName, system);
   } catch (const ScenarioFailure& failure) {
     std::fflush(out);
-    std::fprintf(err, "script line %d: %s\n", failure.error.line, failure.error.message.c_str());
+    std::fprintf(err, "script line %d: %s\n", failure.error.line,
+                 printable::Escape(failure.error.message).c_str());
     return 2;
   }
   std::fprintf(out, "exit %d\n", code);

@@ -43,7 +43,8 @@ std::variant<Script, ScriptError> ParseScript(std::string_view text);
 // The dump lines of the active page, in template order.
 std::vector<std::string> DumpPage(const PageModel& page);
 
-// Quotes `text` for the output: "…" with \" \\ and \xHH escapes.
+// Quotes `text` for the output: "…" with \" and \\, and the controls
+// escaped as printable::Escape does (\xHH, \uHHHH).
 std::string Quote(const std::string& text);
 
 class ScenarioRunner : public UserAgent {

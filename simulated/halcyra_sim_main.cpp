@@ -1,20 +1,22 @@
 // halcyra-sim: runs Halcyra Setup on a simulated machine.
 //
 //   halcyra-sim --machine FILE [--install-dir DIR] [--script FILE] [--report]
+//               [--help] [--version]
 //
 // The system itself reads no command line; this host does, builds the
 // simulated machine from the profile and installs it as the process's
 // platform before anything of the system runs.
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "app/printable_text.h"
 #include "hardware/glide.h"
 #include "hardware/inventory.h"
 #include "settings/registry.h"
+#include "simulated/command_line.h"
+#include "simulated/input_file.h"
 #include "simulated/inventory_report.h"
 #include "settings/file_system.h"
 #include "simulated/machine_profile.h"
@@ -24,8 +26,6 @@
 
 namespace {
 
-constexpr int kUsageError = 2;
-
 struct Options {
   std::string machine;
   std::optional<std::string> installDir;
@@ -33,50 +33,33 @@ struct Options {
   bool report = false;
 };
 
-void PrintUsage(std::FILE* to) {
-  std::fprintf(to, "usage: halcyra-sim --machine FILE [--install-dir DIR] [--script FILE] [--report]\n");
-}
-
-std::optional<Options> ParseArguments(int argc, char** argv) {
-  Options options;
-  for (int index = 1; index < argc; ++index) {
-    const std::string_view argument = argv[index];
-    auto value = [&](const char* name) -> std::optional<std::string> {
-      if (index + 1 >= argc) {
-        std::fprintf(stderr, "halcyra-sim: %s needs a value\n", name);
-        return std::nullopt;
-      }
-      return std::string(argv[++index]);
-    };
-    if (argument == "--machine") {
-      auto file = value("--machine");
-      if (!file) return std::nullopt;
-      options.machine = *file;
-    } else if (argument == "--install-dir") {
-      options.installDir = value("--install-dir");
-      if (!options.installDir) return std::nullopt;
-    } else if (argument == "--script") {
-      options.script = value("--script");
-      if (!options.script) return std::nullopt;
-    } else if (argument == "--report") {
-      options.report = true;
-    } else if (argument == "--help" || argument == "-h") {
-      PrintUsage(stdout);
-      std::exit(0);
-    } else {
-      std::fprintf(stderr, "halcyra-sim: unknown argument '%s'\n", argv[index]);
-      return std::nullopt;
-    }
-  }
-  if (options.machine.empty()) {
-    std::fprintf(stderr, "halcyra-sim: --machine FILE is required\n");
-    return std::nullopt;
-  }
-  if (options.report && options.script) {
-    std::fprintf(stderr, "halcyra-sim: --report and --script cannot be combined\n");
-    return std::nullopt;
-  }
-  return options;
+// The options of halcyra-sim; each value is checked as it is read.
+cli::Parser MakeParser(Options& options) {
+  cli::Parser parser("halcyra-sim",
+                     "Runs Halcyra Setup on the simulated machine that a machine profile describes\n"
+                     "(docs/machine-profiles.md); the real hardware is never probed. Without\n"
+                     "--script or --report the sheet opens in this terminal.");
+  parser.Value("--machine", "FILE", "the machine profile (TOML, at most 16 MB)",
+               [&](const std::string& value) {
+                 options.machine = value;
+                 return std::string();
+               },
+               /*required=*/true);
+  parser.Value("--install-dir", "DIR",
+               "the game's folder, where options.ini is read and written (it must exist)",
+               [&](const std::string& value) {
+                 std::string error;
+                 if (!cli::IsExistingDirectory(value, error)) return "'" + value + "': " + error;
+                 options.installDir = value;
+                 return std::string();
+               });
+  parser.Value("--script", "FILE", "run the scenario in FILE headless (at most 1 MB) and print its events",
+               [&](const std::string& value) {
+                 options.script = value;
+                 return std::string();
+               });
+  parser.Flag("--report", "print the hardware inventory as plain text", [&] { options.report = true; });
+  return parser;
 }
 
 std::vector<std::int32_t>* g_progress = nullptr;
@@ -93,7 +76,7 @@ int Report(sim::SimulatedMachine& machine) {
   std::fputs(sim::InventoryReport(machine.GetMachine(), *inventory, glide, progress).c_str(), stdout);
   delete inventory;
   for (const std::string& problem : machine.ReleaseProblems()) {
-    std::fprintf(stderr, "halcyra-sim: simulated platform: %s\n", problem.c_str());
+    std::fprintf(stderr, "halcyra-sim: simulated platform: %s\n", printable::Escape(problem).c_str());
   }
   return 0;
 }
@@ -101,29 +84,28 @@ int Report(sim::SimulatedMachine& machine) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const auto options = ParseArguments(argc, argv);
-  if (!options) {
-    PrintUsage(stderr);
-    return kUsageError;
-  }
-  sim::ProfileResult profile = sim::LoadMachineProfile(options->machine);
+  Options parsed;
+  const cli::Parser parser = MakeParser(parsed);
+  if (const auto exit = parser.Parse(argc, argv, stdout, stderr)) return *exit;
+  if (parsed.report && parsed.script) return parser.Refuse("--report and --script cannot be combined", stderr);
+  sim::ProfileResult profile = sim::LoadMachineProfile(parsed.machine);
   if (profile.error) {
-    std::fprintf(stderr, "halcyra-sim: %s\n", profile.error->ToString().c_str());
-    return kUsageError;
+    std::fprintf(stderr, "halcyra-sim: %s\n", printable::Escape(profile.error->ToString()).c_str());
+    return cli::kUsageError;
   }
 
   sim::SimulatedMachine machine(std::move(*profile.machine));
-  if (options->installDir) machine.SetInstallPath(*options->installDir);
+  if (parsed.installDir) machine.SetInstallPath(*parsed.installDir);
   machine.Install();
   reg::SetRegistry(&machine);
   posixfs::PosixFileSystem files;
   fs::SetFileSystem(&files);
 
   int status = 0;
-  if (options->report) {
+  if (parsed.report) {
     status = Report(machine);
-  } else if (options->script) {
-    status = sim::RunScenarioScript(*options->script);
+  } else if (parsed.script) {
+    status = sim::RunScenarioScript(*parsed.script);
   } else {
     status = sim::RunInteractive();
   }

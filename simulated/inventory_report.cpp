@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "app/printable_text.h"
+#include "res/version.h"
 #include "simulated/machine_profile.h"
 
 namespace sim {
@@ -27,6 +29,11 @@ std::string Label(const std::string& label) {
   std::string text = label.size() < kWidth ? std::string(kWidth - label.size(), ' ') : std::string();
   return text + label + ": ";
 }
+
+// A text from the profile, with its controls escaped: a device name that
+// holds an escape sequence must not drive the reader's terminal.
+std::string Shown(std::string_view text) { return printable::Escape(text); }
+std::string Shown(const char* text) { return text != nullptr ? Shown(std::string_view(text)) : std::string(); }
 
 std::string RenderDepthText(std::uint32_t depths) {
   std::string text;
@@ -72,10 +79,10 @@ std::string InventoryReport(const Machine& machine, const HardwareInventory& inv
                             const std::vector<std::int32_t>& progress) {
   std::ostringstream out;
   const char* rule = "------------------\n";
-  out << rule << "Halcyra Setup hardware report\n" << rule;
-  out << Label("Machine") << (machine.name.empty() ? "(unnamed)" : machine.name) << "\n";
-  if (!machine.description.empty()) out << Label("Description") << machine.description << "\n";
-  out << Label("Install Path") << (machine.installPath ? *machine.installPath : std::string("(not set)")) << "\n";
+  out << rule << "Halcyra Setup " << res::kVersion << " hardware report\n" << rule;
+  out << Label("Machine") << (machine.name.empty() ? "(unnamed)" : Shown(machine.name)) << "\n";
+  if (!machine.description.empty()) out << Label("Description") << Shown(machine.description) << "\n";
+  out << Label("Install Path") << (machine.installPath ? Shown(*machine.installPath) : std::string("(not set)")) << "\n";
   out << Label("Progress");
   for (std::size_t i = 0; i < progress.size(); ++i) out << (i == 0 ? "" : " ") << progress[i];
   out << "\n\n";
@@ -87,11 +94,11 @@ std::string InventoryReport(const Machine& machine, const HardwareInventory& inv
     const DisplayDriverRecord* record = inventory.GetDisplayDriver(index);
     if (record == nullptr) break;
     out << "Device " << index + 1 << " of " << count << "\n";
-    out << Label("Description") << (record->description != nullptr ? record->description : "") << "\n";
+    out << Label("Description") << Shown(record->description) << "\n";
     out << Label("DirectDraw GUID") << GuidString(record->ddGuid) << "\n";
-    out << Label("DDGUID") << (record->ddGuidText != nullptr ? record->ddGuidText : "") << "\n";
+    out << Label("DDGUID") << Shown(record->ddGuidText) << "\n";
     out << Label("Direct3D GUID") << GuidString(record->d3dGuid) << "\n";
-    out << Label("D3DGUID") << (record->d3dGuidText != nullptr ? record->d3dGuidText : "") << "\n";
+    out << Label("D3DGUID") << Shown(record->d3dGuidText) << "\n";
     out << Label("Fit") << (record->fit != 0 ? "yes" : "no") << "\n";
     if (record->fit == 0) out << Label("Unfit because") << UnfitReason(*record) << "\n";
     out << Label("Render depths") << RenderDepthText(record->renderDepths) << "\n";
@@ -112,7 +119,7 @@ std::string InventoryReport(const Machine& machine, const HardwareInventory& inv
     const SoundDeviceRecord* record = inventory.GetSoundDevice(index);
     if (record == nullptr) break;
     out << "Device " << index + 1 << " of " << sounds << "\n";
-    out << Label("Description") << (record->description != nullptr ? record->description : "") << "\n";
+    out << Label("Description") << Shown(record->description) << "\n";
     out << Label("GUID") << GuidString(record->guid) << "\n";
     out << Label("Hardware 3D buffers") << record->hardware3DBuffers << "\n";
     out << Label("Hardware memory") << record->hardwareMemoryBytes << " bytes\n";

@@ -4,11 +4,13 @@
 #include "simulated/machine_profile.h"
 
 #include "hardware/glide_library.h"
+#include "simulated/input_file.h"
 #include "simulated/inventory_report.h"
 
 #include <toml++/toml.h>
 
 #include <array>
+#include <charconv>
 #include <cinttypes>
 #include <cstdio>
 #include <limits>
@@ -328,34 +330,50 @@ dx::DDPIXELFORMAT ExplicitFormat(Section& section) {
   return format;
 }
 
+// The sizes and depths a display mode may have: a positive width and
+// height, and a depth the game knows.
+constexpr std::int64_t kLargestModeSide = 65535;
+bool IsModeDepth(std::int64_t depth) { return depth == 8 || depth == 16 || depth == 24 || depth == 32; }
+constexpr char kModeRule[] =
+    "expected a mode as WIDTHxHEIGHTxDEPTH with a width and height of 1 to 65535 and a depth of 8, 16, "
+    "24 or 32";
+
 std::optional<DisplayMode> ParseModeText(std::string_view text) {
-  unsigned width = 0;
-  unsigned height = 0;
-  unsigned depth = 0;
-  char extra = 0;
-  const std::string copy(text);
-  if (std::sscanf(copy.c_str(), "%ux%ux%u%c", &width, &height, &depth, &extra) != 3) return std::nullopt;
-  if (depth != 8 && depth != 16 && depth != 24 && depth != 32) return std::nullopt;
+  std::int64_t parts[3] = {};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const std::size_t end = i < 2 ? text.find('x') : text.size();
+    if (end == std::string_view::npos || end == 0) return std::nullopt;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + end, parts[i]);
+    if (ec != std::errc() || ptr != text.data() + end) return std::nullopt;
+    text.remove_prefix(i < 2 ? end + 1 : end);
+  }
+  if (parts[0] < 1 || parts[0] > kLargestModeSide || parts[1] < 1 || parts[1] > kLargestModeSide ||
+      !IsModeDepth(parts[2])) {
+    return std::nullopt;
+  }
   DisplayMode mode;
-  mode.width = width;
-  mode.height = height;
-  mode.format = ModePixelFormat(depth);
+  mode.width = static_cast<dx::DWORD>(parts[0]);
+  mode.height = static_cast<dx::DWORD>(parts[1]);
+  mode.format = ModePixelFormat(static_cast<dx::DWORD>(parts[2]));
   return mode;
 }
 
 DisplayMode ReadMode(const toml::node& node, const std::string& path, const std::string& file) {
   if (node.is_string()) {
     const auto mode = ParseModeText(node.as_string()->get());
-    if (!mode) Refuse(file, node, path, "expected a mode as WIDTHxHEIGHTxDEPTH with a depth of 8, 16, 24 or 32");
+    if (!mode) Refuse(file, node, path, kModeRule);
     return *mode;
   }
   if (!node.is_table()) Refuse(file, node, path, "expected a mode string or table");
   Section section(*node.as_table(), path, file);
   DisplayMode mode;
-  mode.width = section.Dword("width", 0);
-  mode.height = section.Dword("height", 0);
-  const auto depth = section.Integer("depth", 1, 64);
-  if (!depth) section.Fail(&node, path + ".depth", "missing");
+  const auto width = section.Integer("width", 1, kLargestModeSide);
+  const auto height = section.Integer("height", 1, kLargestModeSide);
+  const auto depth = section.Integer("depth", 8, 32);
+  if (!width || !height || !depth) section.Fail(&node, path, "missing width, height or depth");
+  if (!IsModeDepth(*depth)) section.Fail(&node, path + ".depth", "expected a depth of 8, 16, 24 or 32");
+  mode.width = static_cast<dx::DWORD>(*width);
+  mode.height = static_cast<dx::DWORD>(*height);
   mode.format = ModePixelFormat(static_cast<dx::DWORD>(*depth));
   if (const toml::node* flags = section.Take("flags")) {
     mode.format.dwFlags = static_cast<dx::DWORD>(section.IntegerOf(flags, path + ".flags", 0, 0xFFFFFFFFll));
@@ -626,15 +644,14 @@ const std::vector<std::string>& TextureFormatNames() {
 }
 
 ProfileResult LoadMachineProfile(const std::string& path) {
-#if TOML_EXCEPTIONS
-  try {
-    return Parse(toml::parse_file(path), path);
-  } catch (const toml::parse_error& error) {
-    return SyntaxError(error, path);
+  std::string problem;
+  const std::optional<std::string> text = cli::ReadRegularFile(path, cli::kProfileLimit, problem);
+  if (!text) {
+    ProfileResult result;
+    result.error = ProfileError{path, 0, "", problem};
+    return result;
   }
-#else
-  return Parse(toml::parse_file(path), path);
-#endif
+  return ParseMachineProfile(*text, path);
 }
 
 ProfileResult ParseMachineProfile(const std::string& text, const std::string& sourceName) {

@@ -100,12 +100,14 @@ std::optional<dm::Action> TerminalAgent::NextAction(dm::SheetModel& sheet) {
 
 int TerminalAgent::ShowMessageBox(dm::SheetModel& sheet, const dm::MessageBoxInfo& /*box*/) {
   m_state.list.reset();
+  m_state.pressed.reset();
   ViewState behind = m_state;  // the sheet behind the box keeps its focus
+  bool okPressed = false;
   while (!m_hungUp) {
     const SheetLayout layout = Draw(sheet, behind);
     const Event event = m_screen->NextEvent();
     if (event.key == Key::Hangup) m_hungUp = true;
-    if (DismissesBox(layout, event)) break;
+    if (DismissesBox(layout, event, okPressed)) break;
   }
   return ui::IDOK;
 }

@@ -1,7 +1,8 @@
 // halcyra-setup: Halcyra Setup for Linux, in the terminal, on the simulated
 // reference machine that is built into the program. Like the system it
-// reads no command line and no environment of its own (the terminal layer
-// reads the terminal type and locale, as every terminal program does).
+// reads no environment of its own (the terminal layer reads the terminal
+// type, the locale, NO_COLOR and COLORTERM, as terminal programs do); its
+// command line has only --help and --version.
 //
 // The built-in machine's registry holds no "Install Path", so the install
 // directory is the current directory; the process's default registry,
@@ -15,6 +16,7 @@
 #include "simulated/posix_file_system.h"
 #include "hardware/directsound_api.h"
 #include "hardware/library_loader.h"
+#include "simulated/command_line.h"
 #include "simulated/simulated_machine.h"
 #include "terminal/reference_profile.h"
 #include "terminal/setup_in_terminal.h"
@@ -64,7 +66,13 @@ class BuiltInMachine final : public dx::DirectDrawApi,
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const cli::Parser parser(
+      "halcyra-setup",
+      "Halcyra Setup in this terminal, on a simulated machine built into the program\n"
+      "(the reference machine of profiles/reference.toml); the real hardware is never\n"
+      "probed. options.ini is read from the current folder and written back there on OK.");
+  if (const auto exit = parser.Parse(argc, argv, stdout, stderr)) return *exit;
   BuiltInMachine machine;
   dx::SetDirectDraw(&machine);
   dx::SetDirectSound(&machine);

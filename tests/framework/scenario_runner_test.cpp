@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/printable_text.h"
 #include "dialog_model/scenario.h"
 #include "test_pages.h"
 
@@ -117,6 +118,31 @@ TEST(Runner, ReportsUnknownControlsDisabledClicksAndBadPagesWithExitTwo) {
 
 TEST(Quoting, EscapesQuotesBackslashesAndControlBytes) {
   EXPECT_EQ(dm::Quote("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\x0a\\x01\"");
+}
+
+// Every control a terminal acts on is escaped; printable text, in ASCII or
+// well-formed UTF-8, is kept.
+TEST(Quoting, EscapesC1AndBidiControlsAndMalformedUtf8) {
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"\x1b]0;title\x07", "\\x1b]0;title\\x07"},
+      {"\x7f", "\\x7f"},
+      {"\xc2\x9b" "2J", "\\u009b2J"},          // C1 CSI, UTF-8 encoded
+      {"\xc2\x80\xc2\x9f", "\\u0080\\u009f"},
+      {"\x9b" "2J", "\\x9b2J"},                 // C1 CSI as a raw byte
+      {"abc\xe2\x80\xae" "cba", "abc\\u202ecba"},  // right-to-left override
+      {"\xd8\x9c\xe2\x80\x8e\xe2\x80\x8f\xe2\x80\xaa\xe2\x81\xa6\xe2\x81\xa9",
+       "\\u061c\\u200e\\u200f\\u202a\\u2066\\u2069"},
+      {"caf\xc3\xa9 \xe2\x80\xa2 \xe2\x82\xac \xf0\x9f\x8e\xae", "caf\xc3\xa9 \xe2\x80\xa2 \xe2\x82\xac \xf0\x9f\x8e\xae"},
+      {"\xe2\x80", "\\xe2\\x80"},              // cut short
+      {"\xc0\xaf", "\\xc0\\xaf"},              // overlong
+      {"\xed\xa0\x80", "\\xed\\xa0\\x80"},      // a surrogate
+      {"C:\\Games\\Halcyra", "C:\\Games\\Halcyra"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(printable::Escape(c.in), c.out) << c.in;
+  EXPECT_EQ(printable::Escape("C:\\x \"y\"", true), "C:\\\\x \\\"y\\\"");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -44,9 +45,12 @@ TEST(HalcyraSim, ReportOnTheReferenceMachine) {
 }
 
 TEST(HalcyraSim, InstallDirOverridesTheProfile) {
-  const SimRun run = RunSim("--machine " + test::ProfilesDir() + "/reference.toml --install-dir /tmp/game --report");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_TRUE(Has(run.out, "Install Path: /tmp/game")) << run.out;
+  // The folder must exist.
+  const std::string game = ::testing::TempDir() + "game";
+  std::filesystem::create_directories(game);
+  const SimRun run = RunSim("--machine " + test::ProfilesDir() + "/reference.toml --install-dir " + game + " --report");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_TRUE(Has(run.out, "Install Path: " + game)) << run.out;
 }
 
 TEST(HalcyraSim, UsageAndProfileErrorsExitTwo) {
