@@ -174,8 +174,10 @@ cmd_exec() {
     binds+=("${more[@]}")
   fi
   for dir in "${binds[@]}"; do mkdir -p "$ROOTFS$dir"; done
+  # WINE32_EXEC: "exec" when the program replaces this script, so that a caller's
+  # timeout or kill reaches the program itself.
   WINEARCH=win32 WINESERVER=$WINE_SERVER WINELOADER=$WINE_LOADER \
-    unshare=$(command -v unshare) unshare --mount --propagation private -- /bin/sh -c '
+    unshare=$(command -v unshare) ${WINE32_EXEC:-} unshare --mount --propagation private -- /bin/sh -c '
       root=$1; shift; count=$1; shift
       mount -t proc proc "$root/proc" || exit 125
       mount --rbind /dev "$root/dev" || exit 125
@@ -214,7 +216,7 @@ cmd_run_inner() {
 case "${1:-}" in
   check) cmd_check ;;
   root) cmd_root ;;
-  exec) shift; cmd_exec "$@" ;;
+  exec) shift; WINE32_EXEC=exec cmd_exec "$@" ;;
   run) shift; cmd_run "$@" ;;
   _run_inner) shift; cmd_run_inner "$@" ;;
   *) sed -n '/^# Usage/,/^# Needs root/p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
