@@ -51,6 +51,8 @@ kernel_runs_i386() {
   if as --32 -o "$dir/exit42.o" "$dir/exit42.s" 2>/dev/null &&
      ld -m elf_i386 -o "$dir/exit42" "$dir/exit42.o" 2>/dev/null; then
     "$dir/exit42" 2>/dev/null || status=$?
+  else
+    say "could not assemble the i386 check program (binutils' as and ld)"
   fi
   rm -rf "$dir"
   [ "$status" = 42 ]
