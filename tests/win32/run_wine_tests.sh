@@ -334,7 +334,7 @@ base_report() {
 GLIDE_CASES='
 voodoo-sli     | glide2x          | num_sst=1 fbRam=2 sliDetect=1         | yes | 1024 x 768 x 16;640 x 480 x 16 | grSstQueryBoards grGlideInit grSstQueryHardware grGlideShutdown
 voodoo2-sli    | glide2x          | num_sst=1 type=3 fbRam=4 nTexelfx=2 sliDetect=1 | yes | 1024 x 768 x 16;800 x 600 x 16;640 x 480 x 16 | grSstQueryBoards grGlideInit grSstQueryHardware grGlideShutdown
-voodoo-rush    | glide2x          | num_sst=1 type=1 fbRam=4 tmuRam=4      | yes | 1024 x 768 x 16;800 x 600 x 16;640 x 480 x 16 | grSstQueryBoards grGlideInit grSstQueryHardware grGlideShutdown
+voodoo-rush    | glide2x          | num_sst=1 type=1 fbRam=4 tmuRam=4      | yes | 800 x 600 x 16;640 x 480 x 16 | grSstQueryBoards grGlideInit grSstQueryHardware grGlideShutdown
 count-only     | glide2x          | num_sst=1 fbRam=8 fill=count           | yes | 640 x 480 x 16 | grSstQueryBoards grGlideInit grSstQueryHardware grGlideShutdown
 no-board       | glide2x          | num_sst=0                             | no  |                | grSstQueryBoards
 no-grSstSelect | glide2x-noselect | num_sst=1 fbRam=8                     | no  |                |
