@@ -211,6 +211,20 @@ void ScenarioDriver::Step() {
         if (std::FILE* file = std::fopen(ready.c_str(), "wb")) {
           std::fprintf(file, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
                        rect.bottom - rect.top);
+          // Each picture of the shown page: its frame's inside and its
+          // bitmap, in pixels, so the test can see that one fills the other.
+          HWND page = reinterpret_cast<HWND>(::SendMessageA(m_sheetWindow, PSM_GETCURRENTPAGEHWND, 0, 0));
+          for (HWND child = page != nullptr ? ::GetWindow(page, GW_CHILD) : nullptr; child != nullptr;
+               child = ::GetWindow(child, GW_HWNDNEXT)) {
+            if (!IsPictureControl(child)) continue;
+            RECT client{};
+            ::GetClientRect(child, &client);
+            BITMAP bitmap{};
+            const auto image = reinterpret_cast<HBITMAP>(::SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0));
+            if (image != nullptr) ::GetObjectA(image, sizeof bitmap, &bitmap);
+            std::fprintf(file, "picture %ld %ld %ld %ld\n", client.right, client.bottom, bitmap.bmWidth,
+                         bitmap.bmHeight);
+          }
           std::fclose(file);
         }
         m_holding = true;

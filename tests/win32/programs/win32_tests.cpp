@@ -356,13 +356,25 @@ CHECK_CASE(PagesAreBuiltFromTheTemplates) {
         EXPECT_EQ(win32::WindowText(child), std::string(control.text));
       }
       if (control.kind == res::ControlKind::Picture) {
-        // The bitmap resource, loaded by the static control itself.
+        // The picture fills its frame: drawn at the control's pixel size,
+        // whatever the DPI made of the template's dialog units.
         const auto bitmap = reinterpret_cast<HBITMAP>(::SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0));
         EXPECT(bitmap != nullptr);
         BITMAP info{};
         if (bitmap != nullptr) ::GetObjectA(bitmap, sizeof info, &info);
-        EXPECT_EQ(info.bmWidth, 116L);
-        EXPECT_EQ(info.bmHeight, 270L);
+        RECT client{};
+        ::GetClientRect(child, &client);
+        EXPECT(client.right > 0 && client.bottom > 0);
+        EXPECT_EQ(info.bmWidth, client.right);
+        EXPECT_EQ(info.bmHeight, client.bottom);
+        // The resource itself keeps the design size.
+        const auto resource = reinterpret_cast<HBITMAP>(::LoadImageA(
+            ::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(control.bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        BITMAP design{};
+        if (resource != nullptr) ::GetObjectA(resource, sizeof design, &design);
+        EXPECT_EQ(design.bmWidth, 116L);
+        EXPECT_EQ(design.bmHeight, 270L);
+        if (resource != nullptr) ::DeleteObject(resource);
       }
       ++count;
       child = ::GetWindow(child, GW_HWNDNEXT);
@@ -406,6 +418,18 @@ CHECK_CASE(PagesAreBuiltFromTheTemplates) {
 
 // ---------------------------------------------------------------------------
 // The platform's other operations.
+
+CHECK_CASE(TheManifestDeclaresPerMonitorDpiAwareness) {
+  // RT_MANIFEST 24, CREATEPROCESS_MANIFEST_RESOURCE_ID 1.
+  HRSRC found = ::FindResourceA(nullptr, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  EXPECT(found != nullptr);
+  if (found == nullptr) return;
+  const auto* data = static_cast<const char*>(::LockResource(::LoadResource(nullptr, found)));
+  const std::string manifest(data != nullptr ? data : "", data != nullptr ? ::SizeofResource(nullptr, found) : 0);
+  EXPECT(manifest.find(">true/pm</dpiAware>") != std::string::npos);
+  EXPECT(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>") != std::string::npos);
+  EXPECT(manifest.find("level=\"asInvoker\"") != std::string::npos);
+}
 
 CHECK_CASE(StringTableAndApplicationName) {
   for (const auto& entry : res::StringTable()) {
