@@ -1,6 +1,7 @@
 #include "harness.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -183,10 +184,30 @@ Outcome RunSetup(const std::string& machineToml, const Install& install, const s
     fs::permissions(installDir / "options.ini", fs::perms::owner_read | fs::perms::group_read |
                                                     fs::perms::others_read);
   }
-  for (const auto& archive : install.archives) WriteFile(installDir / "static" / archive, "FLX");
+  for (const auto& archive : install.archives) {
+    WriteFile(installDir / "static" / archive, "FLX");
+    if (install.readOnlyArchives) fs::permissions(installDir / "static" / archive, fs::perms::owner_read);
+  }
   for (const auto& directory : install.archiveDirectories) fs::create_directories(installDir / "static" / directory);
+  if (install.unreadableOptions) fs::permissions(installDir / "options.ini", fs::perms::none);
+  std::string user;
+  if (install.asUnprivilegedUser && geteuid() == 0) {
+    constexpr unsigned kNobody = 65534;
+    fs::permissions(root, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    for (const auto& entry : fs::recursive_directory_iterator(installDir)) {
+      if (lchown(entry.path().c_str(), kNobody, kNobody) != 0) throw std::runtime_error("chown failed");
+    }
+    if (chown(installDir.c_str(), kNobody, kNobody) != 0) throw std::runtime_error("chown failed");
+    fs::permissions(root / "machine.toml", fs::perms::others_read, fs::perm_options::add);
+    fs::permissions(root / "script.txt", fs::perms::others_read, fs::perm_options::add);
+    user = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  }
+  if (install.readOnlyFolder) {
+    fs::permissions(installDir, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+  }
 
-  const std::string command = std::string(HALCYRA_SIM) + " --machine '" + (root / "machine.toml").string() +
+  const std::string command = user + std::string(HALCYRA_SIM) + " --machine '" + (root / "machine.toml").string() +
                               "' --install-dir '" + installDir.string() + "' --script '" +
                               (root / "script.txt").string() + "' 2>'" + (root / "stderr.txt").string() + "'";
   Outcome outcome;

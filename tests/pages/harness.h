@@ -34,6 +34,12 @@ struct Install {
   // Directories made in "static", in an archive's place.
   std::vector<std::string> archiveDirectories;
   bool readOnlyOptions = false;
+  bool unreadableOptions = false;  // no read permission (needs asUnprivilegedUser)
+  bool readOnlyFolder = false;     // no file may be made in the install folder
+  bool readOnlyArchives = false;
+  // Runs halcyra-sim as "nobody" (with the install folder its own) when the
+  // tests run as root, so that permissions hold.
+  bool asUnprivilegedUser = false;
 };
 
 struct Outcome {
