@@ -141,6 +141,35 @@ TEST(OkStep, AMissingOptionsFileIsCreatedWithTheRecord) {
                               "Use16BitTextures=1", "UseCompressedTextures=0", "[Sound]", "EnableAcoustics=0"}));
 }
 
+// Notepad's "Unicode": a UTF-16LE options.ini stays UTF-16LE, each key once.
+TEST(OkStep, AUtf16OptionsFileIsReadAndKeepsItsEncoding) {
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : Ini({"[Game]", "Game Rasterizer=2", "GameScreenWidth=1024", "GameScreenHeight=768",
+                           "GameScreenDepth=16"})) {
+    utf16 += c;
+    utf16 += '\0';
+  }
+  Install install;
+  install.options = utf16;
+  const Outcome run = RunSetup(kDevicesAndBoard, install, "dump\nok\n");
+  ASSERT_EQ(run.dumps.size(), 1u);
+  EXPECT_EQ(run.dumps[0].at(1007).text, "1024 x 768 x 16");
+  ASSERT_TRUE(run.options.has_value());
+  ASSERT_TRUE(run.options->starts_with("\xFF\xFE"));
+  ASSERT_EQ(run.options->size() % 2, 0u);
+  std::string text;
+  for (std::size_t i = 2; i < run.options->size(); i += 2) {
+    ASSERT_EQ((*run.options)[i + 1], '\0') << "only ASCII was written";
+    text += (*run.options)[i];
+  }
+  for (const char* key : {"Game Rasterizer=", "GameScreenWidth=", "D3DGUID=", "Use16BitTextures=", "EnableAcoustics="}) {
+    const std::size_t first = text.find(key);
+    EXPECT_NE(first, std::string::npos) << key;
+    EXPECT_EQ(text.find(key, first + 1), std::string::npos) << key;
+  }
+  EXPECT_NE(text.find("GameScreenWidth=1024\r\n"), std::string::npos);
+}
+
 // Permissions hold only for a user other than root.
 TEST(OkStep, AsAnUnprivilegedUser) {
   struct Case {
