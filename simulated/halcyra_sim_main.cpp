@@ -116,7 +116,12 @@ int main(int argc, char** argv) {
   if (options->installDir) machine.SetInstallPath(*options->installDir);
   machine.Install();
   reg::SetRegistry(&machine);
-  posixfs::PosixFileSystem files;
+  posixfs::PosixFileSystem::Options fileOptions;
+  const sim::Machine& declared = machine.GetMachine();
+  if (!declared.elevated && declared.virtualStore && declared.programFiles) {
+    fileOptions.virtualStore = posixfs::VirtualStore{*declared.virtualStore, {*declared.programFiles}};
+  }
+  posixfs::PosixFileSystem files(fileOptions);
   fs::SetFileSystem(&files);
 
   int status = 0;

@@ -177,7 +177,19 @@ Outcome RunSetup(const std::string& machineToml, const Install& install, const s
   const fs::path root = pattern;
   const fs::path installDir = root / "install";
   fs::create_directories(installDir / "static");
-  WriteFile(root / "machine.toml", machineToml);
+  const fs::path store = root / "store";
+  const fs::path virtualCopy = store / fs::path(installDir).relative_path() / "options.ini";
+  std::string machine = machineToml;
+  if (install.unelevatedUser) {
+    machine += "\n[user]\nelevated = false\nvirtual_store = '" + store.string() + "'\nprogram_files = '" +
+               root.string() + "'\n";
+    fs::create_directories(store);
+    if (install.virtualCopy) {
+      fs::create_directories(virtualCopy.parent_path());
+      WriteFile(virtualCopy, *install.virtualCopy);
+    }
+  }
+  WriteFile(root / "machine.toml", machine);
   WriteFile(root / "script.txt", script);
   if (install.options) WriteFile(installDir / "options.ini", *install.options);
   if (install.readOnlyOptions) {
@@ -194,10 +206,13 @@ Outcome RunSetup(const std::string& machineToml, const Install& install, const s
   if (install.asUnprivilegedUser && geteuid() == 0) {
     constexpr unsigned kNobody = 65534;
     fs::permissions(root, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
-    for (const auto& entry : fs::recursive_directory_iterator(installDir)) {
-      if (lchown(entry.path().c_str(), kNobody, kNobody) != 0) throw std::runtime_error("chown failed");
+    for (const fs::path& mine : {installDir, store}) {
+      if (!fs::exists(mine) || (mine == installDir && install.systemOwnedInstall)) continue;
+      for (const auto& entry : fs::recursive_directory_iterator(mine)) {
+        if (lchown(entry.path().c_str(), kNobody, kNobody) != 0) throw std::runtime_error("chown failed");
+      }
+      if (chown(mine.c_str(), kNobody, kNobody) != 0) throw std::runtime_error("chown failed");
     }
-    if (chown(installDir.c_str(), kNobody, kNobody) != 0) throw std::runtime_error("chown failed");
     fs::permissions(root / "machine.toml", fs::perms::others_read, fs::perm_options::add);
     fs::permissions(root / "script.txt", fs::perms::others_read, fs::perm_options::add);
     user = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
@@ -238,6 +253,8 @@ Outcome RunSetup(const std::string& machineToml, const Install& install, const s
     }
   }
   outcome.options = ReadFile(installDir / "options.ini");
+  outcome.virtualCopyPath = virtualCopy;
+  outcome.virtualCopy = ReadFile(virtualCopy);
   ExpectShownResolutionSaved(outcome, script);
   fs::permissions(installDir, fs::perms::owner_all, fs::perm_options::add);
   std::error_code ignored;

@@ -2,6 +2,8 @@
 // texture-archive check after the save.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "harness.h"
 #include "machines.h"
 
@@ -168,6 +170,42 @@ TEST(OkStep, AUtf16OptionsFileIsReadAndKeepsItsEncoding) {
     EXPECT_EQ(text.find(key, first + 1), std::string::npos) << key;
   }
   EXPECT_NE(text.find("GameScreenWidth=1024\r\n"), std::string::npos);
+}
+
+// A standard user's VirtualStore copy is the file the game reads: it is
+// loaded and saved; without one, a folder the user may not change gets one.
+TEST(OkStep, VirtualStoreCopyOfAStandardUser) {
+  const std::string before = Ini({"[Game]", "Game Rasterizer=3"});
+  struct Case {
+    const char* name;
+    std::optional<std::string> copy;
+    bool systemOwnedInstall;
+  };
+  const Case cases[] = {
+      {"copy exists", Ini({"[Game]", "Game Rasterizer=2", "[Keys]", "Fire=Ctrl"}), false},
+      {"no copy, the system's folder and file", std::nullopt, true},
+  };
+  for (const Case& c : cases) {
+    Install install;
+    install.options = before;
+    install.unelevatedUser = true;
+    install.virtualCopy = c.copy;
+    install.systemOwnedInstall = c.systemOwnedInstall;
+    install.asUnprivilegedUser = true;
+    const Outcome run = RunSetup(kDevicesAndBoard, install, "ok\n");
+    EXPECT_EQ(run.Events(), kOk) << c.name << run.errors;
+    EXPECT_EQ(run.options, before) << c.name << ": the folder's own file stays";
+    ASSERT_TRUE(run.virtualCopy.has_value()) << c.name;
+    EXPECT_NE(run.virtualCopy->find("EnableAcoustics="), std::string::npos) << c.name;
+    if (c.copy) {
+      std::string copyPath = run.virtualCopyPath.string();
+      std::replace(copyPath.begin(), copyPath.end(), '/', '\\');
+      EXPECT_TRUE(run.Has("reading config from " + copyPath)) << c.name;
+      EXPECT_NE(run.virtualCopy->find("Fire=Ctrl"), std::string::npos) << c.name;
+    } else {
+      EXPECT_NE(run.virtualCopy->find("Game Rasterizer=3"), std::string::npos) << c.name;
+    }
+  }
 }
 
 // Permissions hold only for a user other than root.
