@@ -245,7 +245,8 @@ std::string Deliberate(const std::string& content, const std::string& key, const
   // A UTF-16 file's non-ASCII text: the platform hands it back in the ANSI
   // code page, our engine in the byte form it holds it in.
   if ((content.rfind("\xFF\xFE", 0) == 0 || content.rfind("\xFE\xFF", 0) == 0) &&
-      (HasByte(windows, 0x80, 0xFF) || HasByte(ours, 0x80, 0xFF) || windows.find('?') != std::string::npos)) {
+      (HasByte(windows, 0x80, 0xFF) || HasByte(ours, 0x80, 0xFF) || HasByte(key, 0x80, 0xFF) ||
+       windows.find('?') != std::string::npos)) {
     return "UTF-16 file with non-ASCII text: not recoded to the ANSI code page";
   }
   // With a UTF-8 byte-order mark the platform decodes the file as UTF-8 and
