@@ -294,6 +294,13 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key,
     return false;
   }
   value = value.substr(0, value.find_first_of("\r\n\0"sv));
+  // In a UTF-16 file every byte that begins no unit's sequence becomes a
+  // unit of its own; the value is held as it will read back.
+  std::string canonical;
+  if (encoding_ != Encoding::kBytes) {
+    for (std::size_t at = 0; at < value.size();) AppendUnit(canonical, NextUnit(value, at));
+    value = canonical;
+  }
 
   Section* target = FindSection(section);
   if (target == nullptr) {

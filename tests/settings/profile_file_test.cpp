@@ -283,6 +283,12 @@ TEST(ProfileUtf16Test, ReadsAndWritesInTheFilesEncoding) {
     ASSERT_TRUE(file.WriteString("Sound", "EnableAcoustics", "1"));
     EXPECT_EQ(file.Content(), Utf16(after, bigEndian)) << bigEndian;
   }
+  // A byte that begins no sequence is written as the unit of its value, and
+  // reads back so at once.
+  ProfileFile latin(Utf16(u"[A]\n", false));
+  ASSERT_TRUE(latin.WriteString("A", "k", "caf\xE9"));
+  EXPECT_EQ(latin.GetString("A", "k", ""), "caf\xC3\xA9");
+  EXPECT_EQ(latin.Content(), Utf16(u"[A]\nk=caf\u00e9\n", false));
   // A last odd byte stays last; a new section goes before it.
   ProfileFile odd(Utf16(u"[A]\nk=1\n", false) + "\x41");
   ASSERT_TRUE(odd.WriteString("B", "k", "2"));
