@@ -422,9 +422,10 @@ void CHARDWARE::OnMipLow() {
 }
 
 void CHARDWARE::OnOK() {
-  // Save first; the archive check reads the file as saved.
-  const bool saved = CommitSettings();
-  if (!saved) ShowWarningBox(*this, res::IDS_SAVE_FAILED, ui::MB_ICONEXCLAMATION);
-  if (!TextureSetCheck()) ShowWarningBox(*this, res::IDS_TEXTURE_ARCHIVE_MISSING, ui::MB_ICONHAND);
+  // Save first; the archive check judges the texture choice as saved (or,
+  // when the save failed, as the player made it).
+  const CommitResult commit = CommitSettings();
+  if (!commit.saved) ShowWarningBox(*this, res::IDS_SAVE_FAILED, ui::MB_ICONEXCLAMATION);
+  if (!TextureSetCheck(commit.options)) ShowWarningBox(*this, res::IDS_TEXTURE_ARCHIVE_MISSING, ui::MB_ICONHAND);
   ui::CPropertyPage::OnOK();
 }

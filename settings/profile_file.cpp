@@ -81,6 +81,72 @@ std::size_t FindInLine(std::string_view text, std::size_t begin, std::size_t end
 // What a value reads as: without surrounding blanks and one pair of quotes.
 std::string_view ReadValue(std::string_view raw) { return Unquote(Trim(raw)); }
 
+// UTF-16 units as 8-bit text and back (see the header).
+void AppendUnit(std::string& text, std::uint32_t unit) {
+  if (unit < 0x80) {
+    text += static_cast<char>(unit);
+  } else if (unit < 0x800) {
+    text += static_cast<char>(0xC0 | (unit >> 6));
+    text += static_cast<char>(0x80 | (unit & 0x3F));
+  } else {
+    text += static_cast<char>(0xE0 | (unit >> 12));
+    text += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (unit & 0x3F));
+  }
+}
+
+std::string DecodeUtf16(std::string_view bytes, bool bigEndian) {
+  std::string text;
+  text.reserve(bytes.size());
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    AppendUnit(text, bigEndian ? (first << 8 | second) : (second << 8 | first));
+  }
+  return text;
+}
+
+bool IsContinuation(std::string_view text, std::size_t at) {
+  return at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+}
+
+// The next unit of `text` at `at`, advancing `at`. A byte that begins no
+// sequence the decoding makes (only a write of such text can bring one) is
+// a unit of its own value.
+std::uint32_t NextUnit(std::string_view text, std::size_t& at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  if (lead >= 0xC2 && lead <= 0xDF && IsContinuation(text, at + 1)) {
+    const std::uint32_t unit = (lead & 0x1Fu) << 6 | (static_cast<unsigned char>(text[at + 1]) & 0x3Fu);
+    at += 2;
+    return unit;
+  }
+  if (lead >= 0xE0 && lead <= 0xEF && IsContinuation(text, at + 1) && IsContinuation(text, at + 2)) {
+    const std::uint32_t unit = (lead & 0x0Fu) << 12 |
+                               (static_cast<unsigned char>(text[at + 1]) & 0x3Fu) << 6 |
+                               (static_cast<unsigned char>(text[at + 2]) & 0x3Fu);
+    if (unit >= 0x800) {
+      at += 3;
+      return unit;
+    }
+  }
+  ++at;
+  return lead;
+}
+
+std::string EncodeUtf16(std::string_view text, bool bigEndian) {
+  std::string bytes;
+  bytes.reserve(text.size() * 2 + 2);
+  const auto put = [&bytes, bigEndian](std::uint32_t unit) {
+    const auto high = static_cast<char>(unit >> 8);
+    const auto low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  };
+  put(0xFEFF);
+  for (std::size_t at = 0; at < text.size();) put(NextUnit(text, at));
+  return bytes;
+}
+
 std::string LookupText(std::string_view value) {
   value = value.substr(0, value.find('\0'));
   return std::string(value.substr(0, kMaxTextLength));
@@ -106,7 +172,17 @@ std::int32_t ParseInt(std::string_view text) {
 
 ProfileFile::ProfileFile() { Index(); }
 
-ProfileFile::ProfileFile(std::string content) : text_(std::move(content)) { Index(); }
+ProfileFile::ProfileFile(std::string content) {
+  const bool little = content.starts_with("\xFF\xFE");
+  if (little || content.starts_with("\xFE\xFF")) {
+    encoding_ = little ? Encoding::kUtf16LittleEndian : Encoding::kUtf16BigEndian;
+    if (content.size() % 2 != 0) oddByte_ = content.substr(content.size() - 1);
+    text_ = DecodeUtf16(std::string_view(content).substr(2), !little);
+  } else {
+    text_ = std::move(content);
+  }
+  Index();
+}
 
 void ProfileFile::Index() {
   const std::string_view text = text_;
@@ -235,6 +311,13 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key,
     return false;
   }
   value = value.substr(0, value.find_first_of("\r\n\0"sv));
+  // In a UTF-16 file every byte that begins no unit's sequence becomes a
+  // unit of its own; the value is held as it will read back.
+  std::string canonical;
+  if (encoding_ != Encoding::kBytes) {
+    for (std::size_t at = 0; at < value.size();) AppendUnit(canonical, NextUnit(value, at));
+    value = canonical;
+  }
 
   Section* target = FindSection(section);
   if (target == nullptr) {
@@ -313,6 +396,11 @@ std::size_t ProfileFile::InsertionPoint(const Section& section) const {
 }
 
 std::string ProfileFile::Content() const {
+  if (encoding_ == Encoding::kBytes) return ContentText();
+  return EncodeUtf16(ContentText(), encoding_ == Encoding::kUtf16BigEndian) + oddByte_;
+}
+
+std::string ProfileFile::ContentText() const {
   struct Edit {
     std::size_t begin;
     std::size_t end;

@@ -98,7 +98,12 @@ int main(int argc, char** argv) {
   if (parsed.installDir) machine.SetInstallPath(*parsed.installDir);
   machine.Install();
   reg::SetRegistry(&machine);
-  posixfs::PosixFileSystem files;
+  posixfs::PosixFileSystem::Options fileOptions;
+  const sim::Machine& declared = machine.GetMachine();
+  if (!declared.elevated && declared.virtualStore && declared.programFiles) {
+    fileOptions.virtualStore = posixfs::VirtualStore{*declared.virtualStore, {*declared.programFiles}};
+  }
+  posixfs::PosixFileSystem files(fileOptions);
   fs::SetFileSystem(&files);
 
   int status = 0;

@@ -570,6 +570,11 @@ Machine ReadMachine(const toml::table& root, const std::string& file) {
   });
   top.Table("glide", [&](Section& section) { ReadGlide(section, machine.glide); });
   top.Table("registry", [&](Section& section) { machine.installPath = section.String("install_path"); });
+  top.Table("user", [&](Section& section) {
+    machine.elevated = section.Bool("elevated").value_or(true);
+    machine.virtualStore = section.String("virtual_store");
+    machine.programFiles = section.String("program_files");
+  });
   top.Finish();
   CheckIdentities(root, machine, file);
   return machine;

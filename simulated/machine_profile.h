@@ -102,6 +102,11 @@ struct Machine {
   std::vector<SoundDevice> soundDevices;
   Glide glide;
   std::optional<std::string> installPath;  // registry "Install Path"
+  // The user who runs the program: without elevation, Windows virtualizes
+  // the game's writes below `programFiles` into `virtualStore`.
+  bool elevated = true;
+  std::optional<std::string> virtualStore;
+  std::optional<std::string> programFiles;
 
   bool operator==(const Machine&) const = default;
 };

@@ -1,6 +1,7 @@
 #include "harness.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -176,17 +177,52 @@ Outcome RunSetup(const std::string& machineToml, const Install& install, const s
   const fs::path root = pattern;
   const fs::path installDir = root / "install";
   fs::create_directories(installDir / "static");
-  WriteFile(root / "machine.toml", machineToml);
+  const fs::path store = root / "store";
+  const fs::path virtualCopy = store / fs::path(installDir).relative_path() / "options.ini";
+  std::string machine = machineToml;
+  if (install.unelevatedUser) {
+    machine += "\n[user]\nelevated = false\nvirtual_store = '" + store.string() + "'\nprogram_files = '" +
+               root.string() + "'\n";
+    fs::create_directories(store);
+    if (install.virtualCopy) {
+      fs::create_directories(virtualCopy.parent_path());
+      WriteFile(virtualCopy, *install.virtualCopy);
+    }
+  }
+  WriteFile(root / "machine.toml", machine);
   WriteFile(root / "script.txt", script);
   if (install.options) WriteFile(installDir / "options.ini", *install.options);
   if (install.readOnlyOptions) {
     fs::permissions(installDir / "options.ini", fs::perms::owner_read | fs::perms::group_read |
                                                     fs::perms::others_read);
   }
-  for (const auto& archive : install.archives) WriteFile(installDir / "static" / archive, "FLX");
+  for (const auto& archive : install.archives) {
+    WriteFile(installDir / "static" / archive, "FLX");
+    if (install.readOnlyArchives) fs::permissions(installDir / "static" / archive, fs::perms::owner_read);
+  }
   for (const auto& directory : install.archiveDirectories) fs::create_directories(installDir / "static" / directory);
+  if (install.unreadableOptions) fs::permissions(installDir / "options.ini", fs::perms::none);
+  std::string user;
+  if (install.asUnprivilegedUser && geteuid() == 0) {
+    constexpr unsigned kNobody = 65534;
+    fs::permissions(root, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    for (const fs::path& mine : {installDir, store}) {
+      if (!fs::exists(mine) || (mine == installDir && install.systemOwnedInstall)) continue;
+      for (const auto& entry : fs::recursive_directory_iterator(mine)) {
+        if (lchown(entry.path().c_str(), kNobody, kNobody) != 0) throw std::runtime_error("chown failed");
+      }
+      if (chown(mine.c_str(), kNobody, kNobody) != 0) throw std::runtime_error("chown failed");
+    }
+    fs::permissions(root / "machine.toml", fs::perms::others_read, fs::perm_options::add);
+    fs::permissions(root / "script.txt", fs::perms::others_read, fs::perm_options::add);
+    user = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  }
+  if (install.readOnlyFolder) {
+    fs::permissions(installDir, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+  }
 
-  const std::string command = std::string(HALCYRA_SIM) + " --machine '" + (root / "machine.toml").string() +
+  const std::string command = user + std::string(HALCYRA_SIM) + " --machine '" + (root / "machine.toml").string() +
                               "' --install-dir '" + installDir.string() + "' --script '" +
                               (root / "script.txt").string() + "' 2>'" + (root / "stderr.txt").string() + "'";
   Outcome outcome;
@@ -217,6 +253,8 @@ Outcome RunSetup(const std::string& machineToml, const Install& install, const s
     }
   }
   outcome.options = ReadFile(installDir / "options.ini");
+  outcome.virtualCopyPath = virtualCopy;
+  outcome.virtualCopy = ReadFile(virtualCopy);
   ExpectShownResolutionSaved(outcome, script);
   fs::permissions(installDir, fs::perms::owner_all, fs::perm_options::add);
   std::error_code ignored;

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -576,14 +577,14 @@ CHECK_CASE(FilesOpenReadAndReplace) {
   win32::Win32FileSystem files;
   const std::string ini = scratch.Path("options.ini");
   EXPECT(!files.CanOpenForReading(ini));
-  EXPECT(!files.CanOpenForUpdate(ini));
+  EXPECT(!files.Exists(ini));
   EXPECT(!files.ReadFile(ini).has_value());
   EXPECT(!files.CanOpenForReading(scratch.dir));
 
   const std::string original("[Game]\r\nGame Rasterizer=2\r\n\0binary\xff", 36);
   WriteFileText(ini, original);
   EXPECT(files.CanOpenForReading(ini));
-  EXPECT(files.CanOpenForUpdate(ini));
+  EXPECT(files.Exists(ini));
   EXPECT(files.ReadFile(ini) == std::optional<std::string>(original));
 
   // A replace leaves the new content and nothing else in the folder, and the
@@ -602,7 +603,6 @@ CHECK_CASE(FilesOpenReadAndReplace) {
   WriteFileText(ini, original);
   ::SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_READONLY);
   EXPECT(files.CanOpenForReading(ini));
-  EXPECT(!files.CanOpenForUpdate(ini));
   EXPECT(!files.ReplaceFile(ini, "new"));
   EXPECT(files.ReadFile(ini) == std::optional<std::string>(original));
   EXPECT_EQ(scratch.Names().size(), 1u);
@@ -614,6 +614,56 @@ CHECK_CASE(FilesOpenReadAndReplace) {
   ::CreateDirectoryA(scratch.Path("sub").c_str(), nullptr);
   EXPECT(!files.ReplaceFile(scratch.Path("sub"), "x"));
   ::RemoveDirectoryA(scratch.Path("sub").c_str());
+}
+
+// A file with a second name is written in place, so both names see the new
+// content; new files that a killed save left beside it are removed.
+CHECK_CASE(ReplaceKeepsHardLinksAndRemovesStaleFiles) {
+  Scratch scratch;
+  win32::Win32FileSystem files;
+  const std::string ini = scratch.Path("options.ini");
+  WriteFileText(ini, std::string(300, 'o'));
+  WriteFileText(ini + ".saving-stale0000000", "left by a killed save");
+  WriteFileText(ini + ".saving-short", "not a save's name");
+  EXPECT(::CreateHardLinkA(scratch.Path("backup.ini").c_str(), ini.c_str(), nullptr));
+  EXPECT(files.ReplaceFile(ini, "new"));
+  EXPECT(files.ReadFile(ini) == std::optional<std::string>(std::string("new")));
+  EXPECT(files.ReadFile(scratch.Path("backup.ini")) == std::optional<std::string>(std::string("new")));
+  std::vector<std::string> names = scratch.Names();
+  std::sort(names.begin(), names.end());
+  EXPECT(names == (std::vector<std::string>{"backup.ini", "options.ini", "options.ini.saving-short"}));
+}
+
+// The user's VirtualStore copy of a file in a virtualized location, for a
+// process without elevation.
+CHECK_CASE(VirtualStorePathsFollowLocalAppData) {
+  win32::Win32FileSystem files;
+  char programFiles[MAX_PATH] = {};
+  EXPECT(::GetEnvironmentVariableA("ProgramFiles", programFiles, MAX_PATH) > 3);
+  char saved[MAX_PATH] = {};
+  const bool hadLocal = ::GetEnvironmentVariableA("LOCALAPPDATA", saved, MAX_PATH) > 0;
+  ::SetEnvironmentVariableA("LOCALAPPDATA", "C:\\Users\\test\\AppData\\Local");
+
+  HANDLE token = nullptr;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  const bool elevated = ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                        ::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+                        elevation.TokenIsElevated != 0;
+  if (token != nullptr) ::CloseHandle(token);
+  const std::string inside = std::string(programFiles) + "\\Halcyra\\options.ini";
+  const auto copy = files.VirtualStorePath(inside);
+  if (elevated) {
+    EXPECT(!copy.has_value());
+  } else {
+    EXPECT(copy == std::optional<std::string>("C:\\Users\\test\\AppData\\Local\\VirtualStore\\" +
+                                              inside.substr(3)));
+  }
+  EXPECT(!files.VirtualStorePath("C:\\Games\\Halcyra\\options.ini").has_value());
+  ::SetEnvironmentVariableA("LOCALAPPDATA", nullptr);
+  EXPECT(!files.VirtualStorePath(inside).has_value());
+  if (hadLocal) ::SetEnvironmentVariableA("LOCALAPPDATA", saved);
+  std::printf("VirtualStore: this process is %s\n", elevated ? "elevated" : "not elevated");
 }
 
 CHECK_CASE(AReplaceThatCannotRenameKeepsTheOriginal) {
