@@ -80,8 +80,8 @@ TEST(Runner, PrintsDumpResultAndExitAndCancelsWhenTheScriptEnds) {
   const Output run = RunScript("click 1003\ndump\n");
   EXPECT_EQ(run.code, 0);
   EXPECT_NE(run.out.find("-1 group enabled=1 text=\"3D Hardware\"\n"), std::string::npos);
-  EXPECT_NE(run.out.find("1002 radio enabled=1 checked=0\n"), std::string::npos);
-  EXPECT_NE(run.out.find("1003 radio enabled=1 checked=1\n"), std::string::npos);
+  EXPECT_NE(run.out.find("1002 radio enabled=1 checked=0 text=\"Glide\"\n"), std::string::npos);
+  EXPECT_NE(run.out.find("1003 radio enabled=1 checked=1 text=\"Direct 3D\"\n"), std::string::npos);
   EXPECT_NE(run.out.find("1004 combo enabled=1 current=-1 items= text=\"\"\n"), std::string::npos);
   EXPECT_NE(run.out.find("-1 picture enabled=0\n"), std::string::npos);
   EXPECT_TRUE(run.out.ends_with("result cancel\nexit 0\n")) << run.out;
@@ -91,7 +91,7 @@ TEST(Runner, DumpsTheActivePageInTemplateOrder) {
   const Output run = RunScript("tab 1\ndump\nok\n");
   const std::string expected =
       "1014 combo enabled=1 current=-1 items= text=\"\"\n"
-      "1015 check enabled=1 checked=0\n"
+      "1015 check enabled=1 checked=0 text=\"EAX\"\n"
       "-1 static enabled=1 text=\"Number Of Voices\"\n"
       "-1 static enabled=1 text=\"Number Of 3D Voices:\"\n"
       "1016 edit enabled=1 text=\"\"\n"
