@@ -71,6 +71,12 @@ std::variant<Script, ScriptError> ParseScript(std::string_view text) {
       std::string_view typed = rest;
       if (!typed.empty() && (typed.front() == ' ' || typed.front() == '\t')) typed.remove_prefix(1);
       while (!typed.empty() && typed.back() == '\r') typed.remove_suffix(1);
+      // What a user types is text: a control character is a keystroke with
+      // a meaning of its own (Tab moves on, Backspace deletes, Ctrl+V
+      // pastes), which the format does not describe.
+      for (const char c : typed) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return fail("type takes printable text only");
+      }
       step.action.text = std::string(typed);
       rest = {};
     } else if (verb == "tab") {

@@ -69,7 +69,10 @@ TEST(ScriptParsing, RejectsMalformedLinesNamingTheLine) {
   };
   for (const Case& c : {Case{"ok\nclick\n", 2}, Case{"click abc\n", 1}, Case{"select 1004\n", 1},
                         Case{"\n\njump 3\n", 3}, Case{"tab x\n", 1}, Case{"ok now\n", 1},
-                        Case{"click 12x\n", 1}, Case{"select 1004 1 2\n", 1}}) {
+                        Case{"click 12x\n", 1}, Case{"select 1004 1 2\n", 1},
+                        // Typed text is printable: no Tab, Backspace or other control key.
+                        Case{"type 1004 a\tb\n", 1}, Case{"dump\ntype 1007 x\x01\n", 2},
+                        Case{"type 1014 \x08\n", 1}}) {
     auto parsed = dm::ParseScript(c.script);
     ASSERT_TRUE(std::holds_alternative<dm::ScriptError>(parsed)) << c.script;
     EXPECT_EQ(std::get<dm::ScriptError>(parsed).line, c.line) << c.script;
