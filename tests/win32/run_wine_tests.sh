@@ -14,7 +14,10 @@
 #     GetPrivateProfileIntA on generated and hand-edited files;
 #   - screenshots of both pages, written to build/screenshots/ (the tests
 #     never change tracked files; tools/refresh-screenshots.sh copies them
-#     into docs/screenshots/ when someone means to refresh the README's).
+#     into docs/screenshots/ when someone means to refresh the README's);
+#   - the differential test: every machine profile and hundreds of fixed and
+#     generated scripts on the real sheet (halcyra-setup-test.exe --machine)
+#     and on the dialog model (halcyra-sim), output and options.ini compared.
 #
 # Installs nothing: ./test installs g++-mingw-w64-x86-64, g++-mingw-w64-i686,
 # wine64, xvfb and imagemagick. Every Wine call runs under `timeout`, with the
@@ -28,6 +31,8 @@
 #                            report, scenarios, screenshots, profiles,
 #                            differential)
 #   HALCYRA_WINE_KEEP=1      keeps the Wine prefix and the run folders
+#   HALCYRA_DIFF_SEED, HALCYRA_DIFF_RANDOM  the differential test's seed and
+#                            number of generated scripts (19990401, 24)
 #   HALCYRA_SCREENSHOT_DIR=DIR  where the screenshots go (build/screenshots)
 set -uo pipefail
 cd "$(dirname "$0")/../.."
