@@ -601,7 +601,9 @@ part_differential() {
   # it. A run that leaves no record crashed the process.
   local total=$n next=0 last status
   while [ "$next" -lt "$total" ]; do
-    (cd "$diff" && wine 900 ./halcyra-setup-test.exe --batch "$(winpath "$jobs")" --from "$next") \
+    # Bounded by the runs left, ten seconds each: a sweep runs for long.
+    (cd "$diff" && wine $((120 + 10 * (total - next))) ./halcyra-setup-test.exe --batch "$(winpath "$jobs")" \
+      --from "$next") \
       >>"$LOGS/differential-batch.log" 2>&1
     last=$(awk 'END {print $1}' "$diff/jobs.txt.done" 2>/dev/null)
     if [ -z "$last" ] || [ "$last" -lt "$next" ]; then
