@@ -70,7 +70,10 @@ TEST(ScriptParsing, RejectsMalformedLinesNamingTheLine) {
   };
   for (const Case& c : {Case{"ok\nclick\n", 2}, Case{"click abc\n", 1}, Case{"select 1004\n", 1},
                         Case{"\n\njump 3\n", 3}, Case{"tab x\n", 1}, Case{"ok now\n", 1},
-                        Case{"click 12x\n", 1}, Case{"select 1004 1 2\n", 1}}) {
+                        Case{"click 12x\n", 1}, Case{"select 1004 1 2\n", 1},
+                        // Typed text is printable: no Tab, Backspace or other control key.
+                        Case{"type 1004 a\tb\n", 1}, Case{"dump\ntype 1007 x\x01\n", 2},
+                        Case{"type 1014 \x08\n", 1}}) {
     auto parsed = dm::ParseScript(c.script);
     ASSERT_TRUE(std::holds_alternative<dm::ScriptError>(parsed)) << c.script;
     EXPECT_EQ(std::get<dm::ScriptError>(parsed).line, c.line) << c.script;
@@ -81,8 +84,8 @@ TEST(Runner, PrintsDumpResultAndExitAndCancelsWhenTheScriptEnds) {
   const Output run = RunScript("click 1003\ndump\n");
   EXPECT_EQ(run.code, 0);
   EXPECT_NE(run.out.find("-1 group enabled=1 text=\"3D Hardware\"\n"), std::string::npos);
-  EXPECT_NE(run.out.find("1002 radio enabled=1 checked=0\n"), std::string::npos);
-  EXPECT_NE(run.out.find("1003 radio enabled=1 checked=1\n"), std::string::npos);
+  EXPECT_NE(run.out.find("1002 radio enabled=1 checked=0 text=\"Glide\"\n"), std::string::npos);
+  EXPECT_NE(run.out.find("1003 radio enabled=1 checked=1 text=\"Direct 3D\"\n"), std::string::npos);
   EXPECT_NE(run.out.find("1004 combo enabled=1 current=-1 items= text=\"\"\n"), std::string::npos);
   EXPECT_NE(run.out.find("-1 picture enabled=0\n"), std::string::npos);
   EXPECT_TRUE(run.out.ends_with("result cancel\nexit 0\n")) << run.out;
@@ -92,7 +95,7 @@ TEST(Runner, DumpsTheActivePageInTemplateOrder) {
   const Output run = RunScript("tab 1\ndump\nok\n");
   const std::string expected =
       "1014 combo enabled=1 current=-1 items= text=\"\"\n"
-      "1015 check enabled=1 checked=0\n"
+      "1015 check enabled=1 checked=0 text=\"EAX\"\n"
       "-1 static enabled=1 text=\"Number Of Voices\"\n"
       "-1 static enabled=1 text=\"Number Of 3D Voices:\"\n"
       "1016 edit enabled=1 text=\"\"\n"

@@ -19,6 +19,9 @@
 #     build/screenshots/ (the tests never change tracked files;
 #     tools/refresh-screenshots.sh copies the 96 DPI ones into
 #     docs/screenshots/ when someone means to refresh the README's);
+#   - the differential test: every machine profile and hundreds of fixed and
+#     generated scripts on the real sheet (halcyra-setup-test.exe --machine)
+#     and on the dialog model (halcyra-sim), output and options.ini compared;
 # and after an i686 run, the x86_64 build's layer tests in a second session.
 #
 # Installs nothing: ./test installs g++-mingw-w64-x86-64, g++-mingw-w64-i686,
@@ -26,19 +29,37 @@
 # into build/wine-i386/. Every Wine call runs under `timeout`, with a prefix
 # of its own and WINEDEBUG=-all.
 #
-# Usage: tests/win32/run_wine_tests.sh [--no-build]
+# Usage: tests/win32/run_wine_tests.sh [--no-build] [--sweep N]
+#   --sweep N                runs only the differential test, on N generated
+#                            runs (a new seed each time, printed; set
+#                            HALCYRA_SWEEP_SEED to repeat one)
 #   HALCYRA_WINE_ONLY=REGEX  runs only the parts whose name matches (layer,
-#                            report, scenarios, screenshots, profiles)
+#                            report, scenarios, screenshots, profiles,
+#                            differential)
 #   HALCYRA_WINE_BUILD=win32|win64  the build to run (default: win32 where
 #                            32-bit programs run, else win64)
 #   HALCYRA_WINE_KEEP=1      keeps the Wine prefix and the run folders
+#   HALCYRA_DIFF_SEED, HALCYRA_DIFF_RANDOM  the differential test's seed and
+#                            number of generated scripts (19990401, 24)
 #   HALCYRA_SCREENSHOT_DIR=DIR  where the 96 DPI screenshots go (build/screenshots)
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 ROOT=$PWD
 
 BUILD=1
-[ "${1:-}" = "--no-build" ] && BUILD=0
+SWEEP=
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --no-build) BUILD=0 ;;
+    --sweep)
+      SWEEP=${2:-}
+      [[ "$SWEEP" =~ ^[1-9][0-9]*$ ]] || { echo "usage: $0 [--no-build] [--sweep N]" >&2; exit 2; }
+      shift ;;
+    *) echo "usage: $0 [--no-build] [--sweep N]" >&2; exit 2 ;;
+  esac
+  shift
+done
+[ -n "$SWEEP" ] && export HALCYRA_WINE_ONLY=differential
 
 WINE64=${WINE64:-/usr/lib/wine/wine64}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
@@ -65,9 +86,9 @@ done
 
 # ---------------------------------------------------------------------------
 # Build
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 if [ "$BUILD" = 1 ]; then
-  launcher=()
-  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   for preset in win64 win32; do
     say "building $preset"
     cmake --preset "$preset" "${launcher[@]}" >/dev/null || exit 1
@@ -75,6 +96,16 @@ if [ "$BUILD" = 1 ]; then
     cmake --build "build/$preset" --target package >"build/$preset/package.log" 2>&1 ||
       { cat "build/$preset/package.log"; exit 1; }
   done
+fi
+
+# The dialog model's side of the differential test: halcyra-sim and the
+# random case generator of the default build.
+DEFAULT_BUILD=$ROOT/build/default
+if [ "$BUILD" = 1 ] && [[ differential =~ ${HALCYRA_WINE_ONLY:-.} ]]; then
+  say "building halcyra-sim and halcyra-script-gen"
+  [ -f "$DEFAULT_BUILD/build.ninja" ] || cmake --preset default "${launcher[@]}" >/dev/null || exit 1
+  cmake --build "$DEFAULT_BUILD" --target halcyra-sim halcyra-script-gen -- -j"$JOBS" >/dev/null ||
+    { cmake --build "$DEFAULT_BUILD" --target halcyra-sim halcyra-script-gen -- -j1; exit 1; }
 fi
 
 # ---------------------------------------------------------------------------
@@ -543,6 +574,182 @@ part_profiles() {
 }
 
 # ---------------------------------------------------------------------------
+# The differential test: the real sheet (halcyra-setup-test.exe --machine, in
+# batch mode: one process for many runs) and the dialog model (halcyra-sim)
+# play the same cases on the same simulated machines and must print the same
+# output, end with the same status and leave the same options.ini bytes.
+#
+# Machines: every profile of profiles/, crossed with every case; and the
+# machines of tests/win32/differential/machines/ (no hardware at all, Glide
+# only), crossed with the fixed cases. Cases: the fixed ones of
+# tests/win32/differential/cases/ (script.txt, options.ini, setup as for the
+# scenarios, plus "machine-install-dir": the machine's own "Install Path"),
+# and generated ones (halcyra-script-gen) from a fixed seed. In options.ini,
+# @DDGUIDn@ and @D3DGUIDn@ stand for the machine's n-th device's GUID texts.
+# Both sides run in a folder of their own per run, with the install
+# directory given as the relative path "game", so they print the same paths.
+DIFF_SEED=${HALCYRA_DIFF_SEED:-19990401}
+DIFF_RANDOM=${HALCYRA_DIFF_RANDOM:-24}
+
+# The GUID texts of one machine's devices: "NAME n DDGUID D3DGUID" a line.
+machine_guids() {  # profile
+  "$diff/halcyra-sim" --machine "$1" --report 2>/dev/null | awk -v name="$(basename "$1")" '
+    /^ +DDGUID: / {sub(/^ +DDGUID: /, ""); dd[++d] = $0}
+    /^ +D3DGUID: / {sub(/^ +D3DGUID: /, ""); d3[++e] = $0}
+    END {for (i = 1; i <= d; i++) print name, i, dd[i], d3[i]}'
+}
+
+# Makes both sides' folders of every run of RUNS ("index machine case"
+# lines): the install directory "game" made from the case, with the
+# machine's GUID texts in its options.ini; and writes the Windows side's job
+# list. In one awk program, since a few processes per run would cost more
+# than the runs themselves.
+make_run_folders() {  # diff-folder runs guids jobs
+  awk -v diff="$1" -v guids="$3" -v jobs="$4" '
+    function winpath(path) { gsub("/", "\\", path); return "Z:" path }
+    function base(path) { sub(/.*\//, "", path); return path }
+    function load(dir,   line, n) {  # options.ini and setup of a case, once
+      if (dir in loaded) return
+      loaded[dir] = 1; n = 0; options[dir] = ""; hasOptions[dir] = 0
+      while ((getline line < (dir "/options.ini")) > 0) { options[dir] = options[dir] line "\n"; hasOptions[dir] = 1 }
+      close(dir "/options.ini")
+      setup[dir] = ""
+      while ((getline line < (dir "/setup")) > 0) setup[dir] = setup[dir] line "\n"
+      close(dir "/setup")
+    }
+    BEGIN {
+      while ((getline line < guids) > 0) { split(line, f, " "); dd[f[1], f[2]] = f[3]; d3[f[1], f[2]] = f[4] }
+      while ((getline line < ARGV[1]) > 0) {
+        split(line, f, " "); name = sprintf("j%05d", f[1])
+        dirs = dirs " " diff "/linux/" name "/game/static " diff "/win/" name "/game/static"
+        if (length(dirs) > 60000) { system("mkdir -p" dirs); dirs = "" }
+      }
+      close(ARGV[1])
+      if (dirs != "") system("mkdir -p" dirs)
+    }
+    {
+      index_ = $1; machine = $2; dir = $3; name = sprintf("j%05d", index_); load(dir)
+      text = options[dir]
+      for (i = 1; i <= 9; i++) {
+        gsub("@DDGUID" i "@", dd[base(machine), i], text)
+        gsub("@D3DGUID" i "@", d3[base(machine), i], text)
+      }
+      install = "game"
+      n = split(setup[dir], lines, "\n")
+      for (side = 0; side < 2; side++) {
+        folder = diff (side ? "/win/" : "/linux/") name
+        if (hasOptions[dir]) { printf "%s", text > (folder "/game/options.ini"); close(folder "/game/options.ini") }
+        for (i = 1; i <= n; i++) {
+          split(lines[i], w, " ")
+          if (w[1] == "archive") { printf "" > (folder "/game/static/" w[2]); close(folder "/game/static/" w[2]) }
+          if (w[1] == "readonly") readonly = readonly " " folder "/game/" w[2]
+          if (w[1] == "machine-install-dir") install = ""
+        }
+      }
+      print name, install > (diff "/install.txt")
+      printf "%s\t%s\t%s\t%s\n", winpath(diff "/win/" name), winpath(machine), install, winpath(dir "/script.txt") > jobs
+      if (length(readonly) > 60000) { system("chmod a-w" readonly); readonly = "" }
+    }
+    END { if (readonly != "") system("chmod a-w" readonly) }' "$2"
+}
+
+part_differential() {
+  local diff=$TMP/diff start=$SECONDS seed=$DIFF_SEED random=$DIFF_RANDOM
+  local -a profiles machines fixed generated
+  rm -rf "$diff" && mkdir -p "$diff/linux" "$diff/win" "$diff/random"
+  profiles=("$ROOT"/profiles/*.toml)
+  machines=("$ROOT"/tests/win32/differential/machines/*.toml)
+  fixed=("$ROOT"/tests/win32/differential/cases/*/)
+  if [ -n "$SWEEP" ]; then
+    seed=${HALCYRA_SWEEP_SEED:-$(date +%s)}
+    random=$(( (SWEEP + ${#profiles[@]} - 1) / ${#profiles[@]} ))
+    fixed=()
+    machines=()
+  fi
+  say "differential test: seed $seed"
+  # Both programs as they are now, whatever is rebuilt meanwhile.
+  cp "$DEFAULT_BUILD/simulated/halcyra-sim" "$WIN64/win32/halcyra-setup-test.exe" "$diff/"
+  "$DEFAULT_BUILD/tests/win32/halcyra-script-gen" "$seed" 0 "$random" "$diff/random" ||
+    { fail "halcyra-script-gen failed"; return; }
+  generated=("$diff"/random/*/)
+
+  # The runs: "index machine case" lines.
+  local runs=$diff/runs.txt jobs=$diff/jobs.txt n=0 machine case_dir
+  : >"$runs"
+  for machine in "${profiles[@]}"; do
+    for case_dir in "${fixed[@]}" "${generated[@]}"; do echo "$((n++)) $machine ${case_dir%/}"; done >>"$runs"
+  done
+  for machine in "${machines[@]}"; do
+    for case_dir in "${fixed[@]}"; do echo "$((n++)) $machine ${case_dir%/}"; done >>"$runs"
+  done
+  for machine in "${profiles[@]}" "${machines[@]}"; do machine_guids "$machine"; done >"$diff/guids.txt"
+  make_run_folders "$diff" "$runs" "$diff/guids.txt" "$jobs"
+  local index install name
+
+  # The dialog model, beside Wine on the other processor.
+  (
+    while read -r index machine case_dir && read -r name install <&3; do
+      cd "$diff/linux/$name" || continue
+      "$diff/halcyra-sim" --machine "$machine" ${install:+--install-dir "$install"} \
+        --script "$case_dir/script.txt" >"../$name.out" 2>"../$name.err"
+      echo $? >"../$name.status"
+    done <"$runs" 3<"$diff/install.txt"
+  ) &
+  local model=$!
+
+  # The real sheet: one process for the whole list; a run whose system ends
+  # the process (message 103) ends it too, and the next process goes on after
+  # it. A run that leaves no record crashed the process.
+  local total=$n next=0 last status
+  while [ "$next" -lt "$total" ]; do
+    # Bounded by the runs left, ten seconds each: a sweep runs for long.
+    (cd "$diff" && wine $((120 + 10 * (total - next))) ./halcyra-setup-test.exe --batch "$(winpath "$jobs")" \
+      --from "$next") \
+      >>"$LOGS/differential-batch.log" 2>&1
+    last=$(awk 'END {print $1}' "$diff/jobs.txt.done" 2>/dev/null)
+    if [ -z "$last" ] || [ "$last" -lt "$next" ]; then
+      fail "differential: run $next ($(sed -n "$((next + 1))p" "$runs")) ended the batch without a record"
+      last=$next
+    fi
+    next=$((last + 1))
+  done
+  wait "$model"
+  while read -r index status; do
+    printf -v name 'j%05d' "$index"
+    echo $((status & 255)) >"$diff/win/$name.status"
+  done <"$diff/jobs.txt.done"
+
+  # Compare: both sides' trees at once; a run differs when any of its files
+  # (output, error, status, options.ini) does.
+  local differ=0
+  diff -rq "$diff/linux" "$diff/win" | grep -o 'j[0-9]\{5\}' | sort -u >"$diff/differ.txt"
+  while read -r name; do
+    differ=$((differ + 1))
+    [ "$differ" -le 5 ] || continue
+    index=$((10#${name#j}))
+    read -r _ machine case_dir < <(sed -n "$((index + 1))p" "$runs")
+    fail "differential: $(basename "$machine") with case $(basename "$case_dir") ($name) differs"
+    diff -rq "$diff/linux/$name" "$diff/win/$name" >&2
+    for f in out err status; do cmp -s "$diff/linux/$name.$f" "$diff/win/$name.$f" || echo "  $name.$f differs" >&2; done
+    diff -u "$diff/linux/$name.out" "$diff/win/$name.out" | head -20 >&2
+    diff -u "$diff/linux/$name.err" "$diff/win/$name.err" | head -6 >&2
+  done <"$diff/differ.txt"
+  [ "$differ" -gt 5 ] && fail "differential: $differ runs differ in all (list: $diff/differ.txt)"
+  local summary
+  if [ -n "$SWEEP" ]; then
+    summary="${#profiles[@]} profiles x $random generated scripts = $total runs (seed $seed)"
+  else
+    summary="${#profiles[@]} profiles x $(( ${#fixed[@]} + random )) scripts (${#fixed[@]} fixed, $random generated, seed $seed)"
+    summary+=" + ${#machines[@]} test machines x ${#fixed[@]} fixed scripts = $total runs"
+  fi
+  if [ "$differ" -eq 0 ]; then
+    say "differential: $summary: all identical ($((SECONDS - start)) s)"
+  else
+    say "differential: $summary: $differ differ ($((SECONDS - start)) s)"
+  fi
+}
+
+# ---------------------------------------------------------------------------
 timed() {  # function: runs it and says how long it took
   local start=$SECONDS
   "$1"
@@ -555,6 +762,7 @@ part report && timed part_report
 part scenarios && timed part_scenarios
 part screenshots && timed part_screenshots
 part profiles && timed part_profiles
+part differential && timed part_differential
 
 WINE_END=$(date +%s)
 say "Wine part took $((WINE_END - WINE_START)) s; logs in $LOGS"

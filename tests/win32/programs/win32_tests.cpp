@@ -246,6 +246,9 @@ CHECK_CASE(ControlsMatchTheModel) {
       {"select", "select 1004 3\ndump\nselect 1007 0\ndump\n"},
       {"sorted-combo", "tab 1\ndump\nselect 1014 2\ndump\n"},
       {"radio-after-code", "click 1011\ndump\n"},
+      // The edit fields do not scroll: what does not fit is refused.
+      {"long-typing", "type 1004 xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\n"
+                      "type 1007 xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\ndump\n"},
   };
   for (const auto& c : cases) ExpectSameOnBoth(&wintest::ProbeSystem, c);
 }
