@@ -173,8 +173,10 @@ int main(int argc, char** argv) {
   const std::filesystem::path folder = argv[4];
   for (long n = first; n < first + count; ++n) {
     Random random(seed * 0x100000001B3ull + static_cast<std::uint64_t>(n));
-    char name[16];
-    std::snprintf(name, sizeof name, "r%05ld", n);
+    // r00000, r00001, …: at least five digits, so the folders sort in order.
+    std::string name = std::to_string(n);
+    if (name.size() < 5) name.insert(0, 5 - name.size(), '0');
+    name.insert(0, "r");
     const std::filesystem::path dir = folder / name;
     std::filesystem::create_directories(dir);
     Write(dir / "script.txt", Script(random));
