@@ -1,6 +1,7 @@
 // The simulated machine's platform calls and objects.
 #include "simulated/simulated_machine.h"
 
+#include "simulated/glide_config.h"
 #include "simulated/inventory_report.h"
 
 #include <algorithm>
@@ -170,7 +171,9 @@ class SimDirect3D final : public SimObject, public dx::IDirect3D3 {
 
 class SimDirectDraw4 final : public SimObject, public dx::IDirectDraw4 {
  public:
-  SimDirectDraw4(SimulatedMachine& machine, int driver) : SimObject(machine, "IDirectDraw4", "IDirectDraw4::Release", driver, -1, -1) {}
+  // `probe`: made after the driver enumeration, for the texture probe.
+  SimDirectDraw4(SimulatedMachine& machine, int driver, bool probe)
+      : SimObject(machine, "IDirectDraw4", "IDirectDraw4::Release", driver, -1, -1), m_probe(probe) {}
 
   dx::HRESULT QueryInterface(const dx::GUID& iid, void** object) override {
     auto call = m_machine.Begin("IDirectDraw4::QueryInterface", m_machine.Detail([&] { return GuidString(iid); }), true, this);
@@ -179,7 +182,9 @@ class SimDirectDraw4 final : public SimObject, public dx::IDirectDraw4 {
     if (call.fail) {
       result = kInjected;
     } else if (iid == dx::IID_IDirect3D3) {
-      result = m_machine.DriverAt(m_driver).queryDirect3DResult;
+      const Driver& driver = m_machine.DriverAt(m_driver);
+      result = m_probe ? driver.probeQueryDirect3DResult.value_or(driver.queryDirect3DResult)
+                       : driver.queryDirect3DResult;
     }
     if (object != nullptr) {
       *object = DdSucceeded(result) ? static_cast<dx::IDirect3D3*>(m_machine.Make<SimDirect3D>(m_driver)) : nullptr;
@@ -262,11 +267,15 @@ class SimDirectDraw4 final : public SimObject, public dx::IDirectDraw4 {
   }
 
   dx::ULONG Release() override { return DoRelease(); }
+
+ private:
+  bool m_probe;
 };
 
 class SimDirectDraw final : public SimObject, public dx::IDirectDraw {
  public:
-  SimDirectDraw(SimulatedMachine& machine, int driver) : SimObject(machine, "IDirectDraw", "IDirectDraw::Release", driver, -1, -1) {}
+  SimDirectDraw(SimulatedMachine& machine, int driver, bool probe)
+      : SimObject(machine, "IDirectDraw", "IDirectDraw::Release", driver, -1, -1), m_probe(probe) {}
 
   dx::HRESULT QueryInterface(const dx::GUID& iid, void** object) override {
     auto call = m_machine.Begin("IDirectDraw::QueryInterface", m_machine.Detail([&] { return GuidString(iid); }), true, this);
@@ -275,17 +284,22 @@ class SimDirectDraw final : public SimObject, public dx::IDirectDraw {
     if (call.fail) {
       result = kInjected;
     } else if (iid == dx::IID_IDirectDraw4) {
-      result = m_machine.DriverAt(m_driver).queryDirectDraw4Result;
+      const Driver& driver = m_machine.DriverAt(m_driver);
+      result = m_probe ? driver.probeQueryDirectDraw4Result.value_or(driver.queryDirectDraw4Result)
+                       : driver.queryDirectDraw4Result;
     }
     if (object != nullptr) {
       *object =
-          DdSucceeded(result) ? static_cast<dx::IDirectDraw4*>(m_machine.Make<SimDirectDraw4>(m_driver)) : nullptr;
+          DdSucceeded(result) ? static_cast<dx::IDirectDraw4*>(m_machine.Make<SimDirectDraw4>(m_driver, m_probe)) : nullptr;
     }
     m_machine.Record(call).result = result;
     return result;
   }
 
   dx::ULONG Release() override { return DoRelease(); }
+
+ private:
+  bool m_probe;
 };
 
 dx::HRESULT SimDirect3D::CreateDevice(const dx::GUID& guid, dx::IDirectDrawSurface4* surface,
@@ -712,7 +726,7 @@ dx::HRESULT SimulatedMachine::DirectDrawCreate(dx::GUID* guid, dx::IDirectDraw**
       code = m_inDriverEnumeration ? DriverAt(driver).createResult : DriverAt(driver).probeCreateResult;
     }
   }
-  if (result != nullptr) *result = DdSucceeded(code) ? Make<SimDirectDraw>(driver) : nullptr;
+  if (result != nullptr) *result = DdSucceeded(code) ? Make<SimDirectDraw>(driver, !m_inDriverEnumeration) : nullptr;
   Record(call).result = code;
   return code;
 }
@@ -809,16 +823,7 @@ glide::FxBool SimulatedMachine::GlideQueryHardware(glide::GrHwConfiguration* con
     const Glide& board = m_machine.glide;
     config->num_sst = board.numSst;
     for (int index = 0; index < board.numSst && index < glide::MAX_NUM_SST; ++index) {
-      auto& sst = config->SSTs[index];
-      sst.type = board.boardType;
-      sst.sstBoard.VoodooConfig.fbRam = board.fbRam;
-      sst.sstBoard.VoodooConfig.fbiRev = 2;
-      sst.sstBoard.VoodooConfig.nTexelfx = board.nTexelfx;
-      sst.sstBoard.VoodooConfig.sliDetect = board.sliDetect ? 1 : 0;
-      for (int tmu = 0; tmu < board.nTexelfx && tmu < glide::GLIDE_NUM_TMU; ++tmu) {
-        sst.sstBoard.VoodooConfig.tmuConfig[tmu].tmuRev = 1;
-        sst.sstBoard.VoodooConfig.tmuConfig[tmu].tmuRam = board.tmuRam;
-      }
+      FillGlideBoard(board, index, *config);
     }
     result = 1;
   }

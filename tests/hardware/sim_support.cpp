@@ -1,5 +1,6 @@
 #include "sim_support.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -367,5 +368,18 @@ std::vector<std::string> Compare(const Expected& expected, const HardwareInvento
 }
 
 std::string ProfilesDir() { return HALCYRA_PROFILES_DIR; }
+
+SimRun RunSim(const std::string& arguments) {
+  const std::string command = std::string(HALCYRA_SIM_PATH) + " " + arguments + " 2>&1";
+  SimRun run;
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  std::array<char, 4096> buffer{};
+  std::size_t got = 0;
+  while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), got);
+  const int status = pclose(pipe);
+  run.status = status >= 0 && (status & 0x7F) == 0 ? (status >> 8) & 0xFF : -1;
+  return run;
+}
 
 }  // namespace test
