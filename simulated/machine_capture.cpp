@@ -19,12 +19,6 @@ namespace sim {
 
 namespace {
 
-bool SameFormat(const dx::DDPIXELFORMAT& a, const dx::DDPIXELFORMAT& b) {
-  return a.dwFlags == b.dwFlags && a.dwFourCC == b.dwFourCC && a.dwRGBBitCount == b.dwRGBBitCount &&
-         a.dwRBitMask == b.dwRBitMask && a.dwGBitMask == b.dwGBitMask && a.dwBBitMask == b.dwBBitMask &&
-         a.dwRGBAlphaBitMask == b.dwRGBAlphaBitMask;
-}
-
 bool EqualNoCase(const char* a, const char* b) {
   if (a == nullptr || b == nullptr) return false;
   for (; *a != '\0' && *b != '\0'; ++a, ++b) {
@@ -473,7 +467,7 @@ class MachineCapture::Recorder final : public dx::DirectDrawApi,
         const auto& modes = driver >= 0 ? Profile().modes : std::vector<DisplayMode>();
         for (std::size_t i = 0; i < modes.size() && mode < 0; ++i) {
           if (modes[i].width == description->dwWidth && modes[i].height == description->dwHeight &&
-              SameFormat(modes[i].format, description->ddpfPixelFormat)) {
+              SamePixelFormat(modes[i].format, description->ddpfPixelFormat)) {
             mode = static_cast<int>(i);
           }
         }

@@ -294,7 +294,7 @@ DisplayMode ReadMode(const toml::node& node, const std::string& path, const std:
   DisplayMode mode;
   mode.width = section.Dword("width", 0);
   mode.height = section.Dword("height", 0);
-  const auto depth = section.Integer("depth", 1, 64);
+  const auto depth = section.Integer("depth", 0, 0xFFFFFFFFll);
   if (!depth) section.Fail(&node, path + ".depth", "missing");
   mode.format = ModePixelFormat(static_cast<dx::DWORD>(*depth));
   if (const toml::node* flags = section.Take("flags")) {

@@ -155,6 +155,9 @@ dx::DDPIXELFORMAT ModePixelFormat(dx::DWORD depth);
 std::optional<dx::DDPIXELFORMAT> NamedTextureFormat(const std::string& name);
 // The names NamedTextureFormat knows, in a stable order.
 const std::vector<std::string>& TextureFormatNames();
+// Whether two pixel formats agree in flags, FourCC, bit count and masks
+// (dwSize is not compared).
+bool SamePixelFormat(const dx::DDPIXELFORMAT& a, const dx::DDPIXELFORMAT& b);
 // The name of `format` when it is one of the named ones (flags, FourCC, bit
 // count and masks alike), else empty.
 std::string TextureFormatName(const dx::DDPIXELFORMAT& format);

@@ -90,14 +90,15 @@ std::optional<dx::DDPIXELFORMAT> NamedTextureFormat(const std::string& name) {
   return std::nullopt;
 }
 
+bool SamePixelFormat(const dx::DDPIXELFORMAT& a, const dx::DDPIXELFORMAT& b) {
+  return a.dwFlags == b.dwFlags && a.dwFourCC == b.dwFourCC && a.dwRGBBitCount == b.dwRGBBitCount &&
+         a.dwRBitMask == b.dwRBitMask && a.dwGBitMask == b.dwGBitMask && a.dwBBitMask == b.dwBBitMask &&
+         a.dwRGBAlphaBitMask == b.dwRGBAlphaBitMask;
+}
+
 std::string TextureFormatName(const dx::DDPIXELFORMAT& format) {
   for (const auto& named : NamedFormats()) {
-    const dx::DDPIXELFORMAT& f = named.format;
-    if (f.dwFlags == format.dwFlags && f.dwFourCC == format.dwFourCC && f.dwRGBBitCount == format.dwRGBBitCount &&
-        f.dwRBitMask == format.dwRBitMask && f.dwGBitMask == format.dwGBitMask && f.dwBBitMask == format.dwBBitMask &&
-        f.dwRGBAlphaBitMask == format.dwRGBAlphaBitMask) {
-      return named.name;
-    }
+    if (SamePixelFormat(named.format, format)) return named.name;
   }
   return "";
 }

@@ -65,12 +65,8 @@ std::string FormatTable(const dx::DDPIXELFORMAT& f) {
 
 std::string ModeValue(const DisplayMode& mode) {
   const dx::DWORD depth = mode.format.dwRGBBitCount;
-  const dx::DDPIXELFORMAT usual = ModePixelFormat(depth);
   const bool plainDepth = depth == 8 || depth == 16 || depth == 24 || depth == 32;
-  const bool usualFormat = usual.dwFlags == mode.format.dwFlags && usual.dwFourCC == mode.format.dwFourCC &&
-                           usual.dwRBitMask == mode.format.dwRBitMask && usual.dwGBitMask == mode.format.dwGBitMask &&
-                           usual.dwBBitMask == mode.format.dwBBitMask &&
-                           usual.dwRGBAlphaBitMask == mode.format.dwRGBAlphaBitMask;
+  const bool usualFormat = SamePixelFormat(ModePixelFormat(depth), mode.format);
   const std::string size = std::to_string(mode.width) + "x" + std::to_string(mode.height) + "x" + std::to_string(depth);
   if (plainDepth && usualFormat && !mode.surfaceRefused) return "\"" + size + "\"";
   std::string table = "{ width = " + std::to_string(mode.width) + ", height = " + std::to_string(mode.height) +

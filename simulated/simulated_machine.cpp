@@ -51,12 +51,6 @@ std::string Hex(std::int64_t value) {
 
 std::string GuidOrNull(const dx::GUID* guid) { return guid == nullptr ? "null" : GuidString(*guid); }
 
-bool SameFormat(const dx::DDPIXELFORMAT& a, const dx::DDPIXELFORMAT& b) {
-  return a.dwFlags == b.dwFlags && a.dwFourCC == b.dwFourCC && a.dwRGBBitCount == b.dwRGBBitCount &&
-         a.dwRBitMask == b.dwRBitMask && a.dwGBitMask == b.dwGBitMask && a.dwBBitMask == b.dwBBitMask &&
-         a.dwRGBAlphaBitMask == b.dwRGBAlphaBitMask;
-}
-
 // The machine whose "glide2x.dll" is loaded: the exports are plain
 // functions and find it here.
 SimulatedMachine* g_glideMachine = nullptr;
@@ -253,7 +247,7 @@ class SimDirectDraw4 final : public SimObject, public dx::IDirectDraw4 {
         for (std::size_t index = 0; index < driver.modes.size(); ++index) {
           const DisplayMode& mode = driver.modes[index];
           if (mode.width == description->dwWidth && mode.height == description->dwHeight &&
-              SameFormat(mode.format, description->ddpfPixelFormat)) {
+              SamePixelFormat(mode.format, description->ddpfPixelFormat)) {
             m_machine.Record(call).mode = static_cast<int>(index);
             if (mode.surfaceRefused) result = DDERR_INVALIDPIXELFORMAT;
             break;

@@ -242,8 +242,9 @@ TEST(Report, ReportFileIsAMachine) {
       << refused.out;
 }
 
-// --fail-call N fails the call the report lists as N; a capture made so
-// replays that failure without it.
+// --fail-call N fails the call the report lists as N, in the report and in
+// a session on the sheet alike; a capture made so replays that failure
+// without it.
 TEST(FailCall, FailsTheNumberedCallAndCapturesIt) {
   const std::string machine = test::ProfilesDir() + "/reference.toml";
   const test::SimRun clean = test::RunSim("--machine " + machine + " --report " + kDate);
@@ -251,10 +252,7 @@ TEST(FailCall, FailsTheNumberedCallAndCapturesIt) {
   std::string number;
   for (const std::string& line : Lines(clean.out)) {
     std::smatch match;
-    if (std::regex_match(line, match, listed)) {
-      number = match[1];
-      break;
-    }
+    if (std::regex_match(line, match, listed)) number = match[1];  // the last: the primary's device
   }
   ASSERT_FALSE(number.empty()) << clean.out;
   const fsys::path dir = Scratch("fail-call");
@@ -269,6 +267,14 @@ TEST(FailCall, FailsTheNumberedCallAndCapturesIt) {
   EXPECT_NE(failed.out, clean.out);
   EXPECT_EQ(test::RunSim("--machine " + captured + " --report " + kDate).out, failed.out);
   EXPECT_NE(Read(captured).find("enum_texture_formats_result = 0x80004005"), std::string::npos);
+
+  const fsys::path script = dir / "dump.txt";
+  std::ofstream(script) << "dump\n";
+  const test::SimRun session = test::RunSim("--machine " + machine + " --fail-call " + number + " --script " +
+                                            script.string());
+  EXPECT_NE(session.out.find("\"(?) Primary Display Driver\""), std::string::npos) << session.out;
+  EXPECT_EQ(test::RunSim("--machine " + machine + " --script " + script.string()).out.find("(?) Primary"),
+            std::string::npos);
 
   for (const char* bad : {"0", "-1", "x", ""}) {
     const test::SimRun refused = test::RunSim("--machine " + machine + " --report --fail-call '" + bad + "'");

@@ -12,12 +12,6 @@ void RecordProgress(std::int32_t code) {
   if (g_progress != nullptr) g_progress->push_back(code);
 }
 
-bool SameFormat(const dx::DDPIXELFORMAT& a, const dx::DDPIXELFORMAT& b) {
-  return a.dwFlags == b.dwFlags && a.dwFourCC == b.dwFourCC && a.dwRGBBitCount == b.dwRGBBitCount &&
-         a.dwRBitMask == b.dwRBitMask && a.dwGBitMask == b.dwGBitMask && a.dwBBitMask == b.dwBBitMask &&
-         a.dwRGBAlphaBitMask == b.dwRGBAlphaBitMask;
-}
-
 bool Is(const std::optional<sim::CallRecord>& failed, const char* name) {
   return failed && failed->name == name;
 }
@@ -231,7 +225,7 @@ Expected ExpectedInventory(const sim::Machine& machine, const std::optional<sim:
       const ExpectedMode& mode = record.modes[a];
       bool refused = failedHere("IDirectDraw4::CreateSurface") && failed->surfaceAttempt == static_cast<int>(a);
       for (const sim::DisplayMode& offered : driver.modes) {
-        if (offered.width == mode.width && offered.height == mode.height && SameFormat(offered.format, mode.format)) {
+        if (offered.width == mode.width && offered.height == mode.height && sim::SamePixelFormat(offered.format, mode.format)) {
           refused = refused || offered.surfaceRefused;
           break;
         }
@@ -329,7 +323,7 @@ std::vector<std::string> Compare(const Expected& expected, const HardwareInvento
     const DisplayModeRecord* m = r->modes;
     for (const ExpectedMode& mode : e.modes) {
       if (m == nullptr || m->width != mode.width || m->height != mode.height || m->depth != mode.depth ||
-          !SameFormat(m->pixelFormat, mode.format)) {
+          !sim::SamePixelFormat(m->pixelFormat, mode.format)) {
         differ(at + "modes");
         break;
       }
