@@ -9,7 +9,8 @@
 #     without a Glide library, with the test glide2x.dll, and with one that
 #     lacks an export;
 #   - the scenarios of tests/win32/scenarios on halcyra-setup-test.exe, with
-#     their options.ini and message boxes checked;
+#     their options.ini and message boxes checked, and again with halcyra-sim
+#     on the machine halcyra-report.exe --profile captured (the report too);
 #   - our profile engine side by side with Wine's GetPrivateProfileStringA and
 #     GetPrivateProfileIntA on generated and hand-edited files;
 #   - screenshots of both pages, written to build/screenshots/ (the tests
@@ -241,6 +242,19 @@ report_expect() {  # file description extended-regex
   grep -Eq "$3" "$1" || fail "report ($2): no line matching /$3/"
 }
 
+# The captured profile replayed by halcyra-sim gives the same report from its
+# "Machine" section on (the lines above it name the program, the Windows and
+# folders of this machine).
+replay_report() {  # profile windows-report description
+  if [ ! -x "$SIM" ]; then say "report replay skipped ($SIM is not built)"; return; fi
+  "$SIM" --machine "$1" --report --date 2026-01-02 >"$1.replay.txt" 2>&1 || fail "report ($3): halcyra-sim refused the capture"
+  if ! diff -u <(tr -d '\r' <"$2" | sed -n '/^Machine$/,$p') <(sed -n '/^Machine$/,$p' "$1.replay.txt") \
+       >"$LOGS/report-replay-${3// /-}.diff"; then
+    fail "report ($3): the capture's replay differs ($LOGS/report-replay-${3// /-}.diff)"
+    head -20 "$LOGS/report-replay-${3// /-}.diff" >&2
+  fi
+}
+
 # The report of this machine without Glide; its device names are the
 # scenarios' placeholders.
 base_report() {
@@ -248,8 +262,9 @@ base_report() {
   REPORT_DIR=$TMP/report
   mkdir -p "$REPORT_DIR"
   cp "$WIN64/win32/halcyra-report.exe" "$REPORT_DIR/"
-  (cd "$REPORT_DIR" && wine 120 ./halcyra-report.exe --stdout) >"$LOGS/report.txt" 2>"$LOGS/report.err" ||
-    fail "halcyra-report.exe failed"
+  (cd "$REPORT_DIR" && wine 120 ./halcyra-report.exe --stdout --profile captured.toml --date 2026-01-02) \
+    >"$LOGS/report.txt" 2>"$LOGS/report.err" || fail "halcyra-report.exe failed"
+  replay_report "$REPORT_DIR/captured.toml" "$LOGS/report.txt" "without Glide"
   R=$LOGS/report.txt
   report_expect "$R" "default driver" '^ +Description: DirectDraw HAL$'
   report_expect "$R" "default driver GUID" '^ +DDGUID: 0,0,0,0,0,0,0,0,0,0,0$'
@@ -275,7 +290,9 @@ base_report() {
 part_report() {
   cp "$WIN64/test-glide/glide2x/glide2x.dll" "$REPORT_DIR/"
   printf '[Board]\r\nnum_sst=1\r\nfbRam=2\r\nsliDetect=1\r\n' >"$REPORT_DIR/glide2x.ini"
-  (cd "$REPORT_DIR" && wine 120 ./halcyra-report.exe --stdout) >"$LOGS/report-glide.txt" 2>&1 || fail "halcyra-report.exe with Glide failed"
+  (cd "$REPORT_DIR" && wine 120 ./halcyra-report.exe --stdout --profile captured-glide.toml --date 2026-01-02) \
+    >"$LOGS/report-glide.txt" 2>&1 || fail "halcyra-report.exe with Glide failed"
+  replay_report "$REPORT_DIR/captured-glide.toml" "$LOGS/report-glide.txt" "with Glide"
   R=$LOGS/report-glide.txt
   report_expect "$R" "Glide board" '^ +Board present: yes$'
   report_expect "$R" "Glide modes" '^ +Glide modes: 2$'
@@ -389,6 +406,48 @@ run_scenario() {  # folder [pause-dir]
   fi
   if grep -q '^driver:' "$LOGS/scenario-$name.err"; then
     fail "scenario $name: $(grep '^driver:' "$LOGS/scenario-$name.err" | head -3)"
+  fi
+  [ -z "$pause_dir" ] && replay_scenario "$dir" "$run"
+}
+
+# The same scenario with halcyra-sim on this machine as halcyra-report.exe
+# captures it (with the run's glide2x.dll, if any): the same output, apart
+# from the "reading config from" paths, and the same options.ini.
+SIM=$ROOT/build/default/simulated/halcyra-sim
+replay_scenario() {  # folder run-folder
+  local dir=$1 run=$2 name sim_game status setup_line install=()
+  name=$(basename "$dir")
+  if [ ! -x "$SIM" ]; then say "  $name: replay skipped ($SIM is not built)"; return; fi
+  cp "$WIN64/win32/halcyra-report.exe" "$run/"
+  (cd "$run" && wine 120 ./halcyra-report.exe --profile captured.toml) >"$LOGS/capture-$name.log" 2>&1 ||
+    { fail "scenario $name: capture failed"; return; }
+  sim_game=$TMP/replay/$name
+  mkdir -p "$sim_game/static"
+  [ -f "$dir/options.ini" ] && cp "$dir/options.ini" "$sim_game/options.ini"
+  install=(--install-dir "$sim_game")
+  if [ -f "$dir/setup" ]; then
+    while read -r setup_line; do
+      set -- $setup_line
+      case "${1:-}" in
+        archive) : >"$sim_game/static/$2" ;;
+        readonly) chmod a-w "$sim_game/$2" ;;
+        no-install-dir) install=() ;;
+      esac
+    done <"$dir/setup"
+  fi
+  (cd "$TMP/replay" && "$SIM" --machine "$run/captured.toml" "${install[@]}" --script "$dir/script.txt") \
+    >"$LOGS/replay-$name.out" 2>"$LOGS/replay-$name.err"
+  status=$?
+  [ "$status" = "$(cat "$dir/expected-status" 2>/dev/null || echo 0)" ] ||
+    fail "scenario $name: halcyra-sim on the captured machine ended with $status"
+  if ! diff -u <(tr -d '\r' <"$LOGS/scenario-$name.out" | grep -v '^reading config from ') \
+       <(grep -v '^reading config from ' "$LOGS/replay-$name.out") >"$LOGS/replay-$name.diff"; then
+    fail "scenario $name: the captured machine's replay differs ($LOGS/replay-$name.diff)"
+    head -20 "$LOGS/replay-$name.diff" >&2
+  fi
+  if [ -f "$run/game/options.ini" ] || [ -f "$sim_game/options.ini" ]; then
+    cmp -s "$run/game/options.ini" "$sim_game/options.ini" ||
+      fail "scenario $name: options.ini differs between Windows and the replay"
   fi
 }
 
