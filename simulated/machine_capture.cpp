@@ -607,19 +607,9 @@ class MachineCapture::Recorder final : public dx::DirectDrawApi,
   struct Sound3DBuffer final : Held, dx::IDirectSound3DBuffer {
     Sound3DBuffer(Recorder& r, dx::IDirectSound3DBuffer* wrapped, int soundIndex) : recorder(r), inner(wrapped), sound(soundIndex) {}
     dx::HRESULT QueryInterface(const dx::GUID& iid, void** object) override {
-      const std::size_t index = recorder.Begin("IDirectSound3DBuffer::QueryInterface",
-                                               recorder.SoundLabel(sound) + ", " + GuidString(iid), true);
-      void* got = nullptr;
-      const dx::HRESULT result = inner->QueryInterface(iid, &got);
-      if (iid == dx::IID_IKsPropertySet && sound >= 0) {
-        recorder.SoundAt(sound).queryPropertySetResult = result;
-        if (got != nullptr) {
-          got = static_cast<dx::IKsPropertySet*>(
-              recorder.Keep<PropertySet>(static_cast<dx::IKsPropertySet*>(got), sound));
-        }
-      }
-      if (object != nullptr) *object = got;
-      return recorder.End(index, Rule::DirectSound, result);
+      return recorder.AskSound<PropertySet, dx::IKsPropertySet>("IDirectSound3DBuffer::QueryInterface", sound, *inner,
+                                                                iid, dx::IID_IKsPropertySet,
+                                                                &SoundDevice::queryPropertySetResult, object);
     }
     dx::ULONG Release() override {
       return Pass(recorder, "IDirectSound3DBuffer::Release", [&] { return inner->Release(); });
@@ -632,19 +622,9 @@ class MachineCapture::Recorder final : public dx::DirectDrawApi,
   struct SoundBuffer final : Held, dx::IDirectSoundBuffer {
     SoundBuffer(Recorder& r, dx::IDirectSoundBuffer* wrapped, int soundIndex) : recorder(r), inner(wrapped), sound(soundIndex) {}
     dx::HRESULT QueryInterface(const dx::GUID& iid, void** object) override {
-      const std::size_t index = recorder.Begin("IDirectSoundBuffer::QueryInterface",
-                                               recorder.SoundLabel(sound) + ", " + GuidString(iid), true);
-      void* got = nullptr;
-      const dx::HRESULT result = inner->QueryInterface(iid, &got);
-      if (iid == dx::IID_IDirectSound3DBuffer && sound >= 0) {
-        recorder.SoundAt(sound).query3DBufferResult = result;
-        if (got != nullptr) {
-          got = static_cast<dx::IDirectSound3DBuffer*>(
-              recorder.Keep<Sound3DBuffer>(static_cast<dx::IDirectSound3DBuffer*>(got), sound));
-        }
-      }
-      if (object != nullptr) *object = got;
-      return recorder.End(index, Rule::DirectSound, result);
+      return recorder.AskSound<Sound3DBuffer, dx::IDirectSound3DBuffer>(
+          "IDirectSoundBuffer::QueryInterface", sound, *inner, iid, dx::IID_IDirectSound3DBuffer,
+          &SoundDevice::query3DBufferResult, object);
     }
     dx::ULONG Release() override {
       return Pass(recorder, "IDirectSoundBuffer::Release", [&] { return inner->Release(); });
@@ -688,6 +668,23 @@ class MachineCapture::Recorder final : public dx::DirectDrawApi,
   };
 
   SoundDevice& SoundAt(int sound) { return m_machine.soundDevices[static_cast<std::size_t>(sound)]; }
+
+  // A QueryInterface on a sound object of device `sound`, passed through:
+  // the answer to `wanted` goes into `field` of the device, and that
+  // interface is handed out wrapped.
+  template <typename Wrapper, typename Interface, typename Inner>
+  dx::HRESULT AskSound(const char* name, int sound, Inner& inner, const dx::GUID& iid, const dx::GUID& wanted,
+                       dx::HRESULT SoundDevice::*field, void** object) {
+    const std::size_t index = Begin(name, SoundLabel(sound) + ", " + GuidString(iid), true);
+    void* got = nullptr;
+    const dx::HRESULT result = inner.QueryInterface(iid, &got);
+    if (iid == wanted && sound >= 0) {
+      SoundAt(sound).*field = result;
+      if (got != nullptr) got = static_cast<Interface*>(Keep<Wrapper>(static_cast<Interface*>(got), sound));
+    }
+    if (object != nullptr) *object = got;
+    return End(index, Rule::DirectSound, result);
+  }
 
   struct SoundContext {
     Recorder* self;

@@ -139,19 +139,22 @@ std::string WriteMachineProfile(const Machine& machine) {
     if (driver.guid) w.Key("guid", Quoted(GuidString(*driver.guid)));
     w.Key("description", Quoted(driver.description));
     w.Key("name", Quoted(driver.name));
-    w.ResultKey("create_result", driver.createResult);
-    w.ResultKey("probe_create_result", driver.probeCreateResult);
-    w.ResultKey("query_directdraw4_result", driver.queryDirectDraw4Result);
-    w.ResultKey("query_direct3d3_result", driver.queryDirect3DResult);
+    static const std::pair<const char*, dx::HRESULT Driver::*> results[] = {
+        {"create_result", &Driver::createResult},
+        {"probe_create_result", &Driver::probeCreateResult},
+        {"query_directdraw4_result", &Driver::queryDirectDraw4Result},
+        {"query_direct3d3_result", &Driver::queryDirect3DResult},
+        {"cooperative_level_result", &Driver::cooperativeLevelResult},
+        {"enum_devices_result", &Driver::enumDevicesResult},
+        {"enum_modes_result", &Driver::enumModesResult},
+    };
+    for (const auto& [key, field] : results) w.ResultKey(key, driver.*field);
     if (driver.probeQueryDirectDraw4Result && *driver.probeQueryDirectDraw4Result != driver.queryDirectDraw4Result) {
       w.Key("probe_query_directdraw4_result", Result(*driver.probeQueryDirectDraw4Result));
     }
     if (driver.probeQueryDirect3DResult && *driver.probeQueryDirect3DResult != driver.queryDirect3DResult) {
       w.Key("probe_query_direct3d3_result", Result(*driver.probeQueryDirect3DResult));
     }
-    w.ResultKey("cooperative_level_result", driver.cooperativeLevelResult);
-    w.ResultKey("enum_devices_result", driver.enumDevicesResult);
-    w.ResultKey("enum_modes_result", driver.enumModesResult);
     w.Key("modes", Array(driver.modes, ModeValue, ""));
     w.Indent(true);
     for (const Device& device : driver.devices) {
@@ -186,12 +189,15 @@ std::string WriteMachineProfile(const Machine& machine) {
     if (device.guid) w.Key("guid", Quoted(GuidString(*device.guid)));
     w.Key("description", Quoted(device.description));
     w.Key("module", Quoted(device.module));
-    w.ResultKey("create_result", device.createResult);
-    w.ResultKey("caps_result", device.capsResult);
-    w.ResultKey("create_buffer_result", device.createBufferResult);
-    w.ResultKey("query_3d_buffer_result", device.query3DBufferResult);
-    w.ResultKey("query_property_set_result", device.queryPropertySetResult);
-    w.ResultKey("query_support_result", device.querySupportResult);
+    static const std::pair<const char*, dx::HRESULT SoundDevice::*> results[] = {
+        {"create_result", &SoundDevice::createResult},
+        {"caps_result", &SoundDevice::capsResult},
+        {"create_buffer_result", &SoundDevice::createBufferResult},
+        {"query_3d_buffer_result", &SoundDevice::query3DBufferResult},
+        {"query_property_set_result", &SoundDevice::queryPropertySetResult},
+        {"query_support_result", &SoundDevice::querySupportResult},
+    };
+    for (const auto& [key, field] : results) w.ResultKey(key, device.*field);
     w.Key("hw_3d_buffers", std::to_string(device.maxHw3DAllBuffers));
     w.Key("hw_memory_bytes", std::to_string(device.totalHwMemBytes));
     w.Key("eax_support", std::to_string(device.eaxSupport));
