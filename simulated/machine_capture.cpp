@@ -1,5 +1,6 @@
 #include "simulated/machine_capture.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cinttypes>
 #include <cstdio>
@@ -415,31 +416,42 @@ class MachineCapture::Recorder final : public dx::DirectDrawApi,
     }
 
     struct ModeContext {
-      DirectDraw4* self;
       dx::LPDDENUMMODESCALLBACK2 callback;
       void* context;
-      bool record;
+      std::vector<DisplayMode> modes;
     };
     static dx::HRESULT HALCYRA_STDCALL OneMode(dx::DDSURFACEDESC2* mode, void* context) {
       auto* c = static_cast<ModeContext*>(context);
-      if (c->record && mode != nullptr) {
+      if (mode != nullptr) {
         DisplayMode kept;
         kept.width = mode->dwWidth;
         kept.height = mode->dwHeight;
         kept.format = mode->ddpfPixelFormat;
-        c->self->Profile().modes.push_back(kept);
-        c->self->Seen().modeRefused.emplace_back();
+        c->modes.push_back(kept);
       }
       return c->callback(mode, c->context);
+    }
+    static bool SameModes(const std::vector<DisplayMode>& a, const std::vector<DisplayMode>& b) {
+      return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const DisplayMode& x, const DisplayMode& y) {
+        return x.width == y.width && x.height == y.height && SamePixelFormat(x.format, y.format);
+      });
     }
     dx::HRESULT EnumDisplayModes(dx::DWORD flags, dx::DDSURFACEDESC2* match, void* context,
                                  dx::LPDDENUMMODESCALLBACK2 callback) override {
       const std::size_t index =
           recorder.Begin("IDirectDraw4::EnumDisplayModes", recorder.DriverLabel(driver), true);
-      const bool record = driver >= 0 && !Seen().modesRecorded;
-      ModeContext c{this, callback, context, record};
+      ModeContext c{callback, context, {}};
       const dx::HRESULT result = inner->EnumDisplayModes(flags, match, &c, callback == nullptr ? nullptr : OneMode);
       if (driver >= 0) {
+        // The driver's modes are asked for once per device; the profile
+        // holds one list.
+        if (!Seen().modesRecorded) {
+          Profile().modes = c.modes;
+          Seen().modeRefused.assign(c.modes.size(), std::nullopt);
+        } else if (!SameModes(Profile().modes, c.modes)) {
+          recorder.Note("EnumDisplayModes of " + recorder.DriverLabel(driver) +
+                        " listed other modes when asked again; the profile keeps the first list");
+        }
         Seen().modesRecorded = true;
         recorder.Once(Seen().enumModes, Profile().enumModesResult, result,
                       "EnumDisplayModes of " + recorder.DriverLabel(driver));
@@ -479,8 +491,9 @@ class MachineCapture::Recorder final : public dx::DirectDrawApi,
         bool refused = false;
         recorder.Once(Seen().modeRefused[static_cast<std::size_t>(mode)], refused, result != dx::DD_OK,
                       "CreateSurface of " + detail);
-        Profile().modes[static_cast<std::size_t>(mode)].surfaceRefused =
-            *Seen().modeRefused[static_cast<std::size_t>(mode)];
+        DisplayMode& kept = Profile().modes[static_cast<std::size_t>(mode)];
+        kept.surfaceRefused = *Seen().modeRefused[static_cast<std::size_t>(mode)];
+        if (kept.surfaceRefused && result != dx::DD_OK) kept.refusedResult = result;
       } else if (result != dx::DD_OK && driver >= 0) {
         recorder.Note("CreateSurface of " + detail +
                       ", a mode the driver does not list, failed; the profile cannot say so, and its replay "

@@ -310,7 +310,16 @@ DisplayMode ReadMode(const toml::node& node, const std::string& path, const std:
       *field = static_cast<dx::DWORD>(section.IntegerOf(value, path + "." + key, 0, 0xFFFFFFFFll));
     }
   }
-  mode.surfaceRefused = section.Bool("refused").value_or(false);
+  // true, or the failure CreateSurface returns.
+  if (const toml::node* refused = section.Take("refused")) {
+    if (refused->is_boolean()) {
+      mode.surfaceRefused = refused->as_boolean()->get();
+    } else {
+      mode.refusedResult = section.ResultOf(refused, path + ".refused");
+      mode.surfaceRefused = mode.refusedResult != 0;
+      if (!mode.surfaceRefused) mode.refusedResult = kModeRefused;
+    }
+  }
   section.Finish();
   return mode;
 }

@@ -17,12 +17,16 @@
 
 namespace sim {
 
+// What CreateSurface returns for a refused mode unless the profile says.
+constexpr dx::HRESULT kModeRefused = static_cast<dx::HRESULT>(0x88760091u);  // DDERR_INVALIDPIXELFORMAT
+
 // One display mode offered by a driver.
 struct DisplayMode {
   dx::DWORD width = 0;
   dx::DWORD height = 0;
   dx::DDPIXELFORMAT format{};  // dwRGBBitCount is the mode's depth
   bool surfaceRefused = false;  // CreateSurface fails for this mode
+  dx::HRESULT refusedResult = kModeRefused;  // with this result
 };
 
 // The words of a Glide board's configuration block: its type and the ten

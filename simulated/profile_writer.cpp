@@ -76,7 +76,9 @@ std::string ModeValue(const DisplayMode& mode) {
              ", r_mask = " + Hex(mode.format.dwRBitMask) + ", g_mask = " + Hex(mode.format.dwGBitMask) +
              ", b_mask = " + Hex(mode.format.dwBBitMask) + ", a_mask = " + Hex(mode.format.dwRGBAlphaBitMask);
   }
-  if (mode.surfaceRefused) table += ", refused = true";
+  if (mode.surfaceRefused) {
+    table += ", refused = " + (mode.refusedResult == kModeRefused ? std::string("true") : Result(mode.refusedResult));
+  }
   return table + " }";
 }
 

@@ -14,7 +14,6 @@ namespace {
 
 constexpr dx::HRESULT kInjected = dx::E_FAIL;
 constexpr dx::HRESULT DDERR_INVALIDDIRECTDRAWGUID = static_cast<dx::HRESULT>(0x88760231u);
-constexpr dx::HRESULT DDERR_INVALIDPIXELFORMAT = static_cast<dx::HRESULT>(0x88760091u);
 constexpr dx::HRESULT D3DERR_INVALID_DEVICE = static_cast<dx::HRESULT>(0x88760705u);
 constexpr dx::HRESULT DSERR_INVALIDPARAM = static_cast<dx::HRESULT>(0x80070057u);
 constexpr dx::HRESULT E_PROP_ID_UNSUPPORTED = static_cast<dx::HRESULT>(0x80070490u);
@@ -249,7 +248,7 @@ class SimDirectDraw4 final : public SimObject, public dx::IDirectDraw4 {
           if (mode.width == description->dwWidth && mode.height == description->dwHeight &&
               SamePixelFormat(mode.format, description->ddpfPixelFormat)) {
             m_machine.Record(call).mode = static_cast<int>(index);
-            if (mode.surfaceRefused) result = DDERR_INVALIDPIXELFORMAT;
+            if (mode.surfaceRefused) result = mode.refusedResult;
             break;
           }
         }

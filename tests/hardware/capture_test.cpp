@@ -242,6 +242,36 @@ TEST(Report, ReportFileIsAMachine) {
       << refused.out;
 }
 
+// Whichever call fails, the capture replays the same report, or its notes
+// say what it could not hold. (A failed Glide query leaves no board, which
+// the replay gives with a query that succeeds: only its own line differs.)
+TEST(Capture, EveryInjectedFailureReplaysOrIsNoted) {
+  const fsys::path dir = Scratch("sweep");
+  const std::string machine = test::ProfilesDir() + "/reference.toml";
+  const std::string captured = (dir / "captured.toml").string();
+  const std::regex numbered("^ *([0-9]+) .*");
+  std::size_t calls = 0;
+  for (const std::string& line : Lines(test::RunSim("--machine " + machine + " --report").out)) {
+    if (std::regex_match(line, numbered)) ++calls;
+  }
+  ASSERT_GT(calls, 30u);
+  for (std::size_t n = 1; n <= calls; ++n) {
+    const std::string failCall = " --fail-call " + std::to_string(n);
+    const test::SimRun failed =
+        test::RunSim("--machine " + machine + failCall + " --report --profile " + captured + " " + kDate);
+    ASSERT_EQ(failed.status, 0) << n << failed.out;
+    const std::string replay = test::RunSim("--machine " + captured + " --report " + kDate).out;
+    if (replay == failed.out || Read(captured).find("notes = []") == std::string::npos) continue;
+    std::vector<std::string> a = Lines(failed.out), b = Lines(replay);
+    ASSERT_EQ(a.size(), b.size()) << "call " << n;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (a[i] != b[i]) {
+        EXPECT_NE(a[i].find(" grSstQuery"), std::string::npos) << "call " << n << ":\n" << a[i] << "\n" << b[i];
+      }
+    }
+  }
+}
+
 // --fail-call N fails the call the report lists as N, in the report and in
 // a session on the sheet alike; a capture made so replays that failure
 // without it.
