@@ -58,6 +58,8 @@ class CCmdTarget {
   {id, ::ui::BN_CLICKED, static_cast<::ui::CmdHandler>(&ThisClass::memberFn)},
 #define ON_CBN_SELCHANGE(id, memberFn) \
   {id, ::ui::CBN_SELCHANGE, static_cast<::ui::CmdHandler>(&ThisClass::memberFn)},
+#define ON_CBN_EDITCHANGE(id, memberFn) \
+  {id, ::ui::CBN_EDITCHANGE, static_cast<::ui::CmdHandler>(&ThisClass::memberFn)},
 #define ON_COMMAND(id, memberFn) \
   {static_cast<int>(id), ::ui::BN_CLICKED, static_cast<::ui::CmdHandler>(&ThisClass::memberFn)},
 #define END_MESSAGE_MAP()                                                \

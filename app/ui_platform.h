@@ -40,6 +40,7 @@ constexpr LRESULT CB_ERR = -1;
 // Notifications that reach a page's message map.
 constexpr unsigned BN_CLICKED = 0;
 constexpr unsigned CBN_SELCHANGE = 1;
+constexpr unsigned CBN_EDITCHANGE = 5;  // the user changed a combo's edit field
 
 // Message-box types and results.
 constexpr unsigned MB_OK = 0x00;

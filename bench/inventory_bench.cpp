@@ -1,6 +1,6 @@
-// Building and tearing down the hardware inventory on generated machines of
-// 1x, 4x and 16x size. The time should grow linearly with the machine: 16x
-// the machine in at most 17x the time.
+// Building, reading and tearing down the hardware inventory on generated
+// machines of 1x, 4x, 16x and 64x size. The time should grow linearly with
+// the machine: 16x the machine in at most 17x the time, 64x in at most 66x.
 //
 //   Drivers: the number of drivers and sound entries grows (1x: 8 drivers
 //            with 16 hardware devices, 8 sound entries).
@@ -8,12 +8,26 @@
 //            per device grows (long lists within one record; 1x: 30 modes
 //            and 10 formats).
 //
+//   Filled:  as Drivers, and every record is then read by index, as the 3D
+//            page fills its list and the report prints the devices.
+//
 // The simulated platform's own work (an object per interface, a lookup per
-// call) is part of the figures; call logging is off.
+// call) is part of the figures; call logging is off. Google Benchmark gives
+// the absolute times; then the ratios 16x / 1x and 64x / 1x of Filled run as
+// interleaved pairs (bench/interleave.h), timed by the thread's CPU time so
+// that other processes on a loaded machine do not enter them, and are
+// printed pair by pair.
+//
+//   bench_inventory [--pairs-only | --absolute-only] [--repetitions N]
+//                   [Google Benchmark flags]
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "bench/interleave.h"
 #include "hardware/inventory.h"
 #include "simulated/simulated_machine.h"
 
@@ -65,25 +79,52 @@ sim::Machine Generate(int drivers, int modes, int formats, int sounds) {
   return machine;
 }
 
-void Run(benchmark::State& state, const sim::Machine& generated) {
+// What the pages and the report do with a finished inventory: every record
+// by index.
+std::size_t ReadEveryRecord(const HardwareInventory& inventory) {
+  std::size_t seen = 0;
+  for (std::int32_t i = 0; i < inventory.GetDisplayDriverCount(); ++i) {
+    const DisplayDriverRecord* record = inventory.GetDisplayDriver(i);
+    seen += static_cast<std::size_t>(record->modeCount) + record->fit;
+  }
+  for (std::int32_t i = 0; i < inventory.GetSoundDeviceCount(); ++i) {
+    seen += inventory.GetSoundDevice(i)->eaxSupported;
+  }
+  return seen;
+}
+
+// One build (and read, when `read`), timed by the wall clock or by this
+// thread's CPU time; the machine's reset is not timed.
+double BuildOnce(sim::SimulatedMachine& machine, bool read, bool cpuTime = false) {
+  const auto start = std::chrono::steady_clock::now();
+  const double cpuStart = bench::ThreadCpuSeconds();
+  auto* inventory = new HardwareInventory(nullptr);
+  benchmark::DoNotOptimize(inventory->displayDriverCount);
+  if (read) benchmark::DoNotOptimize(ReadEveryRecord(*inventory));
+  delete inventory;
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  const double cpu = bench::ThreadCpuSeconds() - cpuStart;
+  machine.Reset();
+  return cpuTime ? cpu : took.count();
+}
+
+void Run(benchmark::State& state, const sim::Machine& generated, bool read = false) {
   sim::SimulatedMachine machine(generated);
   machine.SetLogging(false);
   machine.Install();
-  for (auto _ : state) {
-    auto* inventory = new HardwareInventory(nullptr);
-    benchmark::DoNotOptimize(inventory->displayDriverCount);
-    delete inventory;
-    state.PauseTiming();
-    machine.Reset();
-    state.ResumeTiming();
-  }
+  for (auto _ : state) state.SetIterationTime(BuildOnce(machine, read));
   machine.Uninstall();
   state.SetComplexityN(state.range(0));
 }
 
+sim::Machine DriversMachine(int size) { return Generate(8 * size, 30, 10, 8 * size); }
+
 void BM_InventoryDrivers(benchmark::State& state) {
-  const int size = static_cast<int>(state.range(0));
-  Run(state, Generate(8 * size, 30, 10, 8 * size));
+  Run(state, DriversMachine(static_cast<int>(state.range(0))));
+}
+
+void BM_InventoryFilled(benchmark::State& state) {
+  Run(state, DriversMachine(static_cast<int>(state.range(0))), true);
 }
 
 void BM_InventoryModes(benchmark::State& state) {
@@ -91,9 +132,46 @@ void BM_InventoryModes(benchmark::State& state) {
   Run(state, Generate(4, 30 * size, 10 * size, 4));
 }
 
-BENCHMARK(BM_InventoryDrivers)->Arg(1)->Arg(4)->Arg(16)->Complexity(benchmark::oN)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_InventoryModes)->Arg(1)->Arg(4)->Arg(16)->Complexity(benchmark::oN)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InventoryDrivers)->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Complexity(benchmark::oN)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InventoryFilled)->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Complexity(benchmark::oN)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InventoryModes)->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Complexity(benchmark::oN)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+bool RunPairs(int repetitions) {
+  bench::PairOptions options;
+  options.repetitions = repetitions;
+  bench::PrintRatioHeader("Inventory built, every record read by index, torn down (A = Nx, B = 1x)",
+                          "time(A) / time(B), linear growth gives N");
+  bool met = true;
+  for (const int size : {16, 64}) {
+    sim::SimulatedMachine large(DriversMachine(size));
+    sim::SimulatedMachine small(DriversMachine(1));
+    large.SetLogging(false);
+    small.SetLogging(false);
+    const auto timed = [](sim::SimulatedMachine& machine) {
+      machine.Install();
+      const double seconds = BuildOnce(machine, true, true);
+      machine.Uninstall();
+      return seconds;
+    };
+    met &= bench::PrintRatio(
+        std::to_string(size) + "x drivers / 1x drivers",
+        bench::CompareTimedPair([&] { return timed(large); }, [&] { return timed(small); }, true, options),
+        bench::Target{size == 16 ? 17.0 : 66.0, false});
+  }
+  std::printf("\nTargets: %s\n", met ? "all met" : "some MISSED");
+  return met;
+}
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  bench::RunOptions options = bench::ParseRunOptions(argc, argv, 15);
+  if (options.absolute) {
+    int count = options.RestCount();
+    benchmark::Initialize(&count, options.rest.data());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+  }
+  if (options.pairs) RunPairs(options.repetitions);
+  return 0;
+}

@@ -34,6 +34,15 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
+# Release programs ship without symbols or debug sections: our own code is
+# built without -g there, and what debug information there is comes from the
+# runtime archives linked in (about half of the executable's size).
+# RelWithDebInfo keeps everything for debugging.
+foreach(kind EXE SHARED MODULE)
+  set(CMAKE_${kind}_LINKER_FLAGS_RELEASE_INIT "-s")
+  set(CMAKE_${kind}_LINKER_FLAGS_MINSIZEREL_INIT "-s")
+endforeach()
+
 # GCC 12 reports false -Wrestrict overlaps inside libstdc++'s std::string at
 # -O3 (GCC bug 105651), which -Werror would turn into build failures of
 # correct code.

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "app/printable_text.h"
+
 namespace dm {
 
 namespace {
@@ -71,6 +73,12 @@ std::variant<Script, ScriptError> ParseScript(std::string_view text) {
       std::string_view typed = rest;
       if (!typed.empty() && (typed.front() == ' ' || typed.front() == '\t')) typed.remove_prefix(1);
       while (!typed.empty() && typed.back() == '\r') typed.remove_suffix(1);
+      // What a user types is text: a control character is a keystroke with
+      // a meaning of its own (Tab moves on, Backspace deletes, Ctrl+V
+      // pastes), which the format does not describe.
+      for (const char c : typed) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return fail("type takes printable text only");
+      }
       step.action.text = std::string(typed);
       rest = {};
     } else if (verb == "tab") {
@@ -93,55 +101,41 @@ std::variant<Script, ScriptError> ParseScript(std::string_view text) {
   return script;
 }
 
-std::string Quote(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte < 0x20 || byte == 0x7F) {
-      static const char kHex[] = "0123456789abcdef";
-      out += "\\x";
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0xF];
-    } else {
-      out += c;
-    }
+std::string Quote(const std::string& text) { return '"' + printable::Escape(text, true) + '"'; }
+
+std::string DumpLine(const res::ControlTemplate& control, const ControlView& view) {
+  std::ostringstream line;
+  line << control.id << ' ' << res::KindName(control.kind) << " enabled=" << (view.enabled ? 1 : 0);
+  switch (control.kind) {
+    case res::ControlKind::RadioButton:
+    case res::ControlKind::CheckBox:
+      line << " checked=" << view.check << " text=" << Quote(view.text);
+      break;
+    case res::ControlKind::ComboBox:
+      line << " current=" << view.curSel << " items=";
+      for (std::size_t i = 0; i < view.items.size(); ++i) {
+        if (i > 0) line << ',';
+        line << Quote(view.items[i]);
+      }
+      line << " text=" << Quote(view.text);
+      break;
+    case res::ControlKind::Edit:
+    case res::ControlKind::Static:
+    case res::ControlKind::GroupBox:
+      line << " text=" << Quote(view.text);
+      break;
+    case res::ControlKind::Picture:
+      break;
   }
-  out += '"';
-  return out;
+  return line.str();
 }
 
 std::vector<std::string> DumpPage(const PageModel& page) {
   std::vector<std::string> lines;
   for (const auto& control : page.Controls()) {
-    std::ostringstream line;
-    line << control->Id() << ' ' << res::KindName(control->Kind())
-         << " enabled=" << (control->enabled ? 1 : 0);
-    switch (control->Kind()) {
-      case res::ControlKind::RadioButton:
-      case res::ControlKind::CheckBox:
-        line << " checked=" << control->check;
-        break;
-      case res::ControlKind::ComboBox: {
-        line << " current=" << control->curSel << " items=";
-        for (std::size_t i = 0; i < control->items.size(); ++i) {
-          if (i > 0) line << ',';
-          line << Quote(control->items[i]);
-        }
-        line << " text=" << Quote(control->text);
-        break;
-      }
-      case res::ControlKind::Edit:
-      case res::ControlKind::Static:
-      case res::ControlKind::GroupBox:
-        line << " text=" << Quote(control->text);
-        break;
-      case res::ControlKind::Picture:
-        break;
-    }
-    lines.push_back(line.str());
+    lines.push_back(DumpLine(control->Template(),
+                             ControlView{control->enabled, control->check, control->curSel, control->items,
+                                         control->text}));
   }
   return lines;
 }
@@ -187,7 +181,7 @@ int RunScenario(std::string_view scriptText, const std::function<int()>& system,
                 const std::string& appName, std::FILE* out, std::FILE* err) {
   auto parsed = ParseScript(scriptText);
   if (auto* error = std::get_if<ScriptError>(&parsed)) {
-    std::fprintf(err, "script line %d: %s\n", error->line, error->message.c_str());
+    std::fprintf(err, "script line %d: %s\n", error->line, printable::Escape(error->message).c_str());
     return 2;
   }
   const Script& script = std::get<Script>(parsed);
@@ -197,7 +191,8 @@ int RunScenario(std::string_view scriptText, const std::function<int()>& system,
     code = RunOnModel(runner, appName, system);
   } catch (const ScenarioFailure& failure) {
     std::fflush(out);
-    std::fprintf(err, "script line %d: %s\n", failure.error.line, failure.error.message.c_str());
+    std::fprintf(err, "script line %d: %s\n", failure.error.line,
+                 printable::Escape(failure.error.message).c_str());
     return 2;
   }
   std::fprintf(out, "exit %d\n", code);

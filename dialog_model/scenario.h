@@ -7,8 +7,10 @@
 // pressed.
 //
 // Output: box ID stop|warning "TEXT" (answered with OK), dump lines
-// "ID KIND enabled=0|1 [checked=N] [current=N] [items="a","b"] [text="..."]",
-// result ok|cancel, and exit N last.
+// "ID KIND enabled=0|1 [checked=N] [current=N items="a","b"] [text="..."]",
+// result ok|cancel, and exit N last. Every control with a caption or an
+// edit field prints its text, buttons included, so a line names what it
+// describes on every platform.
 #pragma once
 
 #include <cstdio>
@@ -40,10 +42,23 @@ struct ScriptError {
 
 std::variant<Script, ScriptError> ParseScript(std::string_view text);
 
+// What a dump shows of one control, read from whichever platform runs it.
+struct ControlView {
+  bool enabled = false;
+  int check = 0;                   // buttons
+  int curSel = -1;                 // combo boxes
+  std::vector<std::string> items;  // combo boxes
+  std::string text;                // the caption, or a combo's or edit field's text
+};
+
+// One dump line, the same on every platform.
+std::string DumpLine(const res::ControlTemplate& control, const ControlView& view);
+
 // The dump lines of the active page, in template order.
 std::vector<std::string> DumpPage(const PageModel& page);
 
-// Quotes `text` for the output: "…" with \" \\ and \xHH escapes.
+// Quotes `text` for the output: "…" with \" and \\, and the controls
+// escaped as printable::Escape does (\xHH, \uHHHH).
 std::string Quote(const std::string& text);
 
 class ScenarioRunner : public UserAgent {

@@ -40,6 +40,10 @@ ui::Size TextExtent(const std::string& text) {
   return {static_cast<int>(text.size()) * kCharWidth, kCharHeight};
 }
 
+int ComboEditWidth(const res::ControlTemplate& combo) {
+  return combo.cx * kCharWidth / 4 - kVScrollWidth - 2 * kEdgeWidth - 4;
+}
+
 const char* Describe(ActionError error) {
   switch (error) {
     case ActionError::None: return "no error";
@@ -366,14 +370,22 @@ void SheetModel::Apply(const Action& action) {
       return;
     }
     case Action::Kind::Type: {
-      // Kept in the edit field. As in the real drop-down combo box, the
-      // list then has no current entry, even when the text begins one.
-      constexpr unsigned CBN_EDITCHANGE = 5;
+      // Typed over the edit field's text, key by key. As in the real edit
+      // field without horizontal scrolling (CBS_AUTOHSCROLL), a character
+      // that would not fit in the field's width is refused. As in the real
+      // drop-down combo box, the list then has no current entry, even when
+      // the text begins one.
       PageModel* page = Active();
       ControlModel* control = page->Find(action.id);
-      control->text = action.text;
+      const bool scrolls = (control->Template().style & res::CBS_AUTOHSCROLL) != 0;
+      const int width = ComboEditWidth(control->Template());
+      control->text.clear();
+      for (const char c : action.text) {
+        if (!scrolls && TextExtent(control->text + c).cx > width) continue;
+        control->text += c;
+      }
       control->curSel = -1;
-      page->Page().OnCommand(action.id, CBN_EDITCHANGE);
+      page->Page().OnCommand(action.id, ui::CBN_EDITCHANGE);
       return;
     }
     case Action::Kind::Tab:

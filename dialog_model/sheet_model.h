@@ -29,6 +29,11 @@ constexpr int kEdgeWidth = 2;
 // The model's text extent of `text` in its fixed font.
 ui::Size TextExtent(const std::string& text);
 
+// The width in pixels of a drop-down combo box's edit field: the combo's
+// width (a dialog unit is a quarter of the average character width) less
+// the drop-down button, the two 3D edges and two pixels of margin each side.
+int ComboEditWidth(const res::ControlTemplate& combo);
+
 class PageModel;
 class SheetModel;
 

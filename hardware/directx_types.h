@@ -71,6 +71,10 @@ struct DDPIXELFORMAT {
 };
 static_assert(sizeof(DDPIXELFORMAT) == 32);
 
+inline bool operator==(const DDPIXELFORMAT& a, const DDPIXELFORMAT& b) {
+  return std::memcmp(&a, &b, sizeof(DDPIXELFORMAT)) == 0;
+}
+
 struct DDCOLORKEY {
   DWORD dwColorSpaceLowValue;
   DWORD dwColorSpaceHighValue;

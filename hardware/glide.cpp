@@ -72,6 +72,29 @@ void PushMode(GlideBoardInfo& info, std::int32_t width, std::int32_t height) {
   ++info.modeCount;
 }
 
+// What a board's configuration tells of its memory and interleave.
+struct BoardFinding {
+  std::int32_t fbRam = 0;  // MB; 0 when the board does not say
+  bool sli = false;
+};
+
+// Reads the member of the configuration union that the board's type fills.
+// Only Voodoo and Voodoo2 boards have an interleave flag: in the SST-96
+// member the same place holds the texture unit's memory size.
+BoardFinding ReadBoard(const glide::GrHwConfiguration& config) {
+  const auto& sst = config.SSTs[0];
+  switch (sst.type) {
+    case glide::GR_SSTTYPE_VOODOO:
+    case glide::GR_SSTTYPE_Voodoo2:
+      return {sst.sstBoard.VoodooConfig.fbRam, sst.sstBoard.VoodooConfig.sliDetect != 0};
+    case glide::GR_SSTTYPE_AT3D:
+      // Only a revision: nothing tells the frame buffer's size.
+      return {};
+    default:
+      return {sst.sstBoard.SST96Config.fbRam, false};
+  }
+}
+
 }  // namespace
 
 GlideBoardInfo::GlideBoardInfo() : modeCount(0), modes(nullptr), present(0) {
@@ -85,11 +108,10 @@ GlideBoardInfo::GlideBoardInfo() : modeCount(0), modes(nullptr), present(0) {
   present = 1;
   library.grGlideInit();
   library.grSstQueryHardware(&config);
-  // Read as a Voodoo configuration whatever type the board reports.
-  const glide::GrVoodooConfig_t& board = config.SSTs[0].sstBoard.VoodooConfig;
+  const BoardFinding board = ReadBoard(config);
   PushMode(*this, 640, 480);
   if (board.fbRam > 2) PushMode(*this, 800, 600);
-  if (board.fbRam > 4 || board.sliDetect != 0) PushMode(*this, 1024, 768);
+  if (board.fbRam > 4 || board.sli) PushMode(*this, 1024, 768);
   library.grGlideShutdown();
 }
 

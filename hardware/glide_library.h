@@ -9,19 +9,25 @@
 #include "hardware/library_loader.h"
 
 // The configuration block of the Glide 2 interface (grSstQueryHardware,
-// grSstQueryBoards), in its published layout.
+// grSstQueryBoards), in its published layout: two texture units a board.
+// Which member of a board's union holds its configuration depends on the
+// board's type: the Voodoo member for Voodoo and Voodoo2 boards, the AT3D
+// member for AT3D boards, and the SST-96 member for the Voodoo Rush and the
+// boards after the Voodoo2 (Banshee, Voodoo3 and later).
 namespace glide {
 
 using FxBool = std::int32_t;
 using GrSstType = std::int32_t;
 
 constexpr int MAX_NUM_SST = 4;
-constexpr int GLIDE_NUM_TMU = 3;
+constexpr int GLIDE_NUM_TMU = 2;
 
 constexpr GrSstType GR_SSTTYPE_VOODOO = 0;
 constexpr GrSstType GR_SSTTYPE_SST96 = 1;
 constexpr GrSstType GR_SSTTYPE_AT3D = 2;
 constexpr GrSstType GR_SSTTYPE_Voodoo2 = 3;
+constexpr GrSstType GR_SSTTYPE_Banshee = 4;
+constexpr GrSstType GR_SSTTYPE_Voodoo3 = 5;
 
 struct GrTMUConfig_t {
   std::int32_t tmuRev;
@@ -60,7 +66,8 @@ struct GrHwConfiguration {
     } sstBoard;
   } SSTs[MAX_NUM_SST];
 };
-static_assert(sizeof(GrHwConfiguration) == 4 + MAX_NUM_SST * (4 + 40));
+static_assert(sizeof(GrVoodooConfig_t) == 32 && sizeof(GrSst96Config_t) == 16);
+static_assert(sizeof(GrHwConfiguration) == 4 + MAX_NUM_SST * (4 + 32));
 
 // The entry points, callee-cleans on 32-bit Windows; the number behind the
 // at sign of each export name is the size of its arguments.

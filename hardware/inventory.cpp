@@ -59,28 +59,46 @@ HardwareInventory::~HardwareInventory() {
     soundDevices = following;
   }
   soundDeviceCount = 0;
+  m_displayIndex.Forget();
+  m_soundIndex.Forget();
 }
-
-namespace {
 
 // Index rule shared by both lists: at or past the count, null; at 0 or
-// below, the head; else `index` steps from the head.
+// below, the head; else `position` steps from the head. The steps are taken
+// once, when the index of the list is made; an index that cannot be
+// allocated leaves the lookup to walk the list.
 template <typename Record>
-Record* RecordAt(Record* head, std::int32_t count, std::int32_t index) {
-  if (index >= count) return nullptr;
-  Record* record = head;
-  for (std::int32_t step = 0; step < index && record != nullptr; ++step) record = record->next;
-  return record;
+Record* HardwareInventory::RecordAt(RecordIndex<Record>& index, Record* head, std::int32_t count,
+                                    std::int32_t position) {
+  if (position >= count) return nullptr;
+  if (position <= 0 || head == nullptr) return head;
+  if (index.head != head || index.count != count) {
+    index.Forget();
+    try {
+      index.records.clear();
+      index.records.reserve(static_cast<std::size_t>(count));
+      for (Record* record = head; record != nullptr && index.records.size() < static_cast<std::size_t>(count);
+           record = record->next) {
+        index.records.push_back(record);
+      }
+      index.head = head;
+      index.count = count;
+    } catch (const std::bad_alloc&) {
+      Record* record = head;
+      for (std::int32_t step = 0; step < position && record != nullptr; ++step) record = record->next;
+      return record;
+    }
+  }
+  const auto at = static_cast<std::size_t>(position);
+  return at < index.records.size() ? index.records[at] : nullptr;
 }
 
-}  // namespace
-
 DisplayDriverRecord* HardwareInventory::GetDisplayDriver(std::int32_t index) const {
-  return RecordAt(displayDrivers, displayDriverCount, index);
+  return RecordAt(m_displayIndex, displayDrivers, displayDriverCount, index);
 }
 
 SoundDeviceRecord* HardwareInventory::GetSoundDevice(std::int32_t index) const {
-  return RecordAt(soundDevices, soundDeviceCount, index);
+  return RecordAt(m_soundIndex, soundDevices, soundDeviceCount, index);
 }
 
 DisplayDriverRecord* HardwareInventory::FindDisplayDriver(const dx::GUID& ddGuid) const {

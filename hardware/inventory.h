@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "hardware/records.h"
 
@@ -43,6 +44,25 @@ class HardwareInventory {
   DisplayDriverRecord* displayDrivers;
   std::int32_t soundDeviceCount;
   SoundDeviceRecord* soundDevices;
+
+ private:
+  // Index access in constant time: the records' addresses in list order,
+  // taken from a list on the first lookup after it changed. The lists stay
+  // the data; an index whose list head or count no longer match is taken
+  // again.
+  template <typename Record>
+  struct RecordIndex {
+    const Record* head = nullptr;
+    std::int32_t count = -1;
+    std::vector<Record*> records;
+    void Forget() { count = -1; }
+  };
+  template <typename Record>
+  static Record* RecordAt(RecordIndex<Record>& index, Record* head, std::int32_t count,
+                          std::int32_t position);
+
+  mutable RecordIndex<DisplayDriverRecord> m_displayIndex;
+  mutable RecordIndex<SoundDeviceRecord> m_soundIndex;
 };
 
 // The one inventory of the process, created by whichever page needs it

@@ -23,6 +23,25 @@ std::string SettingsText(const char* text) {
   return std::string(text).substr(0, kMaxValueLength);
 }
 
+// The first entry whose text is `text`, ASCII case ignored; CB_ERR when none.
+int FindExact(const ui::CComboBox& combo, const std::string& text) {
+  const int count = combo.GetCount();
+  for (int i = 0; i < count; ++i) {
+    if (ascii::EqualsIgnoringCase(combo.GetLBText(i), text)) return i;
+  }
+  return static_cast<int>(ui::CB_ERR);
+}
+
+// Selects by text: the entry that reads exactly `text` when there is one, so
+// that a text that begins a longer entry cannot take that entry's place;
+// otherwise the dialog manager's search for the first entry that begins with
+// it. Returns the index made current, or CB_ERR with the selection unchanged.
+int SelectByText(const ui::CComboBox& combo, const std::string& text) {
+  const int exact = FindExact(combo, text);
+  if (exact != ui::CB_ERR) return combo.SetCurSel(exact);
+  return combo.SelectString(0, text);
+}
+
 }  // namespace
 
 CHARDWARE::CHARDWARE() : ui::CPropertyPage(res::IDD_HARDWARE) {}
@@ -33,6 +52,8 @@ ON_BN_CLICKED(res::IDC_GLIDE, OnGlide)
 ON_BN_CLICKED(res::IDC_DIRECT3D, OnDirect3D)
 ON_CBN_SELCHANGE(res::IDC_DEVICE, OnDeviceChange)
 ON_CBN_SELCHANGE(res::IDC_RESOLUTION, OnResolutionChange)
+ON_CBN_EDITCHANGE(res::IDC_DEVICE, OnDeviceEdit)
+ON_CBN_EDITCHANGE(res::IDC_RESOLUTION, OnResolutionEdit)
 ON_BN_CLICKED(res::IDC_TEXTURE_8BIT, OnTexture8Bit)
 ON_BN_CLICKED(res::IDC_TEXTURE_16BIT, OnTexture16Bit)
 ON_BN_CLICKED(res::IDC_TEXTURE_COMPRESSED, OnTextureCompressed)
@@ -61,6 +82,14 @@ ui::BOOL CHARDWARE::OnInitDialog() {
   GameSettings& settings = *g_pSettings;
 
   FillDeviceList();
+
+  // A stored Glide choice without a board would leave the game nothing to
+  // start with; Direct3D takes its place when a device exists, before the
+  // texture buttons are set, so a compressed-texture choice survives.
+  const bool board = g_pGlide != nullptr && g_pGlide->HasGlideBoard();
+  if (settings.rasterizer == RasterizerGlide && !board && m_nDevices >= 1) {
+    settings.rasterizer = RasterizerDirect3D;
+  }
 
   GetButton(res::IDC_TEXTURE_8BIT)->SetCheck(settings.textureMode == Textures8Bit ? 1 : 0);
   GetButton(res::IDC_TEXTURE_16BIT)->SetCheck(settings.textureMode == Textures16Bit ? 1 : 0);
@@ -112,7 +141,7 @@ ui::BOOL CHARDWARE::OnInitDialog() {
   GetButton(res::IDC_GLIDE)->SetCheck(settings.rasterizer == RasterizerGlide ? 1 : 0);
   GetButton(res::IDC_DIRECT3D)->SetCheck(settings.rasterizer == RasterizerDirect3D ? 1 : 0);
   if (m_nDevices == 0) GetButton(res::IDC_DIRECT3D)->EnableWindow(false);
-  if (g_pGlide == nullptr || !g_pGlide->HasGlideBoard()) GetButton(res::IDC_GLIDE)->EnableWindow(false);
+  if (!board) GetButton(res::IDC_GLIDE)->EnableWindow(false);
   GetDlgItem(res::IDC_DEVICE)->EnableWindow(settings.rasterizer == RasterizerDirect3D);
   return ui::TRUE;
 }
@@ -128,25 +157,14 @@ void CHARDWARE::FillDeviceList() {
     if (m_nDevices >= 1) {
       devices.EnableWindow(true);
       GetDlgItem(res::IDC_DIRECT3D)->EnableWindow(true);
-      std::string saved;
-      bool found = false;
+      // Entry i stands for record i: two devices of one driver read alike,
+      // so an entry is never looked up by its text.
       for (std::int32_t i = 0; i < m_nDevices; ++i) {
         const DisplayDriverRecord* record = g_pInventory->GetDisplayDriver(i);
-        if (record == nullptr) continue;
-        const std::string text = DeviceEntryText(*record);
-        devices.InsertString(i, text);
-        // The last record of the saved driver wins.
-        if (record->ddGuidText != nullptr &&
-            ascii::EqualsIgnoringCase(record->ddGuidText, g_pSettings->ddGuid)) {
-          saved = text;
-          found = true;
-        }
+        devices.InsertString(i, record != nullptr ? DeviceEntryText(*record) : std::string());
       }
-      if (!found) {
-        devices.SetCurSel(0);
-      } else {
-        devices.SelectString(0, saved);
-      }
+      const std::int32_t saved = SavedDevice();
+      devices.SetCurSel(saved >= 0 ? saved : FirstFitDevice());
     } else {
       devices.EnableWindow(false);
       GetDlgItem(res::IDC_DIRECT3D)->EnableWindow(false);
@@ -161,6 +179,31 @@ void CHARDWARE::FillDeviceList() {
     ShowWarningBox(*this, res::IDS_NO_3D_HARDWARE, ui::MB_ICONHAND);
     ui::Platform().ExitProcess(-1);
   }
+}
+
+std::int32_t CHARDWARE::FirstFitDevice() const {
+  for (std::int32_t i = 0; i < m_nDevices; ++i) {
+    const DisplayDriverRecord* record = g_pInventory->GetDisplayDriver(i);
+    if (record != nullptr && record->fit) return i;
+  }
+  return 0;
+}
+
+std::int32_t CHARDWARE::SavedDevice() const {
+  const GameSettings& settings = *g_pSettings;
+  std::int32_t firstOfDriver = -1;
+  std::int32_t firstFitOfDriver = -1;
+  for (std::int32_t i = 0; i < m_nDevices; ++i) {
+    const DisplayDriverRecord* record = g_pInventory->GetDisplayDriver(i);
+    if (record == nullptr || record->ddGuidText == nullptr ||
+        !ascii::EqualsIgnoringCase(record->ddGuidText, settings.ddGuid)) {
+      continue;
+    }
+    if (record->d3dGuidText != nullptr && ascii::EqualsIgnoringCase(record->d3dGuidText, settings.d3dGuid)) return i;
+    if (firstOfDriver < 0) firstOfDriver = i;
+    if (firstFitOfDriver < 0 && record->fit) firstFitOfDriver = i;
+  }
+  return firstFitOfDriver >= 0 ? firstFitOfDriver : firstOfDriver;
 }
 
 void CHARDWARE::RestoreRenderer() {
@@ -178,15 +221,9 @@ void CHARDWARE::RestoreRenderer() {
     UseGlide(width, height, depth);
   } else {
     settings.rasterizer = RasterizerDirect3D;
+    // Takes the entry FillDeviceList made current, so the entry shown is the
+    // device saved.
     UseDirect3D(width, height, depth);
-    for (std::int32_t i = 0; i < m_nDevices; ++i) {
-      const DisplayDriverRecord* record = g_pInventory->GetDisplayDriver(i);
-      if (record != nullptr && record->ddGuidText != nullptr && settings.ddGuid == record->ddGuidText) {
-        // Shows the entry without taking it into the settings again.
-        GetComboBox(res::IDC_DEVICE)->SelectString(0, DeviceEntryText(*record));
-        break;
-      }
-    }
   }
   ui::Platform().SetCursor(ui::Cursor::Arrow);
 }
@@ -245,24 +282,18 @@ void CHARDWARE::ApplyDevice(std::int32_t width, std::int32_t height, std::int32_
   ui::CComboBox& resolutions = *GetComboBox(res::IDC_RESOLUTION);
   resolutions.ResetContent();
 
+  // The current entry's record, by position. Without a current entry the
+  // first fit one is shown and taken, so the list never shows one device
+  // while the settings hold another.
   ui::CComboBox& devices = *GetComboBox(res::IDC_DEVICE);
-  const int current = devices.GetCurSel();
-  const std::string chosen = current >= 0 ? devices.GetLBText(current) : std::string();
-
-  // Entries with the same text stand for the last record that gives it.
-  m_nSelectedDevice = 0;
-  const std::int32_t count = g_pInventory->GetDisplayDriverCount();
-  for (std::int32_t i = 0; i < count; ++i) {
-    const DisplayDriverRecord* record = g_pInventory->GetDisplayDriver(i);
-    if (record != nullptr && DeviceEntryText(*record) == chosen) {
-      m_nSelectedDevice = i;
-      g_pSettings->ddGuid = SettingsText(record->ddGuidText);
-      g_pSettings->d3dGuid = SettingsText(record->d3dGuidText);
-    }
-  }
+  int current = devices.GetCurSel();
+  if (current < 0) current = devices.SetCurSel(FirstFitDevice());
+  m_nSelectedDevice = current < 0 ? 0 : current;
 
   const DisplayDriverRecord* record = g_pInventory->GetDisplayDriver(m_nSelectedDevice);
   if (record != nullptr) {
+    g_pSettings->ddGuid = SettingsText(record->ddGuidText);
+    g_pSettings->d3dGuid = SettingsText(record->d3dGuidText);
     const DisplayModeRecord* mode = record->modes;
     for (std::int32_t i = 0; i < record->modeCount && mode != nullptr; ++i, mode = mode->next) {
       resolutions.InsertString(i, ModeEntryText(static_cast<std::int32_t>(mode->width),
@@ -281,27 +312,25 @@ void CHARDWARE::ApplyDevice(std::int32_t width, std::int32_t height, std::int32_
 
 void CHARDWARE::SelectResolution(std::int32_t width, std::int32_t height, std::int32_t depth) {
   ui::CComboBox& resolutions = *GetComboBox(res::IDC_RESOLUTION);
-  GameSettings& settings = *g_pSettings;
   resolutions.SetCurSel(0);
   if (width == kNoResolution) {
     width = 640;
     height = 480;
     depth = 16;
   }
-  if (resolutions.SelectString(0, ModeEntryText(width, height, depth)) != ui::CB_ERR) {
-    settings.screenWidth = width;
-    settings.screenHeight = height;
-    settings.screenDepth = depth;
-  } else if (resolutions.SelectString(0, kFallbackMode16) != ui::CB_ERR) {
-    settings.screenWidth = 640;
-    settings.screenHeight = 480;
-    settings.screenDepth = 16;
+  if (SelectByText(resolutions, ModeEntryText(width, height, depth)) == ui::CB_ERR &&
+      SelectByText(resolutions, kFallbackMode16) == ui::CB_ERR) {
+    SelectByText(resolutions, kFallbackMode8);
+  }
+  if (resolutions.GetCurSel() >= 0) {
+    // Whichever entry is shown is the resolution saved.
+    ReadResolution();
   } else {
-    // Stored even when the list lacks it: the game's own last resort.
-    resolutions.SelectString(0, kFallbackMode8);
-    settings.screenWidth = 640;
-    settings.screenHeight = 480;
-    settings.screenDepth = 8;
+    // No entry to show (a device left without modes): the game's own last
+    // resort.
+    g_pSettings->screenWidth = 640;
+    g_pSettings->screenHeight = 480;
+    g_pSettings->screenDepth = 8;
   }
 }
 
@@ -322,6 +351,19 @@ void CHARDWARE::OnGlide() { UseGlide(kNoResolution, kNoResolution, kNoResolution
 void CHARDWARE::OnDirect3D() { UseDirect3D(kNoResolution, kNoResolution, kNoResolution); }
 void CHARDWARE::OnDeviceChange() { ApplyDevice(kNoResolution, kNoResolution, kNoResolution); }
 void CHARDWARE::OnResolutionChange() { ReadResolution(); }
+
+// Text typed into a combo's edit field is never a choice: the entry shown
+// before is put back at once, so what the field shows stays what is saved.
+void CHARDWARE::OnDeviceEdit() { GetComboBox(res::IDC_DEVICE)->SetCurSel(m_nSelectedDevice); }
+
+void CHARDWARE::OnResolutionEdit() {
+  const GameSettings& settings = *g_pSettings;
+  ui::CComboBox& resolutions = *GetComboBox(res::IDC_RESOLUTION);
+  // The saved resolution is always the shown entry's; an empty list shows
+  // none.
+  resolutions.SetCurSel(
+      FindExact(resolutions, ModeEntryText(settings.screenWidth, settings.screenHeight, settings.screenDepth)));
+}
 
 void CHARDWARE::OnTexture8Bit() { g_pSettings->textureMode = Textures8Bit; }
 void CHARDWARE::OnTextureCompressed() { g_pSettings->textureMode = TexturesCompressed; }
@@ -380,9 +422,10 @@ void CHARDWARE::OnMipLow() {
 }
 
 void CHARDWARE::OnOK() {
-  // Save first; the archive check reads the file as saved.
-  const bool saved = CommitSettings();
-  if (!saved) ShowWarningBox(*this, res::IDS_SAVE_FAILED, ui::MB_ICONEXCLAMATION);
-  if (!TextureSetCheck()) ShowWarningBox(*this, res::IDS_TEXTURE_ARCHIVE_MISSING, ui::MB_ICONHAND);
+  // Save first; the archive check judges the texture choice as saved (or,
+  // when the save failed, as the player made it).
+  const CommitResult commit = CommitSettings();
+  if (!commit.saved) ShowWarningBox(*this, res::IDS_SAVE_FAILED, ui::MB_ICONEXCLAMATION);
+  if (!TextureSetCheck(commit.options)) ShowWarningBox(*this, res::IDS_TEXTURE_ARCHIVE_MISSING, ui::MB_ICONHAND);
   ui::CPropertyPage::OnOK();
 }

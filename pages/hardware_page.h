@@ -22,7 +22,8 @@ class CHARDWARE : public ui::CPropertyPage {
   CSheet* m_pSheet = nullptr;
   // Number of Direct3D device records in the inventory.
   std::int32_t m_nDevices = 0;
-  // Index of the record whose modes the resolution list shows.
+  // Index of the device entry, and so of the record, whose modes the
+  // resolution list shows.
   std::int32_t m_nSelectedDevice = 0;
   ui::CButton* m_pMipHigh = nullptr;
   ui::CButton* m_pMipMedium = nullptr;
@@ -38,6 +39,13 @@ class CHARDWARE : public ui::CPropertyPage {
   void SelectResolution(std::int32_t width, std::int32_t height, std::int32_t depth);
   void ReadResolution();
 
+  // The first entry whose record is fit; 0 when none is.
+  std::int32_t FirstFitDevice() const;
+  // The entry of the saved device: the record with the saved DirectDraw and
+  // Direct3D GUIDs; failing that, the first fit record of the saved driver,
+  // else its first record; -1 when the saved driver is not there.
+  std::int32_t SavedDevice() const;
+
   // The device combo's text for `record`: the description behind four
   // blanks when the device is fit, behind "(?) " when it is not.
   static std::string DeviceEntryText(const DisplayDriverRecord& record);
@@ -49,6 +57,8 @@ class CHARDWARE : public ui::CPropertyPage {
   void OnDirect3D();
   void OnDeviceChange();
   void OnResolutionChange();
+  void OnDeviceEdit();
+  void OnResolutionEdit();
   void OnTexture8Bit();
   void OnTexture16Bit();
   void OnTextureCompressed();

@@ -36,61 +36,79 @@ void Put(Image& image, int x, int y, Rgb c) {
   image.rgb[i + 2] = static_cast<std::uint8_t>(std::clamp(c.b, 0.0, 255.0));
 }
 
-// The 3D page: a dusk sky over a perspective grid running to the horizon,
-// with a low sun; the look of a 3D accelerator demo.
-Image HardwarePicture() {
-  Image image = Blank(kPictureWidth, kPictureHeight);
-  const int horizon = 150;
-  const Rgb skyTop{12, 14, 48}, skyLow{214, 96, 64}, ground{18, 8, 36}, line{80, 220, 255};
-  for (int y = 0; y < image.height; ++y) {
-    for (int x = 0; x < image.width; ++x) {
-      Rgb c;
-      if (y < horizon) {
-        c = Mix(skyTop, skyLow, static_cast<double>(y) / horizon);
-        const double dx = x - 58.0, dy = y - 128.0;
-        const double d = std::sqrt(dx * dx + dy * dy);
-        if (d < 26.0 && (y < 118 || (y % 6) < 3)) c = Mix({255, 210, 90}, {255, 90, 120}, (y - 102.0) / 52.0);
-      } else {
-        const double depth = (y - horizon + 1.0) / (image.height - horizon);
-        c = ground;
-        // Rows spaced by perspective, columns converging on the centre.
-        const double z = 1.0 / depth;
-        if (std::fmod(z, 1.6) < 0.12 * z) c = Mix(ground, line, depth + 0.3);
-        const double u = (x - 58.0) / depth;
-        if (std::fmod(std::fabs(u) + 6.0, 24.0) < 1.6 / depth + 0.8) c = Mix(ground, line, depth + 0.3);
-      }
-      Put(image, x, y, c);
+// The pictures are drawn in their design space of kPictureWidth x
+// kPictureHeight; an image of another size samples that space at its own
+// pixels: scaled to the image's height, and widened or narrowed about the
+// design's left edge (audio) or centre (3D), so every size is drawn sharp
+// and at design size the pixels are exactly the design's.
+struct Canvas {
+  Image image;
+  double scale;   // image pixels per design pixel
+  double width;   // the image's width in design pixels
+
+  Canvas(int w, int h)
+      : image(Blank(w, h)), scale(static_cast<double>(h) / kPictureHeight), width(w / scale) {}
+  template <typename Shade>
+  void Fill(Shade shade) {
+    for (int y = 0; y < image.height; ++y) {
+      for (int x = 0; x < image.width; ++x) Put(image, x, y, shade(x / scale, y / scale));
     }
   }
-  return image;
+};
+
+// The 3D page: a dusk sky over a perspective grid running to the horizon,
+// with a low sun; the look of a 3D accelerator demo.
+Image HardwarePicture(int width, int height) {
+  Canvas canvas(width, height);
+  const double centre = canvas.width / 2;
+  const int horizon = 150;
+  const Rgb skyTop{12, 14, 48}, skyLow{214, 96, 64}, ground{18, 8, 36}, line{80, 220, 255};
+  canvas.Fill([&](double x, double y) {
+    Rgb c;
+    if (y < horizon) {
+      c = Mix(skyTop, skyLow, y / horizon);
+      const double dx = x - centre, dy = y - 128.0;
+      const double d = std::sqrt(dx * dx + dy * dy);
+      if (d < 26.0 && (y < 118 || (static_cast<int>(y) % 6) < 3)) c = Mix({255, 210, 90}, {255, 90, 120}, (y - 102.0) / 52.0);
+    } else {
+      const double depth = (y - horizon + 1.0) / (kPictureHeight - horizon);
+      c = ground;
+      // Rows spaced by perspective, columns converging on the centre.
+      const double z = 1.0 / depth;
+      if (std::fmod(z, 1.6) < 0.12 * z) c = Mix(ground, line, depth + 0.3);
+      const double u = (x - centre) / depth;
+      if (std::fmod(std::fabs(u) + 6.0, 24.0) < 1.6 / depth + 0.8) c = Mix(ground, line, depth + 0.3);
+    }
+    return c;
+  });
+  return canvas.image;
 }
 
 // The audio page: a loudspeaker sending out rings of sound.
-Image AudioPicture() {
-  Image image = Blank(kPictureWidth, kPictureHeight);
+Image AudioPicture(int width, int height) {
+  Canvas canvas(width, height);
   const Rgb top{20, 40, 30}, bottom{6, 10, 24}, ring{120, 255, 170}, cone{200, 200, 210};
-  for (int y = 0; y < image.height; ++y) {
-    for (int x = 0; x < image.width; ++x) {
-      Rgb c = Mix(top, bottom, static_cast<double>(y) / image.height);
-      const double dx = x - 20.0, dy = y - 135.0;
-      const double d = std::sqrt(dx * dx + dy * dy);
-      if (dx > 0 && std::fabs(dy) < dx * 1.3) {
-        const double phase = std::fmod(d, 18.0);
-        if (d > 26 && phase < 3.0) c = Mix(ring, c, d / 120.0);
-      }
-      if (x < 20 && std::fabs(dy) < 12.0 + (20 - x) * 0.0 && x > 6) c = cone;
-      if (x >= 20 && x < 34 && std::fabs(dy) < 12.0 + (x - 20) * 1.4) c = Mix(cone, {90, 90, 110}, (x - 20) / 14.0);
-      Put(image, x, y, c);
+  canvas.Fill([&](double x, double y) {
+    Rgb c = Mix(top, bottom, y / kPictureHeight);
+    const double dx = x - 20.0, dy = y - 135.0;
+    const double d = std::sqrt(dx * dx + dy * dy);
+    if (dx > 0 && std::fabs(dy) < dx * 1.3) {
+      const double phase = std::fmod(d, 18.0);
+      if (d > 26 && phase < 3.0) c = Mix(ring, c, d / 120.0);
     }
-  }
-  return image;
+    if (x < 20 && std::fabs(dy) < 12.0 && x > 6) c = cone;
+    if (x >= 20 && x < 34 && std::fabs(dy) < 12.0 + (x - 20) * 1.4) c = Mix(cone, {90, 90, 110}, (x - 20) / 14.0);
+    return c;
+  });
+  return canvas.image;
 }
 
 }  // namespace
 
-Image RenderBitmap(int id) {
-  if (id == IDB_HARDWARE) return HardwarePicture();
-  if (id == IDB_AUDIO) return AudioPicture();
+Image RenderBitmap(int id, int width, int height) {
+  if (width <= 0 || height <= 0) return {};
+  if (id == IDB_HARDWARE) return HardwarePicture(width, height);
+  if (id == IDB_AUDIO) return AudioPicture(width, height);
   return {};
 }
 

@@ -28,8 +28,9 @@ struct Image {
 constexpr int kPictureWidth = 116;
 constexpr int kPictureHeight = 270;
 
-// Bitmap 141 or 142 (116 x 270 pixels); an empty image for other ids.
-Image RenderBitmap(int id);
+// Bitmap 141 or 142, drawn at design size (116 x 270 pixels) or at any
+// other; an empty image for other ids or an empty size.
+Image RenderBitmap(int id, int width = kPictureWidth, int height = kPictureHeight);
 // The application icon, `size` x `size` pixels.
 Image RenderIcon(int size);
 

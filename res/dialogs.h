@@ -22,6 +22,7 @@ constexpr std::uint32_t BS_AUTOCHECKBOX = 0x3;
 constexpr std::uint32_t BS_GROUPBOX = 0x7;
 constexpr std::uint32_t BS_AUTORADIOBUTTON = 0x9;
 constexpr std::uint32_t CBS_DROPDOWN = 0x2;
+constexpr std::uint32_t CBS_AUTOHSCROLL = 0x40;
 constexpr std::uint32_t CBS_SORT = 0x100;
 constexpr std::uint32_t ES_LEFT = 0x0;
 constexpr std::uint32_t ES_AUTOHSCROLL = 0x80;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <new>
 #include <string_view>
+#include <utility>
 
 #include "settings/file_system.h"
 #include "settings/install_directory.h"
@@ -114,40 +115,72 @@ void GameSettings::WriteTo(profile::ProfileFile& file) const {
   file.WriteString(kSound, "EnableAcoustics", enableAcoustics != 0 ? "1" : "0");
 }
 
-bool GameSettings::Save() {
-  if (!iniPath) return true;
+bool GameSettings::Save(std::string* written) {
   fs::FileSystem& files = fs::TheFileSystem();
   // The writes go into the file as it is now, so that whatever else it holds
-  // (the game's own keys, the player's comments) survives. A file that
-  // cannot be read is not overwritten: its content would be lost.
-  std::optional<std::string> original = files.ReadFile(*iniPath);
-  if (!original) return false;
-
-  profile::ProfileFile file(*original);
+  // (the game's own keys, the player's comments) survives. A missing file
+  // starts empty.
+  std::optional<std::string> original;
+  bool missing = false;
+  if (iniPath) {
+    original = files.ReadFile(*iniPath);
+    missing = !original && !files.Exists(*iniPath);
+  }
+  const bool read = original.has_value();
+  // The bytes read become the file's text, and Content() is the one copy.
+  profile::ProfileFile file(read ? std::move(*original) : std::string());
   WriteTo(file);
   std::string updated = file.Content();
-  if (updated == *original) return true;  // the file already holds the record
-  return files.ReplaceFile(*iniPath, updated);
+  if (written != nullptr) *written = updated;
+
+  if (!iniPath) return true;
+  // A file that is there but cannot be read is not overwritten: its content
+  // would be lost.
+  if (!read && !missing) return false;
+  if (read && file.IsUnchangedBy(updated)) return true;  // the file already holds the record
+
+  const fs::WriteResult result = files.ReplaceFile(*iniPath, updated);
+  if (result) return true;
+  if (!result.denied) return false;
+
+  // Refused for want of rights: where Windows would have virtualized the
+  // game's own write, the record goes where the game will read it. A copy
+  // that exists already was the file loaded and saved, unless it appeared
+  // since; it is not overwritten here.
+  const std::optional<std::string> copy = files.VirtualStorePath(*iniPath);
+  if (!copy || files.Exists(*copy) || !files.MakeDirectories(ParentDirectory(*copy))) return false;
+  if (!files.ReplaceFile(*copy, updated)) return false;
+  iniPath = *copy;
+  return true;
 }
 
-bool CommitSettings() {
-  bool saved = true;
+CommitResult CommitSettings() {
+  CommitResult result;
   if (g_pSettings != nullptr) {
-    saved = g_pSettings->Save();
+    result.saved = g_pSettings->Save(&result.options);
     delete g_pSettings;
   }
   g_pSettings = nullptr;
-  return saved;
+  return result;
+}
+
+std::string OptionsPathIn(const std::string& directory) {
+  fs::FileSystem& files = fs::TheFileSystem();
+  const std::string path = JoinPath(directory, "options.ini");
+  const std::optional<std::string> copy = files.VirtualStorePath(path);
+  return copy && files.Exists(*copy) ? *copy : path;
 }
 
 void CreateSettingsAtDialogStart() {
-  std::string directory = ".";
-  ReadInstallDirectory(directory, kDialogStartDirectorySize);
-  const std::string path = JoinPath(directory, "options.ini");
+  ReadInstallDirectory(InstallDirectory);
   if (g_pSettings != nullptr) return;
+  const std::string path = OptionsPathIn(InstallDirectory);
   if (fs::TheFileSystem().CanOpenForReading(path)) {
     g_pSettings = new GameSettings(path);
   } else {
+    // Nothing to load: the page starts from the defaults, and OK writes them
+    // into this file (creating it when it is missing).
     g_pSettings = new GameSettings();
+    g_pSettings->iniPath = path;
   }
 }

@@ -31,10 +31,21 @@ class GameSettings {
   GameSettings& operator=(const GameSettings&) = delete;
 
   void Load();
-  // Writes the record into its file in one replace. True when the file now
-  // holds the record, or when the record has no file; false when the file
-  // could not be written (it is then left as it was).
-  bool Save();
+  // Writes the record into its file, keeping everything else the file holds;
+  // a file that does not exist is created (its folder must exist). True when
+  // the file now holds the record, or when the record has no file; false
+  // when the file could not be written or could not be read (it is then left
+  // as it was: a file that cannot be read is never overwritten). `written`,
+  // when given, receives the text the file holds afterwards, or would hold
+  // had the save succeeded.
+  //
+  // When the folder may not be changed, the file is missing or may not be
+  // written, and Windows would virtualize the game's write (the program runs
+  // without elevation, the folder lies in a virtualized location, the user
+  // has no VirtualStore copy yet), the record goes into the user's
+  // VirtualStore copy, where the game will read it; `iniPath` then names
+  // that copy.
+  bool Save(std::string* written = nullptr);
 
   // The reads of Load and the writes of Save, in their order, on a profile
   // file held in memory.
@@ -57,11 +68,28 @@ class GameSettings {
 // null again after CommitSettings.
 extern GameSettings* g_pSettings;
 
-// Saves g_pSettings (when set), destroys it and clears the pointer. Returns
-// the result of the save (true when there was nothing to save).
-bool CommitSettings();
+// What CommitSettings did.
+struct CommitResult {
+  bool saved = true;  // false: the record could not be written
+  // options.ini's text after the save, or the text it would hold had the
+  // save succeeded: the texture choice the OK step's archive check judges.
+  std::string options;
+  explicit operator bool() const { return saved; }
+};
+
+// Saves g_pSettings (when set), destroys it and clears the pointer. `saved`
+// is true when there was nothing to save.
+CommitResult CommitSettings();
+
+// The options.ini of an install folder that this run reads and writes: the
+// user's VirtualStore copy when one exists and Windows would show it to the
+// game (see fs::FileSystem::VirtualStorePath), else "<dir>\options.ini".
+std::string OptionsPathIn(const std::string& directory);
 
 // The creation of the record when the 3D page initialises: reads the
-// install directory, and when g_pSettings is still null creates it from
-// "<dir>\options.ini" when that file can be opened, else with defaults.
+// install directory into InstallDirectory, and when g_pSettings is still
+// null creates it for that folder's options.ini: loaded when the file can
+// be read, else with defaults. Either way the record is saved to that file
+// at OK (created when missing; never overwritten when it exists but cannot
+// be read).
 void CreateSettingsAtDialogStart();

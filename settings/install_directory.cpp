@@ -14,7 +14,7 @@ constexpr const char* kInstallPathValue = "Install Path";
 
 }  // namespace
 
-void ReadInstallDirectory(std::string& directory, std::size_t bufferSize) {
+void ReadInstallDirectory(std::string& directory) {
   reg::Registry& registry = reg::TheRegistry();
   reg::HKEY key = 0;
   // Opening creates the game's key, empty, when it is missing.
@@ -24,7 +24,7 @@ void ReadInstallDirectory(std::string& directory, std::size_t bufferSize) {
   }
 
   // Ask for the size first and read into a buffer of that size, so a value
-  // of any length is read whole and then judged against `bufferSize`.
+  // of any length is read whole.
   std::uint32_t type = 0;
   std::uint32_t size = 0;
   long result = registry.QueryValueEx(key, kInstallPathValue, &type, nullptr, &size);
@@ -43,7 +43,9 @@ void ReadInstallDirectory(std::string& directory, std::size_t bufferSize) {
   // its data.
   std::size_t length = 0;
   while (length < data.size() && data[length] != '\0') ++length;
-  if (bufferSize == 0 || length > bufferSize - 1) return;  // text and terminator must fit
+  // An empty value names no folder; the root of the current drive is not
+  // where the game lives.
+  if (length == 0) return;
   directory.assign(data.data(), length);
 }
 
@@ -54,4 +56,9 @@ std::string JoinPath(const std::string& directory, const char* name) {
   path += '\\';
   path += name;
   return path;
+}
+
+std::string ParentDirectory(const std::string& path) {
+  const std::size_t slash = path.rfind('\\');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }

@@ -41,9 +41,11 @@ namespace {
 class NoFiles final : public FileSystem {
  public:
   bool CanOpenForReading(const std::string&) override { return false; }
-  bool CanOpenForUpdate(const std::string&) override { return false; }
+  bool Exists(const std::string&) override { return false; }
   std::optional<std::string> ReadFile(const std::string&) override { return std::nullopt; }
-  bool ReplaceFile(const std::string&, const std::string&) override { return false; }
+  WriteResult ReplaceFile(const std::string&, const std::string&) override { return {}; }
+  bool MakeDirectories(const std::string&) override { return false; }
+  std::optional<std::string> VirtualStorePath(const std::string&) override { return std::nullopt; }
 };
 
 NoFiles g_noFiles;

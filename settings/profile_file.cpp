@@ -45,14 +45,24 @@ struct Line {
   std::size_t next;
 };
 
-Line LineAt(std::string_view text, std::size_t pos) {
+// The first CR or LF at or after `pos`, or the end: memchr finds the next
+// LF, and a second memchr the first CR before it (a lone CR ends a line
+// too). Both run over the bytes many at a time.
+std::size_t LineEnd(std::string_view text, std::size_t pos) {
   const char* data = text.data();
+  const void* lf = std::memchr(data + pos, '\n', text.size() - pos);
+  const std::size_t end =
+      lf == nullptr ? text.size() : static_cast<std::size_t>(static_cast<const char*>(lf) - data);
+  const void* cr = std::memchr(data + pos, '\r', end - pos);
+  return cr == nullptr ? end : static_cast<std::size_t>(static_cast<const char*>(cr) - data);
+}
+
+Line LineAt(std::string_view text, std::size_t pos) {
   const std::size_t size = text.size();
-  std::size_t i = pos;
-  while (i < size && !IsLineBreak(data[i])) ++i;
+  const std::size_t i = LineEnd(text, pos);
   Line line{pos, i, i};
   if (i < size) {
-    line.next = (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n') ? i + 2 : i + 1;
+    line.next = (text[i] == '\r' && i + 1 < size && text[i + 1] == '\n') ? i + 2 : i + 1;
   }
   return line;
 }
@@ -70,6 +80,72 @@ std::size_t FindInLine(std::string_view text, std::size_t begin, std::size_t end
 
 // What a value reads as: without surrounding blanks and one pair of quotes.
 std::string_view ReadValue(std::string_view raw) { return Unquote(Trim(raw)); }
+
+// UTF-16 units as 8-bit text and back (see the header).
+void AppendUnit(std::string& text, std::uint32_t unit) {
+  if (unit < 0x80) {
+    text += static_cast<char>(unit);
+  } else if (unit < 0x800) {
+    text += static_cast<char>(0xC0 | (unit >> 6));
+    text += static_cast<char>(0x80 | (unit & 0x3F));
+  } else {
+    text += static_cast<char>(0xE0 | (unit >> 12));
+    text += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (unit & 0x3F));
+  }
+}
+
+std::string DecodeUtf16(std::string_view bytes, bool bigEndian) {
+  std::string text;
+  text.reserve(bytes.size());
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    AppendUnit(text, bigEndian ? (first << 8 | second) : (second << 8 | first));
+  }
+  return text;
+}
+
+bool IsContinuation(std::string_view text, std::size_t at) {
+  return at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+}
+
+// The next unit of `text` at `at`, advancing `at`. A byte that begins no
+// sequence the decoding makes (only a write of such text can bring one) is
+// a unit of its own value.
+std::uint32_t NextUnit(std::string_view text, std::size_t& at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  if (lead >= 0xC2 && lead <= 0xDF && IsContinuation(text, at + 1)) {
+    const std::uint32_t unit = (lead & 0x1Fu) << 6 | (static_cast<unsigned char>(text[at + 1]) & 0x3Fu);
+    at += 2;
+    return unit;
+  }
+  if (lead >= 0xE0 && lead <= 0xEF && IsContinuation(text, at + 1) && IsContinuation(text, at + 2)) {
+    const std::uint32_t unit = (lead & 0x0Fu) << 12 |
+                               (static_cast<unsigned char>(text[at + 1]) & 0x3Fu) << 6 |
+                               (static_cast<unsigned char>(text[at + 2]) & 0x3Fu);
+    if (unit >= 0x800) {
+      at += 3;
+      return unit;
+    }
+  }
+  ++at;
+  return lead;
+}
+
+std::string EncodeUtf16(std::string_view text, bool bigEndian) {
+  std::string bytes;
+  bytes.reserve(text.size() * 2 + 2);
+  const auto put = [&bytes, bigEndian](std::uint32_t unit) {
+    const auto high = static_cast<char>(unit >> 8);
+    const auto low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  };
+  put(0xFEFF);
+  for (std::size_t at = 0; at < text.size();) put(NextUnit(text, at));
+  return bytes;
+}
 
 std::string LookupText(std::string_view value) {
   value = value.substr(0, value.find('\0'));
@@ -96,7 +172,17 @@ std::int32_t ParseInt(std::string_view text) {
 
 ProfileFile::ProfileFile() { Index(); }
 
-ProfileFile::ProfileFile(std::string content) : text_(std::move(content)) { Index(); }
+ProfileFile::ProfileFile(std::string content) {
+  const bool little = content.starts_with("\xFF\xFE");
+  if (little || content.starts_with("\xFE\xFF")) {
+    encoding_ = little ? Encoding::kUtf16LittleEndian : Encoding::kUtf16BigEndian;
+    if (content.size() % 2 != 0) oddByte_ = content.substr(content.size() - 1);
+    text_ = DecodeUtf16(std::string_view(content).substr(2), !little);
+  } else {
+    text_ = std::move(content);
+  }
+  Index();
+}
 
 void ProfileFile::Index() {
   const std::string_view text = text_;
@@ -112,26 +198,33 @@ void ProfileFile::Index() {
     }
   }
 
+  // Only section lines matter here, and each holds a '[': the index jumps
+  // from one '[' to the next, and takes the line it stands on when nothing
+  // but blanks come before it there.
+  const char* data = text.data();
   for (std::size_t pos = contentStart_; pos < text.size();) {
-    const Line line = LineAt(text, pos);
-    const std::size_t first = SkipBlanks(text, line.begin, line.end);
-    const std::size_t nameEnd =
-        first < line.end && text[first] == '[' ? FindInLine(text, first + 1, line.end, ']') : line.end;
+    const void* hit = std::memchr(data + pos, '[', text.size() - pos);
+    if (hit == nullptr) break;
+    const auto bracket = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+    std::size_t lineBegin = bracket;
+    while (lineBegin > contentStart_ && IsBlank(text[lineBegin - 1])) --lineBegin;
+    const Line line = LineAt(text, bracket);
+    pos = line.next;
+    if (lineBegin > contentStart_ && !IsLineBreak(text[lineBegin - 1])) continue;
+    const std::size_t nameEnd = FindInLine(text, bracket + 1, line.end, ']');
     // A line that opens with '[' but has no ']' opens no section, as in the
     // Windows profile functions: the keys below it stay in the section above.
-    if (nameEnd < line.end) {
-      if (!sections_.empty()) sections_.back().bodyEnd = line.begin;
-      std::size_t nameBegin = SkipBlanks(text, first + 1, nameEnd);
-      std::size_t nameLast = nameEnd;
-      while (nameLast > nameBegin && IsBlank(text[nameLast - 1])) --nameLast;
-      Section section;
-      section.nameBegin = nameBegin;
-      section.nameLength = nameLast - nameBegin;
-      section.bodyBegin = line.next;
-      section.bodyEnd = text.size();
-      sections_.push_back(std::move(section));
-    }
-    pos = line.next;
+    if (nameEnd == line.end) continue;
+    if (!sections_.empty()) sections_.back().bodyEnd = lineBegin;
+    const std::size_t nameBegin = SkipBlanks(text, bracket + 1, nameEnd);
+    std::size_t nameLast = nameEnd;
+    while (nameLast > nameBegin && IsBlank(text[nameLast - 1])) --nameLast;
+    Section section;
+    section.nameBegin = nameBegin;
+    section.nameLength = nameLast - nameBegin;
+    section.bodyBegin = line.next;
+    section.bodyEnd = text.size();
+    sections_.push_back(std::move(section));
   }
 }
 
@@ -218,6 +311,13 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key,
     return false;
   }
   value = value.substr(0, value.find_first_of("\r\n\0"sv));
+  // In a UTF-16 file every byte that begins no unit's sequence becomes a
+  // unit of its own; the value is held as it will read back.
+  std::string canonical;
+  if (encoding_ != Encoding::kBytes) {
+    for (std::size_t at = 0; at < value.size();) AppendUnit(canonical, NextUnit(value, at));
+    value = canonical;
+  }
 
   Section* target = FindSection(section);
   if (target == nullptr) {
@@ -261,6 +361,28 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key,
   return true;
 }
 
+void ProfileFile::ForEachKey(const std::function<void(std::string_view, std::string_view,
+                                                     std::string_view)>& visit) const {
+  const std::string_view text = text_;
+  for (const Section& section : sections_) {
+    const std::string_view sectionName = NameOf(section);
+    for (std::size_t pos = section.bodyBegin; !section.created && pos < section.bodyEnd;) {
+      const Line line = LineAt(text, pos);
+      pos = line.next;
+      const std::size_t first = SkipBlanks(text, line.begin, line.end);
+      if (first == line.end || text[first] == ';') continue;
+      const std::size_t equals = FindInLine(text, first, line.end, '=');
+      const std::string_view name = Trim(text.substr(first, equals - first));
+      if (const auto replaced = replacements_.find(line.begin); replaced != replacements_.end()) {
+        visit(sectionName, name, ReadValue(replaced->second.value));
+      } else if (equals < line.end) {
+        visit(sectionName, name, ReadValue(text.substr(equals + 1, line.end - equals - 1)));
+      }
+    }
+    for (const AddedKey& key : section.added) visit(sectionName, key.name, ReadValue(key.value));
+  }
+}
+
 std::size_t ProfileFile::InsertionPoint(const Section& section) const {
   const std::string_view text = text_;
   std::size_t point = section.bodyBegin;
@@ -274,6 +396,11 @@ std::size_t ProfileFile::InsertionPoint(const Section& section) const {
 }
 
 std::string ProfileFile::Content() const {
+  if (encoding_ == Encoding::kBytes) return ContentText();
+  return EncodeUtf16(ContentText(), encoding_ == Encoding::kUtf16BigEndian) + oddByte_;
+}
+
+std::string ProfileFile::ContentText() const {
   struct Edit {
     std::size_t begin;
     std::size_t end;

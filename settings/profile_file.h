@@ -17,6 +17,15 @@
 //    line is skipped; a NUL byte ends the text of a value, as in a C string.
 //  Blanks are spaces and tabs.
 //
+// A file that begins with a UTF-16 byte-order mark (FF FE little endian,
+// FE FF big endian) is read and written in UTF-16, as the Windows profile
+// functions do: its text is held as 8-bit text (ASCII as it is, every other
+// UTF-16 unit as a sequence of two or three bytes of 0x80 and above, in the
+// form UTF-8 gives it, so no such unit reads as a line break, '=', '[' or
+// blank), and written back in the file's byte order behind its mark. Every
+// unit the writes do not touch comes back as it was, lone surrogates and a
+// last odd byte included.
+//
 // Writing replaces a key's value where it stands (the line keeps its key
 // spelling, indentation and spacing around '='), adds a missing key after the
 // last key line of its section and a missing section at the end of the file.
@@ -27,12 +36,15 @@
 // added after it. New lines end the way the file's first line ends, with
 // CR LF when the file has no line ending yet.
 //
-// Reading the content is one pass over it; writes are kept as edits and laid
-// into the content when it is asked for, so a save costs one more pass.
+// Reading the content indexes its sections only, in one pass that jumps from
+// '[' to '[' (memchr); a lookup reads the lines of its section. Writes are
+// kept as edits and laid into the content when it is asked for, so a save
+// costs one copy of the content.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -70,8 +82,23 @@ class ProfileFile {
   // empty key, or a key beginning with ';' or '[').
   bool WriteString(std::string_view section, std::string_view key, std::string_view value);
 
-  // The file's content with every write laid in.
+  // The file's content with every write laid in, in the file's encoding.
   std::string Content() const;
+  // The text as it was given, without the writes (for a UTF-16 file, the
+  // decoded text, not its bytes).
+  const std::string& Text() const { return text_; }
+  // Whether `content` (what Content() made) is the file as it was given, so
+  // that saving it would change nothing. A UTF-16 file is always written.
+  bool IsUnchangedBy(const std::string& content) const {
+    return encoding_ == Encoding::kBytes && content == text_;
+  }
+
+  // Calls `visit` for every key of every section, in file order, with the
+  // value as a lookup reads it (before the length limit); keys without a
+  // value are left out, as are lines before the first section. Writes made
+  // so far are seen.
+  void ForEachKey(const std::function<void(std::string_view section, std::string_view key,
+                                           std::string_view value)>& visit) const;
 
   // The line ending new lines get: the file's own, else CR LF.
   std::string_view LineEnding() const { return lineEnding_; }
@@ -108,14 +135,19 @@ class ProfileFile {
   };
 
   void Index();
+  std::string ContentText() const;
   std::string_view NameOf(const Section& section) const;
   const Section* FindSection(std::string_view name) const;
   Section* FindSection(std::string_view name);
   std::optional<KeyLocation> FindKey(const Section& section, std::string_view name) const;
   std::size_t InsertionPoint(const Section& section) const;
 
+  enum class Encoding { kBytes, kUtf16LittleEndian, kUtf16BigEndian };
+
   std::string text_;
-  std::size_t contentStart_ = 0;  // after a byte-order mark
+  Encoding encoding_ = Encoding::kBytes;
+  std::string oddByte_;           // a UTF-16 file's last byte that makes no unit
+  std::size_t contentStart_ = 0;  // after a UTF-8 byte-order mark
   std::string lineEnding_;
   std::vector<Section> sections_;
   std::map<std::size_t, Replacement> replacements_;  // by line start

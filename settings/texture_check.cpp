@@ -1,7 +1,5 @@
 #include "settings/texture_check.h"
 
-#include <optional>
-
 #include "settings/file_system.h"
 #include "settings/install_directory.h"
 #include "settings/profile_file.h"
@@ -13,18 +11,13 @@ const char* TextureArchiveName(int useCompressedTextures, int use16BitTextures) 
   return "bitmapsh.flx";
 }
 
-bool TextureSetCheck() {
-  ReadInstallDirectory(InstallDirectory, kInstallDirectorySize);
-  const std::string optionsPath = JoinPath(InstallDirectory, "options.ini");
+bool TextureSetCheck(const std::string& options) {
+  const profile::ProfileFile file(options);
+  const int useCompressed = file.GetInt("Performance", "UseCompressedTextures", 0);
+  const int use16Bit = file.GetInt("Performance", "Use16BitTextures", 0);
+  // The game only reads the archive: one the player may read but not write
+  // (a standard user's "Program Files") is installed.
   const std::string staticDirectory = JoinPath(InstallDirectory, "static");
-
-  fs::FileSystem& files = fs::TheFileSystem();
-  std::optional<std::string> content = files.ReadFile(optionsPath);
-  const profile::ProfileFile options =
-      content ? profile::ProfileFile(std::move(*content)) : profile::ProfileFile();
-  const int useCompressed = options.GetInt("Performance", "UseCompressedTextures", 0);
-  const int use16Bit = options.GetInt("Performance", "Use16BitTextures", 0);
-
-  return files.CanOpenForUpdate(
+  return fs::TheFileSystem().CanOpenForReading(
       JoinPath(staticDirectory, TextureArchiveName(useCompressed, use16Bit)));
 }

@@ -4,10 +4,12 @@
 
 #include <string>
 
-// Reads the install directory again, picks the archive by the two
-// "Performance" keys of options.ini as saved, and tries to open it for
-// update. Returns true when it could be opened (and closed again).
-bool TextureSetCheck();
+// Picks the archive by the two "Performance" keys of `options` (the text of
+// options.ini as the save left it, or as the save would have left it had it
+// succeeded, so the check judges the player's choice) and tries to open it
+// for reading in the "static" folder of InstallDirectory. Returns true when
+// it could be opened (and closed again).
+bool TextureSetCheck(const std::string& options);
 
 // The archive file name for the two keys' integer values: "bitmapc.flx",
 // "bitmap16.flx" or "bitmapsh.flx".

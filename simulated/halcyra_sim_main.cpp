@@ -1,7 +1,7 @@
 // halcyra-sim: runs Halcyra Setup on a simulated machine.
 //
 //   halcyra-sim --machine FILE [--install-dir DIR] [--script FILE] [--report]
-//               [--profile FILE] [--support-file FILE] [--fail-call N] [--date TEXT]
+//               [--profile FILE] [--support-file FILE] [--fail-call N] [--date TEXT] [--help] [--version]
 //
 // --machine also takes a report file (halcyra-report.txt) and plays the
 // profile it carries. --profile writes the profile of what the probes saw,
@@ -12,17 +12,20 @@
 // The system itself reads no command line; this host does, builds the
 // simulated machine from the profile and installs it as the process's
 // platform before anything of the system runs.
+#include <charconv>
 #include <cstdio>
-#include <cstdlib>
+#include <cstdint>
 #include <fstream>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "app/printable_text.h"
 #include "hardware/glide.h"
 #include "hardware/inventory.h"
 #include "settings/registry.h"
+#include "simulated/command_line.h"
+#include "simulated/input_file.h"
 #include "simulated/inventory_report.h"
 #include "settings/file_system.h"
 #include "simulated/machine_profile.h"
@@ -31,8 +34,6 @@
 #include "simulated/simulated_machine.h"
 
 namespace {
-
-constexpr int kUsageError = 2;
 
 struct Options {
   std::string machine;
@@ -45,79 +46,68 @@ struct Options {
   std::optional<std::string> date;
 };
 
-void PrintUsage(std::FILE* to) {
-  std::fprintf(to,
-               "usage: halcyra-sim --machine FILE [--install-dir DIR] [--script FILE] [--report]\n"
-               "                   [--profile FILE] [--support-file FILE] [--fail-call N] [--date TEXT]\n");
-}
-
-std::optional<Options> ParseArguments(int argc, char** argv) {
-  Options options;
-  for (int index = 1; index < argc; ++index) {
-    const std::string_view argument = argv[index];
-    auto value = [&](const char* name) -> std::optional<std::string> {
-      if (index + 1 >= argc) {
-        std::fprintf(stderr, "halcyra-sim: %s needs a value\n", name);
-        return std::nullopt;
-      }
-      return std::string(argv[++index]);
-    };
-    if (argument == "--machine") {
-      auto file = value("--machine");
-      if (!file) return std::nullopt;
-      options.machine = *file;
-    } else if (argument == "--install-dir") {
-      options.installDir = value("--install-dir");
-      if (!options.installDir) return std::nullopt;
-    } else if (argument == "--script") {
-      options.script = value("--script");
-      if (!options.script) return std::nullopt;
-    } else if (argument == "--report") {
-      options.report = true;
-    } else if (argument == "--profile") {
-      options.profile = value("--profile");
-      if (!options.profile) return std::nullopt;
-    } else if (argument == "--support-file") {
-      options.supportFile = value("--support-file");
-      if (!options.supportFile) return std::nullopt;
-    } else if (argument == "--date") {
-      options.date = value("--date");
-      if (!options.date) return std::nullopt;
-    } else if (argument == "--fail-call") {
-      const auto number = value("--fail-call");
-      if (!number) return std::nullopt;
-      char* end = nullptr;
-      const unsigned long long n = std::strtoull(number->c_str(), &end, 10);
-      if (number->empty() || *end != '\0' || (*number)[0] == '-' || n == 0) {
-        std::fprintf(stderr, "halcyra-sim: --fail-call needs a call number of 1 or more\n");
-        return std::nullopt;
-      }
-      options.failCall = n;
-    } else if (argument == "--help" || argument == "-h") {
-      PrintUsage(stdout);
-      std::exit(0);
-    } else {
-      std::fprintf(stderr, "halcyra-sim: unknown argument '%s'\n", argv[index]);
-      return std::nullopt;
-    }
-  }
-  if (options.machine.empty()) {
-    std::fprintf(stderr, "halcyra-sim: --machine FILE is required\n");
-    return std::nullopt;
-  }
-  const bool probesOnly = options.report || options.profile || options.supportFile;
-  if (probesOnly && options.script) {
-    std::fprintf(stderr, "halcyra-sim: --report, --profile and --support-file cannot be combined with --script\n");
-    return std::nullopt;
-  }
-  return options;
+// The options of halcyra-sim; each value is checked as it is read.
+cli::Parser MakeParser(Options& options) {
+  cli::Parser parser("halcyra-sim",
+                     "Runs Halcyra Setup on the simulated machine that a machine profile describes\n"
+                     "(docs/machine-profiles.md); the real hardware is never probed. Without\n"
+                     "--script or --report the sheet opens in this terminal.");
+  parser.Value("--machine", "FILE", "the machine profile (TOML, at most 16 MB), or a report file that carries one",
+               [&](const std::string& value) {
+                 options.machine = value;
+                 return std::string();
+               },
+               /*required=*/true);
+  parser.Value("--install-dir", "DIR",
+               "the game's folder, where options.ini is read and written (it must exist)",
+               [&](const std::string& value) {
+                 std::string error;
+                 if (!cli::IsExistingDirectory(value, error)) return "'" + value + "': " + error;
+                 options.installDir = value;
+                 return std::string();
+               });
+  parser.Value("--script", "FILE", "run the scenario in FILE headless (at most 1 MB) and print its events",
+               [&](const std::string& value) {
+                 options.script = value;
+                 return std::string();
+               });
+  parser.Flag("--report", "print the hardware inventory as plain text", [&] { options.report = true; });
+  parser.Value("--profile", "FILE", "write the machine profile of what the probes saw to FILE",
+               [&](const std::string& value) {
+                 options.profile = value;
+                 return std::string();
+               });
+  parser.Value("--support-file", "FILE",
+               "write the report with that profile embedded to FILE, as halcyra-report.exe does",
+               [&](const std::string& value) {
+                 options.supportFile = value;
+                 return std::string();
+               });
+  parser.Value("--fail-call", "N",
+               "make the N-th fallible platform call fail, numbered as the report lists them",
+               [&](const std::string& value) {
+                 std::uint64_t number = 0;
+                 const char* end = value.data() + value.size();
+                 const auto [stop, error] = std::from_chars(value.data(), end, number);
+                 if (value.empty() || error != std::errc() || stop != end || number == 0) {
+                   return std::string("--fail-call needs a call number of 1 or more");
+                 }
+                 options.failCall = number;
+                 return std::string();
+               });
+  parser.Value("--date", "TEXT", "the date the report shows (default: today)",
+               [&](const std::string& value) {
+                 options.date = value;
+                 return std::string();
+               });
+  return parser;
 }
 
 bool WriteText(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << text;
   out.close();
-  if (!out) std::fprintf(stderr, "halcyra-sim: cannot write %s\n", path.c_str());
+  if (!out) std::fprintf(stderr, "halcyra-sim: cannot write %s\n", printable::Escape(path).c_str());
   return static_cast<bool>(out);
 }
 
@@ -127,6 +117,11 @@ int Report(const Options& options, sim::SimulatedMachine& machine) {
   sim::ProbeRun run = sim::RunProbes();
   run.captured.name = machine.GetMachine().name;
   run.captured.description = machine.GetMachine().description;
+  // Who runs the program is no platform call the probes make: the capture
+  // keeps the profile's user as it was.
+  run.captured.elevated = machine.GetMachine().elevated;
+  run.captured.virtualStore = machine.GetMachine().virtualStore;
+  run.captured.programFiles = machine.GetMachine().programFiles;
   const sim::ReportHeader header{"halcyra-sim", options.date.value_or(sim::Today()),
                                  "none: a simulated machine (halcyra-sim)"};
   int status = 0;
@@ -135,7 +130,7 @@ int Report(const Options& options, sim::SimulatedMachine& machine) {
   if (options.supportFile && !WriteText(*options.supportFile, sim::SupportFile(header, run))) status = 1;
   run = sim::ProbeRun();
   for (const std::string& problem : machine.ReleaseProblems()) {
-    std::fprintf(stderr, "halcyra-sim: simulated platform: %s\n", problem.c_str());
+    std::fprintf(stderr, "halcyra-sim: simulated platform: %s\n", printable::Escape(problem).c_str());
   }
   return status;
 }
@@ -143,31 +138,37 @@ int Report(const Options& options, sim::SimulatedMachine& machine) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const auto options = ParseArguments(argc, argv);
-  if (!options) {
-    PrintUsage(stderr);
-    return kUsageError;
+  Options parsed;
+  const cli::Parser parser = MakeParser(parsed);
+  if (const auto exit = parser.Parse(argc, argv, stdout, stderr)) return *exit;
+  if ((parsed.report || parsed.profile || parsed.supportFile) && parsed.script) {
+    return parser.Refuse("--report, --profile and --support-file cannot be combined with --script", stderr);
   }
-  sim::ProfileResult profile = sim::LoadMachineProfile(options->machine);
+  sim::ProfileResult profile = sim::LoadMachineProfile(parsed.machine);
   if (profile.error) {
-    std::fprintf(stderr, "halcyra-sim: %s\n", profile.error->ToString().c_str());
-    return kUsageError;
+    std::fprintf(stderr, "halcyra-sim: %s\n", printable::Escape(profile.error->ToString()).c_str());
+    return cli::kUsageError;
   }
 
   sim::SimulatedMachine machine(std::move(*profile.machine));
-  if (options->installDir) machine.SetInstallPath(*options->installDir);
+  if (parsed.installDir) machine.SetInstallPath(*parsed.installDir);
   machine.Install();
   reg::SetRegistry(&machine);
-  posixfs::PosixFileSystem files;
+  posixfs::PosixFileSystem::Options fileOptions;
+  const sim::Machine& declared = machine.GetMachine();
+  if (!declared.elevated && declared.virtualStore && declared.programFiles) {
+    fileOptions.virtualStore = posixfs::VirtualStore{*declared.virtualStore, {*declared.programFiles}};
+  }
+  posixfs::PosixFileSystem files(fileOptions);
   fs::SetFileSystem(&files);
 
-  machine.FailCall(options->failCall);
+  machine.FailCall(parsed.failCall);
 
   int status = 0;
-  if (options->report || options->profile || options->supportFile) {
-    status = Report(*options, machine);
-  } else if (options->script) {
-    status = sim::RunScenarioScript(*options->script);
+  if (parsed.report || parsed.profile || parsed.supportFile) {
+    status = Report(parsed, machine);
+  } else if (parsed.script) {
+    status = sim::RunScenarioScript(*parsed.script);
   } else {
     status = sim::RunInteractive();
   }

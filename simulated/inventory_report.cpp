@@ -4,12 +4,15 @@
 #include <cstdio>
 #include <ctime>
 #include <sstream>
+#include <string_view>
 
+#include "app/printable_text.h"
 #include "res/version.h"
 #include "settings/file_system.h"
 #include "settings/game_settings.h"
 #include "settings/install_directory.h"
 #include "settings/profile_file.h"
+#include "simulated/glide_config.h"
 #include "simulated/profile_writer.h"
 
 namespace sim {
@@ -41,6 +44,11 @@ std::string Hex(std::uint32_t value) {
   std::snprintf(text, sizeof text, "0x%" PRIX32, value);
   return text;
 }
+
+// A text from the profile, with its controls escaped: a device name that
+// holds an escape sequence must not drive the reader's terminal.
+std::string Shown(std::string_view text) { return printable::Escape(text); }
+std::string Shown(const char* text) { return text != nullptr ? Shown(std::string_view(text)) : std::string(); }
 
 std::string RenderDepthText(std::uint32_t depths) {
   std::string text;
@@ -117,7 +125,7 @@ std::string BoardTypeText(std::int32_t type) {
 void Choices(std::ostringstream& out, const ProbeRun& run, const std::string& optionsPath) {
   out << "Current choices in options.ini\n" << kRule;
   if (!run.options) {
-    out << "options.ini cannot be read at " << optionsPath
+    out << "options.ini cannot be read at " << Shown(optionsPath)
         << ": Halcyra Setup starts from its defaults and OK saves nothing.\n\n";
     return;
   }
@@ -130,12 +138,12 @@ void Choices(std::ostringstream& out, const ProbeRun& run, const std::string& op
     for (std::int32_t index = 0; index < count; ++index) {
       const DisplayDriverRecord* record = run.inventory->GetDisplayDriver(index);
       if (record != nullptr && record->ddGuidText != nullptr && settings.ddGuid == record->ddGuidText) {
-        device = "display device " + std::to_string(index + 1) + ", " + record->description;
+        device = "display device " + std::to_string(index + 1) + ", " + Shown(record->description);
         break;
       }
     }
-    out << Label("DDGUID") << (settings.ddGuid.empty() ? "(empty)" : settings.ddGuid) << " = " << device << "\n";
-    out << Label("D3DGUID") << (settings.d3dGuid.empty() ? "(empty)" : settings.d3dGuid) << "\n";
+    out << Label("DDGUID") << (settings.ddGuid.empty() ? "(empty)" : Shown(settings.ddGuid)) << " = " << device << "\n";
+    out << Label("D3DGUID") << (settings.d3dGuid.empty() ? "(empty)" : Shown(settings.d3dGuid)) << "\n";
   }
   out << Label("Textures") << TextureModeText(settings.textureMode) << "\n";
   out << Label("Resolution") << settings.screenWidth << " x " << settings.screenHeight << " x "
@@ -152,11 +160,11 @@ void DisplayDevices(std::ostringstream& out, const HardwareInventory& inventory)
     const DisplayDriverRecord* record = inventory.GetDisplayDriver(index);
     if (record == nullptr) break;
     out << "Device " << index + 1 << " of " << count << "\n";
-    out << Label("Description") << (record->description != nullptr ? record->description : "") << "\n";
+    out << Label("Description") << Shown(record->description) << "\n";
     out << Label("DirectDraw GUID") << GuidString(record->ddGuid) << "\n";
-    out << Label("DDGUID") << (record->ddGuidText != nullptr ? record->ddGuidText : "") << "\n";
+    out << Label("DDGUID") << Shown(record->ddGuidText) << "\n";
     out << Label("Direct3D GUID") << GuidString(record->d3dGuid) << "\n";
-    out << Label("D3DGUID") << (record->d3dGuidText != nullptr ? record->d3dGuidText : "") << "\n";
+    out << Label("D3DGUID") << Shown(record->d3dGuidText) << "\n";
     out << Label("Fit") << (record->fit != 0 ? "yes" : "no") << "\n";
     if (record->fit == 0) out << Label("Unfit because") << UnfitReason(*record) << "\n";
     out << Label("Render depths") << RenderDepthText(record->renderDepths) << "\n";
@@ -179,7 +187,7 @@ void SoundDevices(std::ostringstream& out, const HardwareInventory& inventory) {
     const SoundDeviceRecord* record = inventory.GetSoundDevice(index);
     if (record == nullptr) break;
     out << "Device " << index + 1 << " of " << sounds << "\n";
-    out << Label("Description") << (record->description != nullptr ? record->description : "") << "\n";
+    out << Label("Description") << Shown(record->description) << "\n";
     out << Label("GUID") << GuidString(record->guid) << "\n";
     out << Label("Hardware 3D buffers") << record->hardware3DBuffers << "\n";
     out << Label("Hardware memory") << record->hardwareMemoryBytes << " bytes\n";
@@ -199,10 +207,16 @@ void GlideSection(std::ostringstream& out, const ProbeRun& run) {
   out << Label("Library") << library << "\n";
   out << Label("Board present") << (glide.HasGlideBoard() ? "yes" : "no") << "\n";
   if (glide.HasGlideBoard()) {
-    // The probe reads the first board as a Voodoo configuration whatever
-    // its type: frame-buffer memory in word 0, interleave in word 3.
-    const std::int32_t fbRam = seen.config ? (*seen.config)[0] : seen.fbRam;
-    const std::int32_t sli = seen.config ? (*seen.config)[3] : (seen.sliDetect ? 1 : 0);
+    // What the probe reads: the union member the first board's type fills,
+    // frame-buffer memory from it and interleave from a Voodoo's only.
+    glide::GrHwConfiguration config{};
+    FillGlideBoard(seen, 0, config);
+    const auto& board = config.SSTs[0];
+    const bool voodoo = board.type == glide::GR_SSTTYPE_VOODOO || board.type == glide::GR_SSTTYPE_Voodoo2;
+    const std::int32_t fbRam = voodoo ? board.sstBoard.VoodooConfig.fbRam
+                               : board.type == glide::GR_SSTTYPE_AT3D ? 0
+                                                                     : board.sstBoard.SST96Config.fbRam;
+    const std::int32_t sli = voodoo ? board.sstBoard.VoodooConfig.sliDetect : 0;
     out << Label("Boards") << seen.numSst << "\n";
     out << Label("Board type") << BoardTypeText(seen.boardType) << "\n";
     out << Label("Frame buffer") << fbRam << " MB\n";
@@ -223,7 +237,7 @@ void Calls(std::ostringstream& out, const std::vector<ObservedCall>& calls) {
     if (call.number == 0) continue;
     char number[32];
     std::snprintf(number, sizeof number, "%4" PRIu64 " ", call.number);
-    out << number << call.ToString() << "\n";
+    out << number << Shown(call.ToString()) << "\n";
   }
 }
 
@@ -259,7 +273,7 @@ ProbeRun RunProbes() {
   ProbeRun run;
   MachineCapture capture;
   run.installFolder = ".";
-  ReadInstallDirectory(run.installFolder, kDialogStartDirectorySize);
+  ReadInstallDirectory(run.installFolder);
   run.options = fs::TheFileSystem().ReadFile(JoinPath(run.installFolder, "options.ini"));
   g_progress = &run.progress;
   run.inventory = std::make_unique<HardwareInventory>(RecordProgress);
@@ -286,20 +300,20 @@ std::string Today() {
 std::string SupportReport(const ReportHeader& header, const ProbeRun& run) {
   std::ostringstream out;
   out << kRule << "Halcyra Setup hardware report\n" << kRule;
-  out << Label("Program") << header.program << ", Halcyra Setup " << res::kVersion << "\n";
-  out << Label("Date") << header.date << "\n";
-  out << Label("Windows") << header.windows << "\n";
-  out << Label("Install folder") << run.installFolder
+  out << Label("Program") << Shown(header.program) << ", Halcyra Setup " << res::kVersion << "\n";
+  out << Label("Date") << Shown(header.date) << "\n";
+  out << Label("Windows") << Shown(header.windows) << "\n";
+  out << Label("Install folder") << Shown(run.installFolder)
       << (run.captured.installPath ? " (registry value \"Install Path\")"
                                    : " (no registry value \"Install Path\": the folder it is started in)")
       << "\n";
   const std::string optionsPath = JoinPath(run.installFolder, "options.ini");
-  out << Label("options.ini") << optionsPath << "\n\n";
+  out << Label("options.ini") << Shown(optionsPath) << "\n\n";
   Choices(out, run, optionsPath);
 
   out << kRule << "Machine\n" << kRule;
-  out << Label("Machine") << (run.captured.name.empty() ? "(unnamed)" : run.captured.name) << "\n";
-  if (!run.captured.description.empty()) out << Label("Description") << run.captured.description << "\n";
+  out << Label("Machine") << (run.captured.name.empty() ? "(unnamed)" : Shown(run.captured.name)) << "\n";
+  if (!run.captured.description.empty()) out << Label("Description") << Shown(run.captured.description) << "\n";
   out << Label("Progress") << ProgressText(run.progress) << "\n\n";
 
   DisplayDevices(out, *run.inventory);

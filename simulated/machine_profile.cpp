@@ -3,12 +3,15 @@
 // half-read.
 #include "simulated/machine_profile.h"
 
+#include "hardware/glide_library.h"
+#include "simulated/input_file.h"
 #include "simulated/inventory_report.h"
 
 #include <toml++/toml.h>
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
@@ -268,34 +271,54 @@ dx::DDPIXELFORMAT ExplicitFormat(Section& section) {
   return format;
 }
 
+// The sizes and depths a display mode may have: a positive width and
+// height, and a depth the game knows.
+constexpr std::int64_t kLargestModeSide = 65535;
+bool IsModeDepth(std::int64_t depth) { return depth == 8 || depth == 16 || depth == 24 || depth == 32; }
+constexpr char kModeRule[] =
+    "expected a mode as WIDTHxHEIGHTxDEPTH with a width and height of 1 to 65535 and a depth of 8, 16, "
+    "24 or 32";
+
 std::optional<DisplayMode> ParseModeText(std::string_view text) {
-  unsigned width = 0;
-  unsigned height = 0;
-  unsigned depth = 0;
-  char extra = 0;
-  const std::string copy(text);
-  if (std::sscanf(copy.c_str(), "%ux%ux%u%c", &width, &height, &depth, &extra) != 3) return std::nullopt;
-  if (depth != 8 && depth != 16 && depth != 24 && depth != 32) return std::nullopt;
+  std::int64_t parts[3] = {};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const std::size_t end = i < 2 ? text.find('x') : text.size();
+    if (end == std::string_view::npos || end == 0) return std::nullopt;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + end, parts[i]);
+    if (ec != std::errc() || ptr != text.data() + end) return std::nullopt;
+    text.remove_prefix(i < 2 ? end + 1 : end);
+  }
+  if (parts[0] < 1 || parts[0] > kLargestModeSide || parts[1] < 1 || parts[1] > kLargestModeSide ||
+      !IsModeDepth(parts[2])) {
+    return std::nullopt;
+  }
   DisplayMode mode;
-  mode.width = width;
-  mode.height = height;
-  mode.format = ModePixelFormat(depth);
+  mode.width = static_cast<dx::DWORD>(parts[0]);
+  mode.height = static_cast<dx::DWORD>(parts[1]);
+  mode.format = ModePixelFormat(static_cast<dx::DWORD>(parts[2]));
   return mode;
 }
 
 DisplayMode ReadMode(const toml::node& node, const std::string& path, const std::string& file) {
   if (node.is_string()) {
     const auto mode = ParseModeText(node.as_string()->get());
-    if (!mode) Refuse(file, node, path, "expected a mode as WIDTHxHEIGHTxDEPTH with a depth of 8, 16, 24 or 32");
+    if (!mode) Refuse(file, node, path, kModeRule);
     return *mode;
   }
   if (!node.is_table()) Refuse(file, node, path, "expected a mode string or table");
   Section section(*node.as_table(), path, file);
   DisplayMode mode;
-  mode.width = section.Dword("width", 0);
-  mode.height = section.Dword("height", 0);
-  const auto depth = section.Integer("depth", 0, 0xFFFFFFFFll);
-  if (!depth) section.Fail(&node, path + ".depth", "missing");
+  // A table is how a capture writes a mode it cannot write as a string, so
+  // it also takes the palette depths below 8 that a driver may enumerate.
+  const auto width = section.Integer("width", 1, kLargestModeSide);
+  const auto height = section.Integer("height", 1, kLargestModeSide);
+  const auto depth = section.Integer("depth", 1, 32);
+  if (!width || !height || !depth) section.Fail(&node, path, "missing width, height or depth");
+  if (!IsModeDepth(*depth) && *depth != 1 && *depth != 2 && *depth != 4) {
+    section.Fail(&node, path + ".depth", "expected a depth of 1, 2, 4, 8, 16, 24 or 32");
+  }
+  mode.width = static_cast<dx::DWORD>(*width);
+  mode.height = static_cast<dx::DWORD>(*height);
   mode.format = ModePixelFormat(static_cast<dx::DWORD>(*depth));
   if (const toml::node* flags = section.Take("flags")) {
     mode.format.dwFlags = static_cast<dx::DWORD>(section.IntegerOf(flags, path + ".flags", 0, 0xFFFFFFFFll));
@@ -455,16 +478,20 @@ void ReadGlide(Section& section, Glide& glide) {
   glide.tmuRam = static_cast<std::int32_t>(section.Integer("tmu_ram", 0, 64).value_or(0));
   glide.nTexelfx = static_cast<std::int32_t>(section.Integer("texelfx", 0, 3).value_or(1));
   glide.sliDetect = section.Bool("sli").value_or(false);
+  if (glide.sliDetect && glide.boardType != glide::GR_SSTTYPE_VOODOO && glide.boardType != glide::GR_SSTTYPE_Voodoo2) {
+    // Only the Voodoo configuration has an interleave flag.
+    section.Fail(section.Take("sli"), section.KeyPath("sli"), "only a voodoo or voodoo2 board reports sli");
+  }
   std::array<std::int32_t, kGlideConfigWords> words{};
   std::size_t count = 0;
   section.Elements("config", [&](const toml::node& element, const std::string& prefix) {
     const std::string path = prefix + "]";
-    if (count == words.size()) Refuse(section.File(), element, path, "expected ten words");
+    if (count == words.size()) Refuse(section.File(), element, path, "expected eight words");
     words[count++] = static_cast<std::int32_t>(static_cast<std::uint32_t>(
         section.IntegerOf(&element, path, std::numeric_limits<std::int32_t>::min(), 0xFFFFFFFFll)));
   });
   if (count != 0 && count != words.size()) {
-    section.Fail(nullptr, section.KeyPath("config"), "expected ten words");
+    section.Fail(nullptr, section.KeyPath("config"), "expected eight words");
   }
   if (count == words.size()) glide.config = words;
 }
@@ -567,6 +594,11 @@ Machine ReadMachine(const toml::table& root, const std::string& file) {
   top.Table("glide", [&](Section& section) { ReadGlide(section, machine.glide); });
   top.Table("registry", [&](Section& section) { machine.installPath = section.String("install_path"); });
   top.Table("capture", [&](Section& section) { ReadCapture(section, machine.capture.emplace()); });
+  top.Table("user", [&](Section& section) {
+    machine.elevated = section.Bool("elevated").value_or(true);
+    machine.virtualStore = section.String("virtual_store");
+    machine.programFiles = section.String("program_files");
+  });
   top.Finish();
   if (machine.capture && machine.capture->byteStrings) StringsToBytes(machine);
   CheckIdentities(root, machine, file);
@@ -616,15 +648,14 @@ std::string ProfileError::ToString() const {
 }
 
 ProfileResult LoadMachineProfile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::string problem;
+  const std::optional<std::string> text = cli::ReadRegularFile(path, cli::kProfileLimit, problem);
+  if (!text) {
     ProfileResult result;
-    result.error = ProfileError{path, 0, "", "cannot be read"};
+    result.error = ProfileError{path, 0, "", problem};
     return result;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  return ParseMachineProfile(EmbeddedProfile(text.str()), path);
+  return ParseMachineProfile(EmbeddedProfile(*text), path);
 }
 
 std::string EmbeddedProfile(const std::string& text) {

@@ -27,11 +27,13 @@ struct DisplayMode {
   dx::DDPIXELFORMAT format{};  // dwRGBBitCount is the mode's depth
   bool surfaceRefused = false;  // CreateSurface fails for this mode
   dx::HRESULT refusedResult = kModeRefused;  // with this result
+
+  bool operator==(const DisplayMode&) const = default;
 };
 
-// The words of a Glide board's configuration block: its type and the ten
-// 32-bit words of the union that follows it.
-constexpr std::size_t kGlideConfigWords = 10;
+// The words of a Glide board's configuration block: the eight 32-bit words
+// of the union that follows its type.
+constexpr std::size_t kGlideConfigWords = 8;
 
 // One Direct3D device of a driver.
 struct Device {
@@ -49,6 +51,8 @@ struct Device {
   bool nullGuid = false;
   bool nullHardwareDescription = false;
   bool nullSoftwareDescription = false;
+
+  bool operator==(const Device&) const = default;
 };
 
 // One DirectDraw driver.
@@ -69,6 +73,8 @@ struct Driver {
   dx::HRESULT enumModesResult = 0;
   std::vector<DisplayMode> modes;
   std::vector<Device> devices;
+
+  bool operator==(const Driver&) const = default;
 };
 
 struct SoundDevice {
@@ -84,6 +90,8 @@ struct SoundDevice {
   dx::DWORD maxHw3DAllBuffers = 0;
   dx::DWORD totalHwMemBytes = 0;
   dx::ULONG eaxSupport = 0;  // KSPROPERTY_SUPPORT_ bits of the EAX reverb property
+
+  bool operator==(const SoundDevice&) const = default;
 };
 
 struct Glide {
@@ -92,12 +100,14 @@ struct Glide {
   std::int32_t numSst = 0;
   std::int32_t boardType = 0;  // GR_SSTTYPE_
   std::int32_t fbRam = 0;      // MB
-  std::int32_t tmuRam = 0;     // MB per texture unit, for the report only
+  std::int32_t tmuRam = 0;     // MB per texture unit
   std::int32_t nTexelfx = 1;
   bool sliDetect = false;
   // The first board's configuration exactly as a library filled it, when
   // the fields above cannot say it; it then replaces them for that board.
   std::optional<std::array<std::int32_t, kGlideConfigWords>> config;
+
+  bool operator==(const Glide&) const = default;
 };
 
 // What a capture noted about itself: which program took it, when, on what
@@ -113,6 +123,8 @@ struct CaptureInfo {
   // The profile's strings are bytes: each character U+0080 to U+00FF stands
   // for the byte of that number (text in the Windows code page).
   bool byteStrings = false;
+
+  bool operator==(const CaptureInfo&) const = default;
 };
 
 struct Machine {
@@ -125,6 +137,13 @@ struct Machine {
   Glide glide;
   std::optional<std::string> installPath;  // registry "Install Path"
   std::optional<CaptureInfo> capture;
+  // The user who runs the program: without elevation, Windows virtualizes
+  // the game's writes below `programFiles` into `virtualStore`.
+  bool elevated = true;
+  std::optional<std::string> virtualStore;
+  std::optional<std::string> programFiles;
+
+  bool operator==(const Machine&) const = default;
 };
 
 // A refused profile: where and what.

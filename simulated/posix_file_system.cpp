@@ -1,13 +1,17 @@
 #include "simulated/posix_file_system.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 namespace posixfs {
@@ -62,6 +66,39 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+std::string NameOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+constexpr std::size_t kSuffixLength = 12;
+
+// A refusal for want of rights, as opposed to any other failure.
+bool Denied(int error) { return error == EACCES || error == EPERM; }
+
+// Removes the temporary files that killed saves of `target` left in its
+// folder: this user's regular files named like one, that no running save
+// holds (a running save keeps a lock on its file until the rename).
+void RemoveStaleTemporaries(const std::string& target) {
+  const std::string prefix = PosixFileSystem::TemporaryPrefixFor(NameOf(target));
+  DIR* directory = ::opendir(DirectoryOf(target).c_str());
+  if (directory == nullptr) return;
+  const int folder = ::dirfd(directory);
+  while (const dirent* entry = ::readdir(directory)) {
+    const std::string_view name = entry->d_name;
+    if (name.size() != prefix.size() + kSuffixLength || !name.starts_with(prefix)) continue;
+    struct stat info {};
+    if (::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_uid != ::geteuid()) {
+      continue;
+    }
+    Descriptor file(::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!file.valid() || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0) continue;
+    ::unlinkat(folder, entry->d_name, 0);
+  }
+  ::closedir(directory);
+}
+
 }  // namespace
 
 PosixFileSystem::PosixFileSystem() = default;
@@ -74,8 +111,23 @@ std::string PosixFileSystem::NativePath(const std::string& path) {
   return native;
 }
 
-std::string PosixFileSystem::TemporaryPathFor(const std::string& nativePath) {
-  return nativePath + ".saving";
+std::string PosixFileSystem::TemporaryPrefixFor(const std::string& nativePath) {
+  return nativePath + ".saving-";
+}
+
+std::string PosixFileSystem::TemporarySuffix() const {
+  if (options_.temporarySuffix) return options_.temporarySuffix();
+  constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char bytes[kSuffixLength] = {};
+  std::size_t have = 0;
+  while (have < sizeof bytes) {
+    const ssize_t got = ::getrandom(bytes + have, sizeof bytes - have, 0);
+    if (got < 0 && errno != EINTR) std::abort();  // no source of randomness: nothing safe to do
+    if (got > 0) have += static_cast<std::size_t>(got);
+  }
+  std::string suffix;
+  for (const unsigned char byte : bytes) suffix += kLetters[byte % kLetters.size()];
+  return suffix;
 }
 
 bool PosixFileSystem::Step(ReplaceStep step, std::size_t bytesWritten) const {
@@ -87,9 +139,9 @@ bool PosixFileSystem::CanOpenForReading(const std::string& path) {
   return OpensAsRegularFile(NativePath(path), O_RDONLY, &info);
 }
 
-bool PosixFileSystem::CanOpenForUpdate(const std::string& path) {
+bool PosixFileSystem::Exists(const std::string& path) {
   struct stat info {};
-  return OpensAsRegularFile(NativePath(path), O_RDWR, &info) && (info.st_mode & kAnyWrite) != 0;
+  return ::lstat(NativePath(path).c_str(), &info) == 0;
 }
 
 std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path) {
@@ -116,81 +168,115 @@ std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path) {
   return content;
 }
 
-bool PosixFileSystem::ReplaceFile(const std::string& path, const std::string& content) {
+bool PosixFileSystem::WriteAll(int fd, const std::string& content) const {
+  std::size_t written = 0;
+  while (written < content.size()) {
+    if (!Step(ReplaceStep::kWrite, written)) return false;
+    const std::size_t chunk =
+        std::min(content.size() - written, std::max<std::size_t>(options_.writeChunk, 1));
+    const ssize_t put = ::write(fd, content.data() + written, chunk);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    written += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+fs::WriteResult PosixFileSystem::WriteInPlace(const std::string& target,
+                                              const std::string& content) const {
+  Descriptor file(OpenFile(target, O_WRONLY | O_NOFOLLOW));
+  if (!file.valid()) return {false, Denied(errno)};
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+  // Written over from the start and then cut to the new length, so the file
+  // is never shorter than both contents while it is being written.
+  if (!WriteAll(file.get(), content) ||
+      ::ftruncate(file.get(), static_cast<off_t>(content.size())) != 0) {
+    return {};
+  }
+  if (!Step(ReplaceStep::kSync, content.size()) || ::fsync(file.get()) != 0) return {};
+  return {true, false};
+}
+
+fs::WriteResult PosixFileSystem::ReplaceFile(const std::string& path, const std::string& content) {
   std::string target = NativePath(path);
 
   // A symbolic link stays; the file it names is replaced.
   struct stat info {};
   if (::lstat(target.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
     char* resolved = ::realpath(target.c_str(), nullptr);
-    if (resolved == nullptr) return false;
+    if (resolved == nullptr) return {};
     target = resolved;
     std::free(resolved);
   }
 
   bool exists = false;
+  bool writable = false;
   if (::stat(target.c_str(), &info) == 0) {
     exists = true;
     // Only a regular file that may be written is replaced: a read-only file
-    // keeps its content even though the directory would allow the rename.
-    if (!S_ISREG(info.st_mode)) return false;
-    if ((info.st_mode & kAnyWrite) == 0 || ::access(target.c_str(), W_OK) != 0) return false;
+    // keeps its content even though the folder would allow the rename.
+    if (!S_ISREG(info.st_mode) || (info.st_mode & kAnyWrite) == 0) return {};
+    if (::access(target.c_str(), W_OK) != 0) return {false, Denied(errno)};
+    writable = true;
   } else if (errno != ENOENT) {
-    return false;
+    return {};
   }
 
-  const std::string temporary = TemporaryPathFor(target);
-  if (!Step(ReplaceStep::kCreateTemporary, 0)) return false;
-  Descriptor file(OpenFile(temporary, O_WRONLY | O_CREAT | O_NOFOLLOW, 0666));
-  if (!file.valid() && (errno == EACCES || errno == EPERM)) {
-    // A left-over temporary file this user may not write (made by another
-    // user, or given the mode of a read-only original): put a new one in
-    // its place.
-    ::unlink(temporary.c_str());
-    file = Descriptor(OpenFile(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666));
-  }
-  if (!file.valid()) return false;
-  // One save at a time uses the temporary file: it stays locked until it has
-  // been renamed. A save that got the lock after another one renamed the
-  // file away holds the replaced file, not the temporary one: it gives up.
-  if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return false;
-  struct stat opened {};
-  struct stat named {};
-  if (::fstat(file.get(), &opened) != 0 || ::lstat(temporary.c_str(), &named) != 0 ||
-      opened.st_dev != named.st_dev || opened.st_ino != named.st_ino ||
-      !S_ISREG(opened.st_mode)) {
-    return false;
-  }
+  RemoveStaleTemporaries(target);
+  // A new file renamed into place would leave the other names with the old
+  // content.
+  if (exists && info.st_nlink > 1) return WriteInPlace(target, content);
 
-  const auto fail = [&file, &temporary] {
+  if (!Step(ReplaceStep::kCreateTemporary, 0)) return {};
+  // Exclusively created under a name no one can foresee, so no one else holds
+  // it open; with the file's permissions from the start, so its content is
+  // never readable by more users than the file's.
+  const mode_t mode = exists ? (info.st_mode & 0777) : 0666;
+  std::string temporary;
+  Descriptor file(-1);
+  for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
+    temporary = TemporaryPrefixFor(target) + TemporarySuffix();
+    file = Descriptor(OpenFile(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode));
+    if (!file.valid() && errno != EEXIST) break;
+  }
+  if (!file.valid()) {
+    // No new file may be made in the folder: the file is written where it
+    // stands, as the Windows profile functions would.
+    if (Denied(errno) || errno == EROFS) {
+      if (writable) return WriteInPlace(target, content);
+      return {false, Denied(errno)};
+    }
+    return {};
+  }
+  // Marks the file as a running save's, so that no other save removes it.
+  ::flock(file.get(), LOCK_EX | LOCK_NB);
+
+  const auto fail = [&file, &temporary]() -> fs::WriteResult {
     ::close(file.release());
     ::unlink(temporary.c_str());
-    return false;
+    return {};
   };
-
-  if (::ftruncate(file.get(), 0) != 0) return fail();
-  std::size_t written = 0;
-  while (written < content.size()) {
-    if (!Step(ReplaceStep::kWrite, written)) return fail();
-    const std::size_t chunk =
-        std::min(content.size() - written, std::max<std::size_t>(options_.writeChunk, 1));
-    const ssize_t put = ::write(file.get(), content.data() + written, chunk);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return fail();
-    }
-    written += static_cast<std::size_t>(put);
-  }
 
   if (exists) {
     // The owner first: changing it may clear set-id bits that the mode then
-    // restores. Only root may give the file away; others keep their own.
-    if (::fchown(file.get(), info.st_uid, info.st_gid) != 0 && errno != EPERM) return fail();
+    // restores. Only root may give the file away; others keep their own
+    // user and take the group where they may.
+    if (::fchown(file.get(), info.st_uid, info.st_gid) != 0) {
+      if (errno != EPERM) return fail();
+      if (::fchown(file.get(), static_cast<uid_t>(-1), info.st_gid) != 0) {
+        // Not a member of the file's group: the new file keeps this user's.
+      }
+    }
     if (::fchmod(file.get(), info.st_mode & 07777) != 0) return fail();
   }
 
-  if (!Step(ReplaceStep::kSync, written) || ::fsync(file.get()) != 0) return fail();
-  if (!Step(ReplaceStep::kRename, written) || ::rename(temporary.c_str(), target.c_str()) != 0) {
+  if (!WriteAll(file.get(), content)) return fail();
+  if (!Step(ReplaceStep::kSync, content.size()) || ::fsync(file.get()) != 0) return fail();
+  if (!Step(ReplaceStep::kRename, content.size()) ||
+      ::rename(temporary.c_str(), target.c_str()) != 0) {
     return fail();
   }
   ::close(file.release());
@@ -198,11 +284,37 @@ bool PosixFileSystem::ReplaceFile(const std::string& path, const std::string& co
   // The new content is in place. Flushing the directory makes the rename
   // itself survive a power cut; where that is refused the file still holds
   // the new content, so the replace counts as done.
-  if (Step(ReplaceStep::kSyncDirectory, written)) {
+  if (Step(ReplaceStep::kSyncDirectory, content.size())) {
     Descriptor directory(OpenFile(DirectoryOf(target), O_RDONLY | O_DIRECTORY));
     if (directory.valid()) ::fsync(directory.get());
   }
-  return true;
+  return {true, false};
+}
+
+bool PosixFileSystem::MakeDirectories(const std::string& directory) {
+  std::error_code error;
+  const std::filesystem::path native = NativePath(directory);
+  std::filesystem::create_directories(native, error);
+  return std::filesystem::is_directory(native, error);
+}
+
+std::optional<std::string> PosixFileSystem::VirtualStorePath(const std::string& path) {
+  if (!options_.virtualStore) return std::nullopt;
+  std::error_code error;
+  const std::filesystem::path native =
+      std::filesystem::absolute(NativePath(path), error).lexically_normal();
+  if (error) return std::nullopt;
+  for (const std::string& location : options_.virtualStore->virtualized) {
+    const std::filesystem::path folder = std::filesystem::path(location).lexically_normal();
+    const auto [end, rest] = std::mismatch(folder.begin(), folder.end(), native.begin(), native.end());
+    if (end != folder.end() && !end->empty()) continue;  // not below this folder
+    // The copy's path is the file's own below the VirtualStore, without its
+    // root (on Windows: without the drive).
+    std::string copy = options_.virtualStore->folder + "/" + native.relative_path().string();
+    std::replace(copy.begin(), copy.end(), '/', '\\');
+    return copy;
+  }
+  return std::nullopt;
 }
 
 }  // namespace posixfs

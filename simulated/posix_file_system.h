@@ -4,18 +4,26 @@
 // A file counts as read-only, as a file with the Windows read-only attribute
 // would, when no one has write permission on it; this holds for root too.
 //
-// ReplaceFile writes the new content into "<file>.saving" beside the file,
-// flushes it to disk, gives it the file's permissions (and, where allowed,
-// owner), renames it over the file and flushes the directory. A crash or a
-// power cut at any point leaves the old or the new content under the file's
-// name; a left-over "<file>.saving" is reused by the next save. A symbolic
-// link is followed: the file it names is replaced and the link stays.
+// ReplaceFile creates a new file beside the file, exclusively (O_CREAT |
+// O_EXCL) under an unpredictable name ("<file>.saving-" and 12 random
+// letters and digits), with the file's permissions and, where allowed, its
+// owner from the start; writes the content into it, flushes it to disk,
+// renames it over the file and flushes the directory. A crash or a power
+// cut at any point leaves the old or the new content under the file's name.
+// A new file left by a killed save is removed by the next save in that
+// folder (only this user's, and only one no running save holds). When no
+// new file can be made in the folder but the file itself may be written,
+// and when the file has more than one hard link, the file is written in
+// place instead: the whole content, then truncated to it and flushed. A
+// symbolic link is followed: the file it names is replaced and the link
+// stays.
 #pragma once
 
 #include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "settings/file_system.h"
 
@@ -25,9 +33,18 @@ namespace posixfs {
 enum class ReplaceStep {
   kCreateTemporary,  // before the temporary file is created
   kWrite,            // before each write of at most `writeChunk` bytes
-  kSync,             // before the temporary file is flushed to disk
+  kSync,             // before the written file is flushed to disk
   kRename,           // before the rename over the file
   kSyncDirectory,    // after the rename, before the directory is flushed
+};
+
+// How Windows' file virtualization looks on a simulated machine whose
+// program runs without elevation: the user's VirtualStore folder, and the
+// folders whose files Windows virtualizes (Program Files and the like). All
+// POSIX paths.
+struct VirtualStore {
+  std::string folder;
+  std::vector<std::string> virtualized;
 };
 
 class PosixFileSystem : public fs::FileSystem {
@@ -40,23 +57,35 @@ class PosixFileSystem : public fs::FileSystem {
     // I/O error). Tests use it to inject faults and to crash at a chosen
     // point.
     std::function<bool(ReplaceStep step, std::size_t bytesWritten)> faultHook;
+    // Gives the 12 characters that end a temporary file's name; random when
+    // unset. Tests use it to make a save meet names that are taken.
+    std::function<std::string()> temporarySuffix;
+    // Set: the program runs without elevation on a machine with a
+    // VirtualStore (see fs::FileSystem::VirtualStorePath).
+    std::optional<VirtualStore> virtualStore;
   };
 
   PosixFileSystem();
   explicit PosixFileSystem(Options options);
 
   bool CanOpenForReading(const std::string& path) override;
-  bool CanOpenForUpdate(const std::string& path) override;
+  bool Exists(const std::string& path) override;
   std::optional<std::string> ReadFile(const std::string& path) override;
-  bool ReplaceFile(const std::string& path, const std::string& content) override;
+  fs::WriteResult ReplaceFile(const std::string& path, const std::string& content) override;
+  bool MakeDirectories(const std::string& directory) override;
+  std::optional<std::string> VirtualStorePath(const std::string& path) override;
 
   // The POSIX path of a Windows-form path.
   static std::string NativePath(const std::string& path);
-  // The temporary file a replace of the POSIX path `nativePath` writes.
-  static std::string TemporaryPathFor(const std::string& nativePath);
+  // What the name of every temporary file of a replace of the POSIX path
+  // `nativePath` begins with.
+  static std::string TemporaryPrefixFor(const std::string& nativePath);
 
  private:
   bool Step(ReplaceStep step, std::size_t bytesWritten) const;
+  bool WriteAll(int fd, const std::string& content) const;
+  fs::WriteResult WriteInPlace(const std::string& target, const std::string& content) const;
+  std::string TemporarySuffix() const;
 
   Options options_;
 };

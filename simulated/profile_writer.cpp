@@ -133,6 +133,14 @@ std::string WriteMachineProfile(const Machine& machine) {
     w.Blank();
   }
 
+  if (!machine.elevated || machine.virtualStore || machine.programFiles) {
+    w.Line("[user]");
+    w.Key("elevated", machine.elevated ? "true" : "false");
+    if (machine.virtualStore) w.Key("virtual_store", Quoted(*machine.virtualStore));
+    if (machine.programFiles) w.Key("program_files", Quoted(*machine.programFiles));
+    w.Blank();
+  }
+
   w.Line("[directdraw]");
   w.Key("enumerate_result", Result(machine.ddEnumerateResult));
   for (const Driver& driver : machine.drivers) {

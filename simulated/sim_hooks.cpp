@@ -2,11 +2,13 @@
 // simulated machine is installed. The terminal UI's entry, RunInteractive,
 // is in terminal/sim_interactive.cpp.
 #include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <optional>
+#include <string>
 
+#include "app/printable_text.h"
 #include "app/setup_app.h"
 #include "dialog_model/scenario.h"
+#include "simulated/input_file.h"
 #include "simulated/sim_hooks.h"
 
 namespace sim {
@@ -17,14 +19,14 @@ constexpr char kApplicationName[] = "halcyra-sim";
 }  // namespace
 
 int RunScenarioScript(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "halcyra-sim: cannot read the script %s\n", path.c_str());
+  std::string error;
+  const std::optional<std::string> text = cli::ReadRegularFile(path, cli::kScriptLimit, error);
+  if (!text) {
+    std::fprintf(stderr, "halcyra-sim: cannot read the script %s: %s\n", printable::Escape(path).c_str(),
+                 error.c_str());
     return 2;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  return dm::RunScenario(text.str(), RunHalcyraSetup, kApplicationName, stdout, stderr);
+  return dm::RunScenario(*text, RunHalcyraSetup, kApplicationName, stdout, stderr);
 }
 
 }  // namespace sim

@@ -521,9 +521,11 @@ std::string CallRecord::ToString() const {
 // ---- SimulatedMachine -----------------------------------------------------
 
 std::size_t SimulatedMachine::GuidHash::operator()(const std::array<unsigned char, 16>& key) const {
-  std::size_t hash = 14695981039346656037ull;  // FNV-1a
+  // FNV-1a over 64 bits, whatever the width of std::size_t (32 bits in the
+  // i686 Windows build).
+  std::uint64_t hash = 14695981039346656037ull;
   for (unsigned char byte : key) hash = (hash ^ byte) * 1099511628211ull;
-  return hash;
+  return static_cast<std::size_t>(hash);
 }
 
 SimulatedMachine::SimulatedMachine(Machine machine) : m_machine(std::move(machine)) {

@@ -25,6 +25,7 @@
 
 #include <curses.h>
 
+#include "app/printable_text.h"
 #include "terminal/frame_writer.h"
 #include "terminal/terminfo_glue.h"
 
@@ -176,10 +177,32 @@ void RemoveHandlers() {
   std::set_terminate(g_previousTerminate);
 }
 
-std::string TerminalString(const char* name) {
+// A string capability as the description holds it, with its parameters
+// and padding still to be filled in.
+std::string RawString(const char* name) {
   char* value = tigetstr(name);
   if (value == nullptr || value == reinterpret_cast<char*>(-1)) return {};
   return value;
+}
+
+// A string capability without parameters, ready to be sent.
+std::string TerminalString(const char* name) { return terminfo_glue::Pad(RawString(name)); }
+
+// Whether NO_COLOR asks for no colour (set and not empty).
+bool NoColorAsked() {
+  const char* value = std::getenv("NO_COLOR");
+  return value != nullptr && *value != '\0';
+}
+
+// Whether the terminal takes 24-bit colour: COLORTERM says so, or the
+// description's RGB or Tc flag.
+bool DirectColorOffered() {
+  const char* colorterm = std::getenv("COLORTERM");
+  if (colorterm != nullptr &&
+      (std::strcmp(colorterm, "truecolor") == 0 || std::strcmp(colorterm, "24bit") == 0)) {
+    return true;
+  }
+  return tigetflag("RGB") == 1 || tigetflag("Tc") == 1;
 }
 
 // Keys of our own for sequences the terminal description may lack.
@@ -212,7 +235,6 @@ struct CursesScreen::Impl {
   // The terminal's strings, looked up once, for the frame writer.
   void MakeWriter() {
     TerminalStrings strings;
-    strings.cup = TerminalString("cup");
     strings.sgr0 = TerminalString("sgr0");
     strings.bold = TerminalString("bold");
     strings.rev = TerminalString("rev");
@@ -221,19 +243,32 @@ struct CursesScreen::Impl {
     strings.clear = TerminalString("clear");
     strings.smcup = TerminalString("smcup");
     strings.civis = TerminalString("civis");
-    const std::string setaf = TerminalString("setaf");
-    const std::string setab = TerminalString("setab");
+    const std::string setaf = RawString("setaf");
+    const std::string setab = RawString("setab");
     const int colors = tigetnum("colors");
-    strings.colors = setaf.empty() || setab.empty() ? 0
-                     : colors >= 256                ? 256
-                     : colors >= 16                 ? 16
-                     : colors >= 8                  ? 8
-                                                    : 0;
-    strings.color = [setaf, setab](bool background, int index) {
-      return std::string(tiparm((background ? setab : setaf).c_str(), index));
+    strings.colors = setaf.empty() || setab.empty() || NoColorAsked() ? 0
+                     : DirectColorOffered()                           ? kDirectColors
+                     : colors >= 256                                  ? 256
+                     : colors >= 16                                   ? 16
+                     : colors >= 8                                    ? 8
+                                                                      : 0;
+    if (strings.colors == kDirectColors) {
+      // The ISO 8613-6 form that terminals with 24-bit colour understand;
+      // the index is the colour itself.
+      strings.color = [](bool background, int rgb) {
+        return std::string(background ? "\033[48;2;" : "\033[38;2;") + std::to_string((rgb >> 16) & 0xFF) +
+               ";" + std::to_string((rgb >> 8) & 0xFF) + ";" + std::to_string(rgb & 0xFF) + "m";
+      };
+    } else {
+      strings.color = [setaf, setab](bool background, int index) {
+        return terminfo_glue::Pad(tiparm((background ? setab : setaf).c_str(), index));
+      };
+    }
+    const std::string cup = RawString("cup");
+    strings.cup = cup;
+    strings.address = [cup](int row, int col) {
+      return terminfo_glue::Pad(tiparm(cup.c_str(), row, col));
     };
-    const std::string cup = strings.cup;
-    strings.address = [cup](int row, int col) { return std::string(tiparm(cup.c_str(), row, col)); };
     strings.skipLastCell = tigetflag("am") == 1 && tigetflag("xenl") != 1;
     caps.colors = strings.colors;
     writer.emplace(std::move(strings));
@@ -295,7 +330,7 @@ struct CursesScreen::Impl {
     // after a resize): it would flush and poll after every line.
     typeahead(-1);
     mouseinterval(0);
-    mousemask(BUTTON1_PRESSED | BUTTON1_CLICKED | BUTTON4_PRESSED | BUTTON5_PRESSED, nullptr);
+    mousemask(BUTTON1_PRESSED | BUTTON1_RELEASED | BUTTON4_PRESSED | BUTTON5_PRESSED, nullptr);
 
     // Ctrl-PgDn/PgUp and Alt-Down/Up from the description where it names
     // them, else in xterm's encoding; Ctrl-Tab where the terminal reports it
@@ -396,9 +431,17 @@ std::unique_ptr<CursesScreen> CursesScreen::Open(std::string& error) {
   // The terminal's description now; ncurses' screen (newterm, which reads
   // it again and sets up its windows) after the first frame.
   impl->early = terminfo_glue::Load(ttyFd);
+  const char* type = std::getenv("TERM");
+  const std::string typeName = printable::Escape(type != nullptr ? type : "");
   if (impl->early == nullptr) {
-    const char* type = std::getenv("TERM");
-    error = std::string("cannot use the terminal type \"") + (type != nullptr ? type : "") + "\"";
+    error = "cannot use the terminal type \"" + typeName + "\"";
+    std::fclose(impl->out);
+    return nullptr;
+  }
+  if (!terminfo_glue::CanAddressCursor()) {
+    error = "the terminal type \"" + typeName +
+            "\" cannot place the cursor, which the sheet needs; run Halcyra Setup in a terminal "
+            "window (TERM such as xterm-256color) or the Linux console";
     std::fclose(impl->out);
     return nullptr;
   }
@@ -541,8 +584,10 @@ Event CursesScreen::NextEvent() {
           if (getmouse(&mouse) != OK) continue;
           event.x = mouse.x;
           event.y = mouse.y;
-          if (mouse.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED)) {
+          if (mouse.bstate & BUTTON1_PRESSED) {
             event.key = Key::MouseDown;
+          } else if (mouse.bstate & BUTTON1_RELEASED) {
+            event.key = Key::MouseUp;
           } else if (mouse.bstate & BUTTON4_PRESSED) {
             event.key = Key::WheelUp;
           } else if (mouse.bstate & BUTTON5_PRESSED) {

@@ -23,7 +23,8 @@ namespace term {
 class CursesScreen : public Screen {
  public:
   // Takes over the terminal; null with `error` set when it cannot (no
-  // terminal on standard input or output, an unknown terminal type).
+  // terminal on standard input or output, an unknown terminal type, or one
+  // that cannot place the cursor, such as "dumb").
   static std::unique_ptr<CursesScreen> Open(std::string& error);
   ~CursesScreen() override;
   CursesScreen(const CursesScreen&) = delete;

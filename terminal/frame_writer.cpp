@@ -72,8 +72,21 @@ void AppendUtf8(std::string& out, char32_t ch, bool unicode) {
 }  // namespace
 
 int PaletteIndex(Color rgb, int colors) {
+  if (colors > 256) return static_cast<int>(rgb & 0xFFFFFFu);
   if (colors >= 256) return Nearest256(rgb);
   return NearestVga(rgb, colors >= 16 ? 16 : 8);
+}
+
+Color PaletteColor(int index, int colors) {
+  if (colors > 256) return static_cast<Color>(index) & 0xFFFFFFu;
+  if (index < 16) return kVgaPalette[static_cast<std::size_t>(std::clamp(index, 0, 15))];
+  if (index >= 232) {
+    const auto value = static_cast<std::uint8_t>(8 + 10 * (std::min(index, 255) - 232));
+    return Rgb(value, value, value);
+  }
+  static constexpr std::uint8_t kLevels[6] = {0, 95, 135, 175, 215, 255};
+  const int cube = index - 16;
+  return Rgb(kLevels[cube / 36], kLevels[(cube / 6) % 6], kLevels[cube % 6]);
 }
 
 FrameWriter::FrameWriter(TerminalStrings strings) : m_strings(std::move(strings)) {
@@ -103,6 +116,11 @@ int FrameWriter::ColorIndex(Color color) {
 }
 
 const std::string& FrameWriter::ColorString(bool background, int index) {
+  if (m_strings.colors > 256) {
+    // Any colour: made when needed, the last one kept.
+    m_directColor = m_strings.color(background, index);
+    return m_directColor;
+  }
   std::string& text = (background ? m_background : m_foreground)[static_cast<std::size_t>(index)];
   if (text.empty()) text = m_strings.color(background, index);
   return text;

@@ -16,19 +16,25 @@
 
 namespace term {
 
+// The number of colours of a terminal that takes any 24-bit colour.
+constexpr int kDirectColors = 1 << 24;
+
 // The palette index for `rgb` among `colors` colours (8, 16: the VGA
 // palette, which the Windows colours are part of; 256: xterm's, with its
-// colour cube and grey ramp).
+// colour cube and grey ramp); with kDirectColors, `rgb` itself.
 int PaletteIndex(Color rgb, int colors);
+// The colour of palette entry `index` among `colors` colours.
+Color PaletteColor(int index, int colors);
 
 struct TerminalStrings {
   std::string cup;    // cursor address (terminfo), used unless ANSI
   std::string sgr0, bold, rev, dim, smul, clear, smcup, civis;
-  // The foreground (or background) colour string for a palette index.
+  // The foreground (or background) colour string for a palette index (the
+  // colour itself with kDirectColors).
   std::function<std::string(bool background, int index)> color;
   // The cursor address for other than "ESC [ row ; col H".
   std::function<std::string(int row, int col)> address;
-  int colors = 0;             // 0: no colour
+  int colors = 0;             // 0: no colour; 8, 16, 256 or kDirectColors
   bool skipLastCell = false;  // writing the lower right cell would scroll
 };
 
@@ -59,6 +65,7 @@ class FrameWriter {
   std::unordered_map<Color, int> m_colorIndex;
   std::array<std::pair<Color, int>, 256> m_recentColors{};
   std::vector<std::string> m_foreground, m_background;  // formatted when first used
+  std::string m_directColor;
 };
 
 }  // namespace term

@@ -22,7 +22,7 @@ Grid::Grid(Size size, Style fill)
               Cell{U' ', fill}) {}
 
 void Grid::Put(int x, int y, char32_t ch, Style style) {
-  if (!Contains(x, y)) return;
+  if (!Contains(x, y) || (m_clip && !m_clip->Contains(x, y))) return;
   At(x, y) = Cell{ch, style};
 }
 

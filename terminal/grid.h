@@ -72,8 +72,10 @@ class Grid {
   const Cell& At(int x, int y) const { return m_cells[Index(x, y)]; }
   Cell& At(int x, int y) { return m_cells[Index(x, y)]; }
 
-  // Writes outside the grid are dropped.
+  // Writes outside the grid, or outside the clip rectangle while one is
+  // set, are dropped.
   void Put(int x, int y, char32_t ch, Style style);
+  void SetClip(std::optional<Rect> clip) { m_clip = clip; }
   // Writes `text` from x, at most `maxCols` columns (all when negative);
   // returns the number of columns written or skipped by clipping.
   int Text(int x, int y, std::u32string_view text, Style style, int maxCols = -1);
@@ -94,6 +96,7 @@ class Grid {
 
   Size m_size;
   std::vector<Cell> m_cells;
+  std::optional<Rect> m_clip;
 };
 
 // The system's texts are 8-bit Windows ("ANSI") text: bytes 0x80-0x9F

@@ -335,7 +335,10 @@ std::optional<dm::Action> Click(const dm::SheetModel& sheet, ViewState& state,
     state.list.reset();
     return std::nullopt;
   }
-  if (layout.closeBox.Contains(x, y)) return MakeAction(dm::Action::Kind::Close);
+  if (layout.closeBox.Contains(x, y)) {
+    state.pressed = kCloseMark;
+    return std::nullopt;
+  }
   for (std::size_t i = 0; i < layout.tabs.size(); ++i) {
     if (!layout.tabs[i].Contains(x, y)) continue;
     state.area = Area::Tabs;
@@ -346,11 +349,12 @@ std::optional<dm::Action> Click(const dm::SheetModel& sheet, ViewState& state,
     if (!button.rect.Contains(x, y)) continue;
     state.area = Area::Button;
     state.button = button.id;
-    return PressButton(button.id);
+    state.pressed = button.id;
+    return std::nullopt;
   }
   if (page == nullptr) return std::nullopt;
   for (const auto& place : layout.controls) {
-    if (!place.rect.Contains(x, y)) continue;
+    if (!place.rect.Contains(x, y) || !layout.page.Contains(x, y)) continue;
     const dm::ControlModel& c = *page->Controls()[static_cast<std::size_t>(place.index)];
     if (!c.visible || c.Kind() == res::ControlKind::GroupBox ||
         c.Kind() == res::ControlKind::Picture || c.Kind() == res::ControlKind::Static) {
@@ -369,6 +373,22 @@ std::optional<dm::Action> Click(const dm::SheetModel& sheet, ViewState& state,
       default:
         return std::nullopt;
     }
+  }
+  return std::nullopt;
+}
+
+// The mouse button let go: the push button it went down on acts if it is
+// still under the pointer.
+std::optional<dm::Action> Release(ViewState& state, const SheetLayout& layout, const Event& event) {
+  const std::optional<int> pressed = state.pressed;
+  state.pressed.reset();
+  if (!pressed) return std::nullopt;
+  if (*pressed == kCloseMark) {
+    if (layout.closeBox.Contains(event.x, event.y)) return MakeAction(dm::Action::Kind::Close);
+    return std::nullopt;
+  }
+  for (const auto& button : layout.buttons) {
+    if (button.id == *pressed && button.rect.Contains(event.x, event.y)) return PressButton(button.id);
   }
   return std::nullopt;
 }
@@ -431,7 +451,11 @@ std::optional<dm::Action> HandleEvent(const dm::SheetModel& sheet, ViewState& st
     if (event.key == Key::Escape) return MakeAction(dm::Action::Kind::Cancel);
     return std::nullopt;
   }
-  if (event.key == Key::MouseDown) return Click(sheet, state, layout, event);
+  if (event.key == Key::MouseDown) {
+    state.pressed.reset();
+    return Click(sheet, state, layout, event);
+  }
+  if (event.key == Key::MouseUp) return Release(state, layout, event);
 
   const dm::PageModel* page = ActivePage(sheet);
   if (state.list && page != nullptr) {
@@ -472,7 +496,7 @@ std::optional<dm::Action> HandleEvent(const dm::SheetModel& sheet, ViewState& st
   return std::nullopt;
 }
 
-bool DismissesBox(const SheetLayout& layout, const Event& event) {
+bool DismissesBox(const SheetLayout& layout, const Event& event, bool& okPressed) {
   switch (event.key) {
     case Key::Enter:
     case Key::Escape:
@@ -481,7 +505,13 @@ bool DismissesBox(const SheetLayout& layout, const Event& event) {
     case Key::Char:
       return event.ch == U' ';
     case Key::MouseDown:
-      return layout.box && layout.box->ok.Contains(event.x, event.y);
+      okPressed = layout.box && layout.box->ok.Contains(event.x, event.y);
+      return false;
+    case Key::MouseUp: {
+      const bool wasPressed = okPressed;
+      okPressed = false;
+      return wasPressed && layout.box && layout.box->ok.Contains(event.x, event.y);
+    }
     default:
       return false;
   }

@@ -6,6 +6,9 @@
 // order (a radio group is one stop, entered at its checked button), then
 // OK, Cancel and the tab strip. Arrow keys move within a radio group and
 // click the button they reach. Space clicks the focused button or box.
+// OK, Cancel and the close mark act when the mouse button is let go over
+// them after it went down there, so that a press can be abandoned by moving
+// off; the other controls act when it goes down.
 // Ctrl-PgDn/Ctrl-PgUp and Ctrl-Tab/Ctrl-Shift-Tab switch pages, Left/Right
 // too while the tab strip has the focus. In a combo box Up/Down (Home, End,
 // PgUp, PgDn) pick another entry, each pick a user selection; Alt-Down,
@@ -46,7 +49,8 @@ enum class Key {
   AltDown,
   F4,
   Backspace,
-  MouseDown,  // left button, at Event::x, Event::y
+  MouseDown,  // left button pressed, at Event::x, Event::y
+  MouseUp,    // left button released, at Event::x, Event::y
   WheelUp,
   WheelDown,
   Resize,
@@ -71,7 +75,9 @@ std::optional<dm::Action> HandleEvent(const dm::SheetModel& sheet, ViewState& st
                                       const SheetLayout& layout, const Event& event);
 
 // Whether `event` dismisses the message box that `layout` shows (Enter,
-// Space, Esc, or a click on its OK button).
-bool DismissesBox(const SheetLayout& layout, const Event& event);
+// Space, Esc, or the mouse button let go on its OK button after going down
+// there). `okPressed` keeps, between events, whether the mouse button went
+// down on OK.
+bool DismissesBox(const SheetLayout& layout, const Event& event, bool& okPressed);
 
 }  // namespace term

@@ -189,6 +189,49 @@ int ListTop(int top, int highlight, int count, int visible) {
   return std::clamp(top, 0, count - visible);
 }
 
+int ScrollToShow(int first, int last, int view, int content) {
+  int scroll = 0;
+  if (last >= scroll + view) scroll = last - view + 1;
+  if (first < scroll) scroll = first;
+  return std::clamp(scroll, 0, std::max(0, content - view));
+}
+
+namespace {
+
+// Scrolls the page area of `layout` (its controls still placed relative to
+// the page) so that control `focus` is in view, with the whole group box
+// around it where that fits.
+void ScrollToFocus(SheetLayout& layout, const dm::PageModel& page, int focus) {
+  const ControlPlace* target = layout.Place(focus);
+  if (target == nullptr) return;
+  const Rect& own = target->rect;
+  Rect show = own;
+  int area = -1;
+  for (const ControlPlace& place : layout.controls) {
+    const Rect& frame = place.rect;
+    const bool group =
+        page.Controls()[static_cast<std::size_t>(place.index)]->Kind() == res::ControlKind::GroupBox;
+    const bool around = frame.x <= own.x && frame.y <= own.y && frame.Right() >= own.Right() &&
+                        frame.Bottom() >= own.Bottom();
+    const bool fitsView = frame.w <= layout.page.w && frame.h <= layout.page.h;
+    if (group && around && fitsView && (area < 0 || frame.w * frame.h < area)) {
+      area = frame.w * frame.h;
+      show = frame;
+    }
+  }
+  // The control itself first, then as much of its group as fits.
+  layout.scrollX = ScrollToShow(show.x, show.Right(), layout.page.w, layout.content.cols);
+  layout.scrollY = ScrollToShow(show.y, show.Bottom(), layout.page.h, layout.content.rows);
+  if (own.x < layout.scrollX || own.Right() >= layout.scrollX + layout.page.w) {
+    layout.scrollX = ScrollToShow(own.x, own.Right(), layout.page.w, layout.content.cols);
+  }
+  if (own.y < layout.scrollY || own.Bottom() >= layout.scrollY + layout.page.h) {
+    layout.scrollY = ScrollToShow(own.y, own.Bottom(), layout.page.h, layout.content.rows);
+  }
+}
+
+}  // namespace
+
 SheetLayout ComputeLayout(const dm::SheetModel& sheet, const ViewState& state, Size term) {
   SheetLayout layout;
   layout.term = term;
@@ -223,17 +266,24 @@ SheetLayout ComputeLayout(const dm::SheetModel& sheet, const ViewState& state, S
   // Border and margin on each side, then the page's frame; rows: title,
   // two of tabs, the frame's top, the page, the frame's bottom, the buttons
   // and the border.
-  const int width = std::max({pageCells.cols + 6, tabsWidth + 6, buttonsWidth + 6,
-                              TextCols(sheet.Caption()) + 8});
-  const int height = pageCells.rows + 7;
-  layout.needed = {width, height};
-  layout.fits = term.cols >= width && term.rows >= height;
+  const int frameWidth = std::max({tabsWidth + 6, buttonsWidth + 6, TextCols(sheet.Caption()) + 8});
+  const Size whole{std::max(pageCells.cols + 6, frameWidth), pageCells.rows + 7};
+  layout.whole = whole;
+  layout.content = pageCells;
+  layout.needed = {std::max(std::min(whole.cols, kSmallestTerminal.cols), frameWidth),
+                   std::min(whole.rows, kSmallestTerminal.rows)};
+  layout.fits = term.cols >= layout.needed.cols && term.rows >= layout.needed.rows;
+  // A terminal smaller than the whole sheet shows as much of the page as
+  // it can; the page area scrolls.
+  const int width = std::min(whole.cols, std::max(term.cols, layout.needed.cols));
+  const int height = std::min(whole.rows, std::max(term.rows, layout.needed.rows));
   layout.sheet = {std::max(0, (term.cols - width) / 2), std::max(0, (term.rows - height) / 2),
                   width, height};
   const Rect& s = layout.sheet;
   layout.closeBox = {s.Right() - 3, s.y, 3, 1};
-  layout.pageFrame = {s.x + 2, s.y + 3, width - 4, pageCells.rows + 2};
-  layout.page = {layout.pageFrame.x + 1, layout.pageFrame.y + 1, pageCells.cols, pageCells.rows};
+  layout.pageFrame = {s.x + 2, s.y + 3, width - 4, height - 5};
+  layout.page = {layout.pageFrame.x + 1, layout.pageFrame.y + 1, std::min(pageCells.cols, width - 6),
+                 height - 7};
 
   int tabX = layout.pageFrame.x;
   for (const int cols : tabCols) {
@@ -252,9 +302,12 @@ SheetLayout ComputeLayout(const dm::SheetModel& sheet, const ViewState& state, S
   const dm::PageModel* page = active >= 0 ? sheet.Page(active) : nullptr;
   if (page != nullptr) {
     layout.controls = PlaceControls(*page);
+    if (layout.Scrolls() && state.area == ViewState::Area::Page && state.page == active) {
+      ScrollToFocus(layout, *page, state.control);
+    }
     for (auto& place : layout.controls) {
-      place.rect.x += layout.page.x;
-      place.rect.y += layout.page.y;
+      place.rect.x += layout.page.x - layout.scrollX;
+      place.rect.y += layout.page.y - layout.scrollY;
     }
   }
 

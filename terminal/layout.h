@@ -31,7 +31,7 @@ constexpr int kBoxIconCols = 10;
 // Labels: their text. Edits and combos: their field.
 struct ControlPlace {
   int index = -1;  // in the page's Controls()
-  Rect rect;
+  Rect rect;       // may lie partly or wholly outside a scrolled page area
 };
 
 struct ListPlace {
@@ -55,15 +55,23 @@ struct SheetButtonPlace {
   Rect rect;
 };
 
+// The smallest terminal the sheet is drawn in; below the size that shows
+// the whole page (93 x 29) the page area scrolls to the focused control.
+constexpr Size kSmallestTerminal{80, 24};
+
 struct SheetLayout {
   Size term;
   Size needed;       // the smallest terminal that holds the sheet
+  Size whole;        // the smallest terminal that shows the page unscrolled
   bool fits = false;
   Rect sheet;        // the whole sheet with its border
   Rect closeBox;     // the close mark in the title row
   std::vector<Rect> tabs;   // one a page, in page order
   Rect pageFrame;    // the frame around the page (its top line runs under the tabs)
-  Rect page;         // the page's 87 x 22 cells
+  Rect page;         // the cells the page is shown in: all its 87 x 22, or fewer
+  Size content;      // the page's own cells (87 x 22)
+  int scrollX = 0;   // the page's first column and row shown
+  int scrollY = 0;
   std::vector<SheetButtonPlace> buttons;
   std::vector<ControlPlace> controls;  // the active page's, in template order
   std::optional<ListPlace> list;
@@ -72,6 +80,8 @@ struct SheetLayout {
 
   // The place of control `index`, or null.
   const ControlPlace* Place(int index) const;
+  // Whether the page area is scrolled or cut: part of the page is hidden.
+  bool Scrolls() const { return page.w < content.cols || page.h < content.rows; }
 };
 
 // The cells of a framed control (group box, picture) relative to its page:
@@ -90,6 +100,10 @@ std::vector<std::u32string> WrapText(std::string_view text, int width);
 int ListRows(const res::ControlTemplate& combo, int count);
 // The list's first shown entry so that `highlight` is visible.
 int ListTop(int top, int highlight, int count, int visible);
+// The first cell to show of `content` cells in `view` cells so that cells
+// `first` to `last` are in view (as many of them as fit), scrolled as
+// little as can be.
+int ScrollToShow(int first, int last, int view, int content);
 
 SheetLayout ComputeLayout(const dm::SheetModel& sheet, const ViewState& state, Size term);
 

@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "res/bitmaps.h"
+#include "terminal/frame_writer.h"
 
 namespace term {
 
@@ -12,13 +13,16 @@ namespace {
 
 struct Glyphs {
   char32_t h, v, tl, tr, bl, br, teeUp, teeRight, arrowDown, scrollUp, scrollDown, radioMark,
-      close, upperHalf;
+      close, upperHalf, scrollLeft, scrollRight;
+  // Without colour a disabled control's brackets and drop-down arrow are
+  // drawn with this, as not every such terminal can dim its text.
+  char32_t disabled;
 };
 
 constexpr Glyphs kUnicode{U'─', U'│', U'┌', U'┐', U'└', U'┘', U'┴', U'├', U'▼', U'▲', U'▼',
-                          U'•', U'×', U'▀'};
+                          U'•', U'×', U'▀', U'◄', U'►', U'·'};
 constexpr Glyphs kAscii{U'-', U'|', U'+', U'+', U'+', U'+', U'+', U'+', U'v', U'^', U'v',
-                        U'*', U'x', U'#'};
+                        U'*', U'x', U'#', U'<', U'>', U':'};
 
 // Styles of the sheet's parts; colours after the classic Windows scheme.
 struct Theme {
@@ -183,11 +187,29 @@ void DrawSheetFrame(Painter& p, const dm::SheetModel& sheet, const ViewState& st
   }
 }
 
+// Where the page area hides part of the page: a mark on the frame at that
+// side.
+void DrawScrollMarks(Painter& p, const SheetLayout& layout) {
+  const Rect& frame = layout.pageFrame;
+  const Rect& page = layout.page;
+  Style mark = p.theme.emphasis;
+  if (layout.scrollY > 0) p.g.Put(frame.Right(), page.y, p.glyphs.scrollUp, mark);
+  if (layout.scrollY + page.h < layout.content.rows) {
+    p.g.Put(frame.Right(), page.Bottom(), p.glyphs.scrollDown, mark);
+  }
+  if (layout.scrollX > 0) p.g.Put(page.x, frame.Bottom(), p.glyphs.scrollLeft, mark);
+  if (layout.scrollX + page.w < layout.content.cols) {
+    p.g.Put(page.Right(), frame.Bottom(), p.glyphs.scrollRight, mark);
+  }
+}
+
 void DrawPicture(Painter& p, const Rect& frame, int bitmapId) {
   p.Frame(frame, p.theme.frame);
   const Rect inner{frame.x + 1, frame.y + 1, frame.w - 2, frame.h - 2};
   if (inner.Empty() || p.caps.colors <= 0) return;
-  const auto& pixels = PictureCells(bitmapId, inner.w, inner.h, p.theme.face.bg);
+  const auto& pixels = p.caps.colors > 256
+                            ? PictureCells(bitmapId, inner.w, inner.h, p.theme.face.bg)
+                            : PalettePictureCells(bitmapId, inner.w, inner.h, p.theme.face.bg, p.caps.colors);
   if (pixels.empty()) return;
   for (int row = 0; row < inner.h; ++row) {
     for (int col = 0; col < inner.w; ++col) {
@@ -228,7 +250,10 @@ void DrawControl(Painter& p, const dm::ControlModel& control, const Rect& rect, 
       const char32_t mark = control.check == 1   ? (radio ? p.glyphs.radioMark : U'x')
                             : control.check == 2 ? U'-'
                                                  : U' ';
-      const char32_t box[] = {radio ? U'(' : U'[', mark, radio ? U')' : U']', U' ', 0};
+      const bool greyGlyphs = !control.enabled && p.caps.colors <= 0;
+      const char32_t open = greyGlyphs ? p.glyphs.disabled : radio ? U'(' : U'[';
+      const char32_t close = greyGlyphs ? p.glyphs.disabled : radio ? U')' : U']';
+      const char32_t box[] = {open, mark, close, U' ', 0};
       p.Text(rect.x, rect.y, box, text, limit);
       p.Text(rect.x + kMarkCols, rect.y, caption, focused ? th.focus : text, limit);
       break;
@@ -242,10 +267,11 @@ void DrawControl(Painter& p, const dm::ControlModel& control, const Rect& rect, 
       Style inside = !control.enabled ? th.fieldDisabled : readOnly ? th.face : th.field;
       if (focused) inside = th.focus;
       const int right = std::min(rect.Right(), limit - 1);
-      p.g.Put(rect.x, rect.y, U'[', text);
+      const bool greyGlyphs = !control.enabled && p.caps.colors <= 0;
+      p.g.Put(rect.x, rect.y, greyGlyphs ? p.glyphs.disabled : U'[', text);
       p.g.Fill({rect.x + 1, rect.y, right - rect.x - 1, 1}, U' ', inside);
       p.Text(rect.x + 1, rect.y, caption, inside, right);
-      p.g.Put(right, rect.y, U']', text);
+      p.g.Put(right, rect.y, greyGlyphs ? p.glyphs.disabled : U']', text);
       break;
     }
     case res::ControlKind::ComboBox: {
@@ -255,7 +281,8 @@ void DrawControl(Painter& p, const dm::ControlModel& control, const Rect& rect, 
       p.g.Fill({rect.x, rect.y, right - rect.x, 1}, U' ', field);
       p.Text(rect.x, rect.y, caption, field, right);
       Style arrow = control.enabled ? th.arrow : th.disabled;
-      p.g.Put(right, rect.y, p.glyphs.arrowDown, arrow);
+      const bool greyGlyphs = !control.enabled && p.caps.colors <= 0;
+      p.g.Put(right, rect.y, greyGlyphs ? p.glyphs.disabled : p.glyphs.arrowDown, arrow);
       break;
     }
   }
@@ -343,7 +370,57 @@ std::map<PictureKey, std::vector<Color>>& PictureCache() {
   return cache;
 }
 
+int Channel(Color c, int shift) { return static_cast<int>((c >> shift) & 0xFF); }
+
 }  // namespace
+
+std::vector<Color> DitherToPalette(const std::vector<Color>& pixels, int cols, Color fill, int colors) {
+  std::vector<Color> out = pixels;
+  if (cols <= 0 || pixels.empty()) return out;
+  const int rows = static_cast<int>(pixels.size()) / cols;
+  // The error still to be spread, per channel, for this row and the next.
+  std::vector<int> here(static_cast<std::size_t>(cols + 2) * 3, 0);
+  std::vector<int> next(here.size(), 0);
+  for (int y = 0; y < rows; ++y) {
+    std::fill(next.begin(), next.end(), 0);
+    // Serpentine: every other row right to left, so that the error does
+    // not drift to one side.
+    const bool leftToRight = y % 2 == 0;
+    const int step = leftToRight ? 1 : -1;
+    for (int i = 0; i < cols; ++i) {
+      const int x = leftToRight ? i : cols - 1 - i;
+      const auto at = static_cast<std::size_t>(y * cols + x);
+      if (pixels[at] == fill) continue;  // the background keeps its colour
+      int want[3];
+      for (int c = 0; c < 3; ++c) {
+        want[c] = std::clamp(Channel(pixels[at], 16 - 8 * c) + here[static_cast<std::size_t>(x + 1) * 3 + c] / 16,
+                             0, 255);
+      }
+      const Color wanted = Rgb(static_cast<std::uint8_t>(want[0]), static_cast<std::uint8_t>(want[1]),
+                               static_cast<std::uint8_t>(want[2]));
+      const Color got = PaletteColor(PaletteIndex(wanted, colors), colors);
+      out[at] = got;
+      for (int c = 0; c < 3; ++c) {
+        const int error = want[c] - Channel(got, 16 - 8 * c);
+        // Floyd and Steinberg's weights: 7 ahead, 3 behind below, 5 below,
+        // 1 ahead below (in sixteenths).
+        here[static_cast<std::size_t>(x + 1 + step) * 3 + c] += error * 7;
+        next[static_cast<std::size_t>(x + 1 - step) * 3 + c] += error * 3;
+        next[static_cast<std::size_t>(x + 1) * 3 + c] += error * 5;
+        next[static_cast<std::size_t>(x + 1 + step) * 3 + c] += error * 1;
+      }
+    }
+    std::swap(here, next);
+  }
+  return out;
+}
+
+const std::vector<Color>& PalettePictureCells(int id, int cols, int rows, Color fill, int colors) {
+  static std::map<std::tuple<int, int, int, Color, int>, std::vector<Color>> cache;
+  const auto key = std::make_tuple(id, cols, rows, fill, colors);
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  return cache[key] = DitherToPalette(PictureCells(id, cols, rows, fill), cols, fill, colors);
+}
 
 const std::vector<Color>& PictureCells(int id, int cols, int rows, Color fill) {
   auto& cache = PictureCache();
@@ -368,8 +445,15 @@ std::vector<Color> ComputePictureCells(int id, int cols, int rows, Color fill) {
   // half-height cell is about square).
   const double scale = std::min(static_cast<double>(cols) / image.width,
                                 static_cast<double>(pxRows) / image.height);
-  const int w = std::max(1, static_cast<int>(image.width * scale + 0.5));
-  const int h = std::max(1, static_cast<int>(image.height * scale + 0.5));
+  // The size is rounded to the nearest one that leaves equal margins on
+  // both sides, so that the picture sits in the middle of its frame.
+  auto centred = [](double exact, int room) {
+    int size = std::min(room, static_cast<int>(exact + 0.5));
+    if ((room - size) % 2 != 0) size += (exact > size || size == 1) && size < room ? 1 : -1;
+    return std::max(1, size);
+  };
+  const int w = centred(image.width * scale, cols);
+  const int h = centred(image.height * scale, pxRows);
   const int x0 = (cols - w) / 2;
   const int y0 = (pxRows - h) / 2;
   for (int ty = 0; ty < h; ++ty) {
@@ -414,7 +498,10 @@ Grid Render(const dm::SheetModel& sheet, const ViewState& state, const SheetLayo
     if (page != nullptr) {
       const auto& controls = page->Controls();
       const bool focusHere = state.area == ViewState::Area::Page && state.page == active;
-      const int limit = layout.page.Right() + 1;
+      // Texts end at the page's right edge, and on a scrolled page nothing
+      // is drawn outside the page area.
+      const int limit = layout.page.x - layout.scrollX + layout.content.cols;
+      p.g.SetClip(layout.page);
       // Frames first, so that nothing inside them is drawn over.
       for (const int pass : {0, 1}) {
         for (const auto& place : layout.controls) {
@@ -427,6 +514,8 @@ Grid Render(const dm::SheetModel& sheet, const ViewState& state, const SheetLayo
           DrawControl(p, control, place.rect, focused, listOpen, limit);
         }
       }
+      p.g.SetClip(std::nullopt);
+      DrawScrollMarks(p, layout);
       if (layout.list) {
         const dm::ControlModel& combo = *controls[static_cast<std::size_t>(layout.list->control)];
         DrawList(p, combo, *layout.list);

@@ -12,7 +12,7 @@ namespace term {
 
 // What the terminal can show.
 struct Caps {
-  int colors = 256;     // 0 (none), 8, 16 or 256 and more
+  int colors = 256;     // 0 (none), 8, 16, 256 or kDirectColors (any 24-bit colour)
   bool unicode = true;  // box-drawing and block characters; else ASCII only
 };
 
@@ -30,6 +30,12 @@ Grid Render(const dm::SheetModel& sheet, const ViewState& state, Size term, cons
 std::vector<Color> ComputePictureCells(int id, int cols, int rows, Color fill);
 // The same, cached: redraws reuse it.
 const std::vector<Color>& PictureCells(int id, int cols, int rows, Color fill);
+// The pixels for a terminal of `colors` palette colours (8, 16 or 256):
+// each one a colour of the palette, spread by error diffusion so that the
+// picture keeps its shades; `fill`, the background, stays as it is.
+std::vector<Color> DitherToPalette(const std::vector<Color>& pixels, int cols, Color fill, int colors);
+// PictureCells turned to the palette, cached.
+const std::vector<Color>& PalettePictureCells(int id, int cols, int rows, Color fill, int colors);
 // Puts pixels computed before (at build time) into the cache.
 void PreloadPictureCells(int id, int cols, int rows, Color fill, std::vector<Color> cells);
 // The background the pictures are drawn on, in colour.

@@ -15,8 +15,8 @@ constexpr int kNoTerminalExit = 2;
 // the dialog model, drawn in the terminal on standard input and output, with
 // `appName` as the application's name. Returns the system's exit code (also
 // one given to ExitProcess), or kNoTerminalExit after a message on `err`
-// when standard input or output is not a terminal or the terminal type is
-// unknown. The terminal is restored before this returns.
+// when standard input or output is not a terminal, or the terminal type is
+// unknown or cannot place the cursor. The terminal is restored before this returns.
 int RunInTerminal(const std::function<int()>& system, const std::string& appName, std::FILE* err);
 
 // Puts the pages' pictures, scaled at build time, into the renderer's cache.

@@ -15,6 +15,9 @@ struct OpenList {
   friend bool operator==(const OpenList&, const OpenList&) = default;
 };
 
+// ViewState::pressed for the close mark.
+constexpr int kCloseMark = -1;
+
 struct ViewState {
   enum class Area { Page, Button, Tabs };
 
@@ -23,6 +26,10 @@ struct ViewState {
   int button = 0;    // Button: the sheet button's id (IDOK, IDCANCEL)
   int page = -1;     // the page that `control` belongs to; -1 before the first frame
   std::optional<OpenList> list;
+  // The push button the left mouse button went down on (a sheet button's
+  // id, or kCloseMark for the title bar's close mark): it acts only if the
+  // button comes up on it again.
+  std::optional<int> pressed;
   friend bool operator==(const ViewState&, const ViewState&) = default;
 };
 

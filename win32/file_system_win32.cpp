@@ -1,4 +1,7 @@
+#define _CRT_RAND_S
 #include "win32/file_system_win32.h"
+
+#include <stdlib.h>
 
 #include <algorithm>
 #include <vector>
@@ -34,30 +37,112 @@ bool WriteAll(HANDLE file, const std::string& content) {
   return true;
 }
 
-// Gives `target` the access list of `source`, where there is one to copy.
-void CopyAccessList(const std::string& source, const std::string& target) {
+// The access list of `path` as a self-relative security descriptor, or
+// empty when it cannot be read.
+std::vector<BYTE> AccessListOf(const std::string& path) {
   DWORD needed = 0;
-  ::GetFileSecurityA(source.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
-  if (needed == 0) return;
+  ::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
   std::vector<BYTE> descriptor(needed);
-  if (!::GetFileSecurityA(source.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), needed,
-                          &needed)) {
-    return;
+  if (needed == 0 || !::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(),
+                                         needed, &needed)) {
+    descriptor.clear();
   }
-  ::SetFileSecurityA(target.c_str(), DACL_SECURITY_INFORMATION, descriptor.data());
+  return descriptor;
+}
+
+constexpr std::size_t kSuffixLength = 12;
+constexpr const char* kTemporaryInfix = ".saving-";
+
+// 12 letters and digits from the system's random source.
+std::string RandomSuffix() {
+  constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::string suffix;
+  while (suffix.size() < kSuffixLength) {
+    unsigned int value = 0;
+    if (rand_s(&value) != 0) std::abort();  // no source of randomness: nothing safe to do
+    suffix += kLetters[value % (sizeof kLetters - 1)];
+  }
+  return suffix;
+}
+
+// Removes new files that killed saves of `path` left beside it. A running
+// save holds its file open without sharing, so it cannot be deleted.
+void RemoveStaleTemporaries(const std::string& path) {
+  const std::string prefix = path + kTemporaryInfix;
+  const std::size_t slash = path.find_last_of("\\/");
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::size_t nameLength = prefix.size() - folder.size() + kSuffixLength;
+  WIN32_FIND_DATAA found;
+  HANDLE search = ::FindFirstFileA((prefix + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string name = found.cFileName;
+    if (name.size() == nameLength && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      ::DeleteFileA((folder + name).c_str());
+    }
+  } while (::FindNextFileA(search, &found));
+  ::FindClose(search);
+}
+
+bool Denied(DWORD error) { return error == ERROR_ACCESS_DENIED; }
+
+// More than one name for the file (hard links): a new file renamed into
+// place would leave the other names with the old content.
+bool HasOtherNames(const std::string& path) {
+  HANDLE file = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool linked = ::GetFileInformationByHandle(file, &info) && info.nNumberOfLinks > 1;
+  ::CloseHandle(file);
+  return linked;
+}
+
+// The whole content written over the file where it stands, cut to its
+// length and flushed.
+fs::WriteResult WriteInPlace(const std::string& path, const std::string& content) {
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {false, Denied(::GetLastError())};
+  const bool written = WriteAll(file, content) && ::SetEndOfFile(file) && ::FlushFileBuffers(file);
+  ::CloseHandle(file);
+  return {written, false};
+}
+
+// Whether the process runs elevated; false where Windows has no elevation.
+bool Elevated() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  const bool known = ::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+  ::CloseHandle(token);
+  return known && elevation.TokenIsElevated != 0;
+}
+
+std::string Environment(const char* name) {
+  const DWORD needed = ::GetEnvironmentVariableA(name, nullptr, 0);
+  if (needed == 0) return {};
+  std::string value(needed, '\0');
+  const DWORD got = ::GetEnvironmentVariableA(name, value.data(), needed);
+  value.resize(got < needed ? got : 0);
+  return value;
+}
+
+bool StartsWithFolder(const std::string& path, const std::string& folder) {
+  if (folder.empty() || path.size() <= folder.size() || path[folder.size()] != '\\') return false;
+  return ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.data(), static_cast<int>(folder.size()),
+                          folder.data(), static_cast<int>(folder.size())) == CSTR_EQUAL;
 }
 
 }  // namespace
 
 bool Win32FileSystem::CanOpenForReading(const std::string& path) { return CanOpen(path, GENERIC_READ); }
 
-bool Win32FileSystem::CanOpenForUpdate(const std::string& path) {
-  // Windows refuses to open a read-only file for writing, whoever asks; Wine
-  // maps the attribute to the Unix permissions, which do not stop root. The
-  // attribute is tested first so that the answer is the same everywhere.
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
-  return CanOpen(path, GENERIC_READ | GENERIC_WRITE);
+bool Win32FileSystem::Exists(const std::string& path) {
+  if (::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  const DWORD error = ::GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_INVALID_NAME;
 }
 
 std::optional<std::string> Win32FileSystem::ReadFile(const std::string& path) {
@@ -79,43 +164,90 @@ std::optional<std::string> Win32FileSystem::ReadFile(const std::string& path) {
   return content;
 }
 
-bool Win32FileSystem::ReplaceFile(const std::string& path, const std::string& content) {
+fs::WriteResult Win32FileSystem::ReplaceFile(const std::string& path, const std::string& content) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-  if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) return false;
+  if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) return {};
 
-  // A new file in the same directory, so that the rename stays on one volume.
+  RemoveStaleTemporaries(path);
+  if (exists && HasOtherNames(path)) return WriteInPlace(path, content);
+
+  // A new file in the same folder, so that the rename stays on one volume:
+  // created exclusively under a name no one can foresee, with the old file's
+  // access list and attributes from the start.
+  std::vector<BYTE> accessList;
+  DWORD kept = FILE_ATTRIBUTE_NORMAL;
+  if (exists) {
+    accessList = AccessListOf(path);
+    const DWORD copied = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                       FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    if (copied != 0) kept = copied;
+  }
+  SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), accessList.empty() ? nullptr : accessList.data(),
+                               FALSE};
   std::string temp;
   HANDLE file = INVALID_HANDLE_VALUE;
+  DWORD error = ERROR_FILE_EXISTS;
   for (unsigned attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-    temp = path + ".new-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt);
-    file = ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
-    if (file == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS &&
-        ::GetLastError() != ERROR_ALREADY_EXISTS) {
-      return false;
-    }
+    temp = path + kTemporaryInfix + RandomSuffix();
+    file = ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, &security, CREATE_NEW, kept, nullptr);
+    if (file != INVALID_HANDLE_VALUE) break;
+    error = ::GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
   }
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) {
+    // No new file may be made in the folder: the file is written where it
+    // stands, as the Windows profile functions would.
+    if (Denied(error) || error == ERROR_WRITE_PROTECT) {
+      if (exists && CanOpen(path, GENERIC_WRITE)) return WriteInPlace(path, content);
+      return {false, Denied(error)};
+    }
+    return {};
+  }
 
   const bool written = WriteAll(file, content) && ::FlushFileBuffers(file);
   ::CloseHandle(file);
   if (!written) {
     ::DeleteFileA(temp.c_str());
-    return false;
-  }
-  if (exists) {
-    CopyAccessList(path, temp);
-    const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                     FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-    if (kept != 0) ::SetFileAttributesA(temp.c_str(), kept);
+    return {};
   }
   const DWORD flags = MOVEFILE_WRITE_THROUGH | (exists ? MOVEFILE_REPLACE_EXISTING : 0);
   if (!::MoveFileExA(temp.c_str(), path.c_str(), flags)) {
     ::DeleteFileA(temp.c_str());
-    return false;
+    return {};
   }
-  return true;
+  return {true, false};
+}
+
+bool Win32FileSystem::MakeDirectories(const std::string& directory) {
+  // Every folder from the first below the root down to `directory`.
+  for (std::size_t at = directory.find('\\', 3); ; at = directory.find('\\', at + 1)) {
+    const std::string folder = directory.substr(0, at);
+    // A folder that exists answers with an error; only the last one decides.
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    if (at == std::string::npos) break;
+  }
+  const DWORD attributes = ::GetFileAttributesA(directory.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::optional<std::string> Win32FileSystem::VirtualStorePath(const std::string& path) {
+  // Windows virtualizes a program's file writes only while it runs without
+  // elevation, and keeps the copies in the user's local application data.
+  if (Elevated()) return std::nullopt;
+  const std::string store = Environment("LOCALAPPDATA");
+  if (store.empty()) return std::nullopt;
+  const DWORD needed = ::GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return std::nullopt;
+  std::string full(needed, '\0');
+  const DWORD got = ::GetFullPathNameA(path.c_str(), needed, full.data(), nullptr);
+  if (got == 0 || got >= needed) return std::nullopt;
+  full.resize(got);
+  if (full.size() < 4 || full[1] != ':' || full[2] != '\\') return std::nullopt;  // a drive path only
+  for (const char* location : {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432", "ProgramData", "SystemRoot"}) {
+    if (StartsWithFolder(full, Environment(location))) return store + "\\VirtualStore\\" + full.substr(3);
+  }
+  return std::nullopt;
 }
 
 }  // namespace win32

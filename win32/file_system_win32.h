@@ -9,14 +9,23 @@ namespace win32 {
 class Win32FileSystem : public fs::FileSystem {
  public:
   bool CanOpenForReading(const std::string& path) override;
-  bool CanOpenForUpdate(const std::string& path) override;
+  bool Exists(const std::string& path) override;
   std::optional<std::string> ReadFile(const std::string& path) override;
-  // Writes `content` to a new file beside `path`, flushes it to the disk,
-  // gives it the old file's attributes and access list, and renames it over
+  // Writes `content` to a new file beside `path` ("<path>.saving-" and 12
+  // random letters and digits, made with CREATE_NEW and the old file's
+  // access list and attributes), flushes it to the disk and renames it over
   // `path` in one step (MoveFileExA with MOVEFILE_REPLACE_EXISTING and
-  // MOVEFILE_WRITE_THROUGH). A read-only `path`, or any failure on the way,
-  // leaves `path` as it was and removes the new file.
-  bool ReplaceFile(const std::string& path, const std::string& content) override;
+  // MOVEFILE_WRITE_THROUGH). New files left by a killed save are deleted
+  // first. Where no new file may be made in the folder but `path` may be
+  // written, and where `path` has more than one hard link, `path` is
+  // written in place. A read-only `path`, or any failure on the way, leaves
+  // `path` as it was and removes the new file.
+  fs::WriteResult ReplaceFile(const std::string& path, const std::string& content) override;
+  bool MakeDirectories(const std::string& directory) override;
+  // %LOCALAPPDATA%\VirtualStore\<path without its drive>, when the process
+  // is not elevated and the full path lies below %ProgramFiles%,
+  // %ProgramFiles(x86)%, %ProgramW6432%, %ProgramData% or %SystemRoot%.
+  std::optional<std::string> VirtualStorePath(const std::string& path) override;
 };
 
 }  // namespace win32

@@ -69,16 +69,16 @@ bool FileExists(const std::string& path) {
 }  // namespace
 
 std::string DumpLine(const res::ControlTemplate& control, HWND window) {
-  std::ostringstream line;
-  line << control.id << ' ' << res::KindName(control.kind)
-       << " enabled=" << (::IsWindowEnabled(window) ? 1 : 0);
+  dm::ControlView view;
+  view.enabled = ::IsWindowEnabled(window) != FALSE;
+  view.text = WindowText(window);
   switch (control.kind) {
     case res::ControlKind::RadioButton:
     case res::ControlKind::CheckBox:
-      line << " checked=" << ::SendMessageA(window, BM_GETCHECK, 0, 0);
+      view.check = static_cast<int>(::SendMessageA(window, BM_GETCHECK, 0, 0));
       break;
     case res::ControlKind::ComboBox: {
-      line << " current=" << ::SendMessageA(window, CB_GETCURSEL, 0, 0) << " items=";
+      view.curSel = static_cast<int>(::SendMessageA(window, CB_GETCURSEL, 0, 0));
       const LRESULT count = ::SendMessageA(window, CB_GETCOUNT, 0, 0);
       for (LRESULT i = 0; i < count; ++i) {
         const LRESULT length = ::SendMessageA(window, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
@@ -86,21 +86,14 @@ std::string DumpLine(const res::ControlTemplate& control, HWND window) {
         const LRESULT copied = ::SendMessageA(window, CB_GETLBTEXT, static_cast<WPARAM>(i),
                                               reinterpret_cast<LPARAM>(item.data()));
         item.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-        if (i > 0) line << ',';
-        line << dm::Quote(item);
+        view.items.push_back(std::move(item));
       }
-      line << " text=" << dm::Quote(WindowText(window));
       break;
     }
-    case res::ControlKind::Edit:
-    case res::ControlKind::Static:
-    case res::ControlKind::GroupBox:
-      line << " text=" << dm::Quote(WindowText(window));
-      break;
-    case res::ControlKind::Picture:
+    default:
       break;
   }
-  return line.str();
+  return dm::DumpLine(control, view);
 }
 
 ScenarioDriver::ScenarioDriver(const dm::Script& script, std::FILE* out, std::FILE* err,
@@ -115,6 +108,8 @@ ScenarioDriver::~ScenarioDriver() {
 }
 
 void ScenarioDriver::Print(const std::string& line) {
+  // After a fault the run is over for the user: the sheet closes unseen.
+  if (!m_fault.empty()) return;
   std::fputs(line.c_str(), m_out);
   std::fputc('\n', m_out);
   std::fflush(m_out);
@@ -145,11 +140,12 @@ void ScenarioDriver::ProcessEnding(int code) {
   Print("exit " + std::to_string(code));
   for (const auto& problem : m_problems) std::fprintf(m_err, "driver: %s\n", problem.c_str());
   std::fflush(m_err);
+  if (m_options.processEnding) m_options.processEnding(code);
 }
 
 void ScenarioDriver::Tick() {
   if (AnswerMessageBox()) return;
-  if (!m_ready || m_closed || m_busy) return;
+  if (!m_ready || m_closed || m_closing || m_busy) return;
   if (Holding()) return;
   m_busy = true;
   Step();
@@ -211,6 +207,20 @@ void ScenarioDriver::Step() {
         if (std::FILE* file = std::fopen(ready.c_str(), "wb")) {
           std::fprintf(file, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
                        rect.bottom - rect.top);
+          // Each picture of the shown page: its frame's inside and its
+          // bitmap, in pixels, so the test can see that one fills the other.
+          HWND page = reinterpret_cast<HWND>(::SendMessageA(m_sheetWindow, PSM_GETCURRENTPAGEHWND, 0, 0));
+          for (HWND child = page != nullptr ? ::GetWindow(page, GW_CHILD) : nullptr; child != nullptr;
+               child = ::GetWindow(child, GW_HWNDNEXT)) {
+            if (!IsPictureControl(child)) continue;
+            RECT client{};
+            ::GetClientRect(child, &client);
+            BITMAP bitmap{};
+            const auto image = reinterpret_cast<HBITMAP>(::SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0));
+            if (image != nullptr) ::GetObjectA(image, sizeof bitmap, &bitmap);
+            std::fprintf(file, "picture %ld %ld %ld %ld\n", client.right, client.bottom, bitmap.bmWidth,
+                         bitmap.bmHeight);
+          }
           std::fclose(file);
         }
         m_holding = true;
@@ -220,23 +230,44 @@ void ScenarioDriver::Step() {
       continue;
     }
     const dm::ActionError error = Check(step.action);
-    if (error != dm::ActionError::None) Fail(step.line, dm::Describe(error));
-    // One action a tick: its consequences are handled before the next.
+    if (error != dm::ActionError::None) {
+      Fail(step.line, dm::Describe(error));
+      return;
+    }
     Apply(step.action);
-    return;
+    const auto kind = step.action.kind;
+    // Closing the sheet ends the script: what follows is never carried out.
+    if (kind == dm::Action::Kind::Ok || kind == dm::Action::Kind::Cancel || kind == dm::Action::Kind::Close) {
+      m_closing = true;
+      return;
+    }
+    PumpMessages();
+    if (m_closed) return;
   }
-  if (!m_cancelPressed) {
-    // The script ended with the sheet open.
-    m_cancelPressed = true;
-    ::SendMessageA(m_sheetWindow, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-  }
+  // The script ended with the sheet open.
+  m_closing = true;
+  ::SendMessageA(m_sheetWindow, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
 }
 
 void ScenarioDriver::Fail(int line, const char* why) {
-  std::fflush(m_out);
-  std::fprintf(m_err, "script line %d: %s\n", line, why);
-  std::fflush(m_err);
-  ::ExitProcess(2);
+  m_fault = "script line " + std::to_string(line) + ": " + why;
+  m_closing = true;
+  ::SendMessageA(m_sheetWindow, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+}
+
+void ScenarioDriver::PumpMessages() {
+  // Everything the action left waiting: posted messages, painting, and
+  // timers that are due (this driver's own tick finds it busy and returns).
+  // The bound only guards against a window that never stops asking.
+  MSG msg;
+  for (int handled = 0; handled < 100000 && ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++handled) {
+    if (msg.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+  }
 }
 
 HWND ScenarioDriver::ActivePage() const {
@@ -384,6 +415,12 @@ int RunScenario(std::string_view scriptText, const std::function<int()>& system,
   const int code = system();
   platform.SetObserver(nullptr);
   for (const auto& problem : driver.Problems()) std::fprintf(err, "driver: %s\n", problem.c_str());
+  if (!driver.Fault().empty()) {
+    std::fflush(out);
+    std::fprintf(err, "%s\n", driver.Fault().c_str());
+    std::fflush(err);
+    return 2;
+  }
   std::fprintf(out, "exit %d\n", code);
   std::fflush(out);
   std::fflush(err);

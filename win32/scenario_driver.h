@@ -7,10 +7,16 @@
 // caption from its controls, reports it and presses its OK button.
 //
 // The driver runs on the user-interface thread from a thread timer. Windows
-// delivers WM_TIMER only when no other message is waiting, so every action
-// has been handled completely, painting included, before the next one; the
-// timer also fires inside a message box's own modal loop, which is how the
-// box gets answered.
+// delivers WM_TIMER only when no other message is waiting; after each action
+// the driver handles every message the action left waiting (painting
+// included) before it takes the next, so each action is handled completely
+// and a script does not wait a timer period per action. The timer also fires
+// inside a message box's own modal loop, which is how the box gets answered.
+//
+// A step that cannot be carried out (an unknown or disabled control, a
+// missing entry) ends the run as the dialog model's runner does: nothing
+// more is printed, the sheet is closed with Cancel behind the scenes, and
+// the run's result is 2 with the fault on the error stream.
 #pragma once
 
 #include <cstdio>
@@ -30,6 +36,10 @@ struct DriverOptions {
   // screen rectangle "left top width height", and goes on once
   // "<dir>/snapN.go" exists (or after a minute).
   std::string pauseDirectory;
+  // Called when the system ends the process with `code`, after "exit N" has
+  // been printed and before the process ends (the batch mode records the
+  // run as finished).
+  std::function<void(int code)> processEnding;
 };
 
 class ScenarioDriver : public SheetObserver {
@@ -50,6 +60,8 @@ class ScenarioDriver : public SheetObserver {
   // (a box caption that is not the application's name, a page whose windows
   // do not match its template); empty when all was as expected.
   const std::vector<std::string>& Problems() const { return m_problems; }
+  // The script fault that ended the run, if any: "script line N: why".
+  const std::string& Fault() const { return m_fault; }
 
   void Tick();
 
@@ -60,7 +72,8 @@ class ScenarioDriver : public SheetObserver {
   bool Holding();
   dm::ActionError Check(const dm::Action& action);
   void Apply(const dm::Action& action);
-  [[noreturn]] void Fail(int line, const char* why);
+  void Fail(int line, const char* why);
+  void PumpMessages();
   void Print(const std::string& line);
   HWND ActivePage() const;
   int ActiveIndex() const;
@@ -78,11 +91,12 @@ class ScenarioDriver : public SheetObserver {
   bool m_ready = false;
   bool m_closed = false;
   bool m_busy = false;
-  bool m_cancelPressed = false;
+  bool m_closing = false;  // OK, Cancel or close has been pressed
   int m_snapshots = 0;
   bool m_holding = false;
   DWORD m_holdStart = 0;
   std::vector<std::string> m_problems;
+  std::string m_fault;
 };
 
 // One line of a dump: the control `window` made from `control`, in the
@@ -91,8 +105,8 @@ std::string DumpLine(const res::ControlTemplate& control, HWND window);
 
 // Parses `scriptText` and runs `system` (the application's entry) with the
 // driver watching `platform`'s sheet; prints the events and "exit N" on
-// `out`. A script fault is reported on `err` with its line and gives 2; a
-// step that cannot be carried out ends the process with 2.
+// `out`. A script fault, or a step that cannot be carried out, is reported
+// on `err` with its line and gives 2.
 int RunScenario(std::string_view scriptText, const std::function<int()>& system,
                 Win32Platform& platform, std::FILE* out, std::FILE* err,
                 const DriverOptions& options = {});

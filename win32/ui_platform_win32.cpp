@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "res/bitmaps.h"
 #include "res/dialogs.h"
 #include "res/resource.h"
 #include "win32/dialog_template.h"
@@ -63,9 +64,88 @@ class PageWindowImpl : public ui::PageWindow {
 
 struct PageContext {
   ui::CPropertyPage* page = nullptr;
+  int bitmapId = 0;  // the template's picture, or 0
   std::vector<std::uint8_t> dialogTemplate;
   std::unique_ptr<PageWindowImpl> window;
+  std::vector<HBITMAP> pictures;  // made for the page's picture controls
 };
+
+// A 24-bit top-down DIB section holding the image.
+HBITMAP MakeBitmap(const res::Image& image) {
+  BITMAPINFO info;
+  std::memset(&info, 0, sizeof info);
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = image.width;
+  info.bmiHeader.biHeight = -image.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap == nullptr || bits == nullptr) return bitmap;
+  const std::size_t stride = (static_cast<std::size_t>(image.width) * 3 + 3) & ~std::size_t{3};
+  auto* rows = static_cast<std::uint8_t*>(bits);
+  for (int y = 0; y < image.height; ++y) {
+    std::uint8_t* row = rows + static_cast<std::size_t>(y) * stride;
+    for (int x = 0; x < image.width; ++x) {
+      row[x * 3] = image.B(x, y);
+      row[x * 3 + 1] = image.G(x, y);
+      row[x * 3 + 2] = image.R(x, y);
+    }
+  }
+  return bitmap;
+}
+
+// Draws the page's picture at the pixel size of its control, so it fills
+// its frame at every DPI; the resource bitmap has the design size only.
+void FitPictures(HWND page, PageContext& context) {
+  if (context.bitmapId == 0) return;
+  for (HWND child = ::GetWindow(page, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (!IsPictureControl(child)) continue;
+    RECT client{};
+    ::GetClientRect(child, &client);
+    const res::Image image = res::RenderBitmap(context.bitmapId, client.right, client.bottom);
+    HBITMAP bitmap = image.width > 0 ? MakeBitmap(image) : nullptr;
+    if (bitmap == nullptr) continue;
+    auto* previous = reinterpret_cast<HBITMAP>(
+        ::SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
+    // The one the dialog manager loaded from the resources, or one of ours
+    // from an earlier size: either way no longer shown.
+    if (previous != nullptr && previous != bitmap) {
+      std::erase(context.pictures, previous);
+      ::DeleteObject(previous);
+    }
+    context.pictures.push_back(bitmap);
+  }
+}
+
+void ReleasePictures(HWND page, PageContext& context) {
+  for (HWND child = ::GetWindow(page, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (IsPictureControl(child)) ::SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, 0);
+  }
+  for (HBITMAP bitmap : context.pictures) ::DeleteObject(bitmap);
+  context.pictures.clear();
+}
+
+// Opens the sheet centred on the work area of the screen that holds the
+// mouse pointer, wholly on it where it fits.
+void CentreOnPointerScreen(HWND sheet) {
+  POINT pointer{};
+  ::GetCursorPos(&pointer);
+  MONITORINFO monitor;
+  std::memset(&monitor, 0, sizeof monitor);
+  monitor.cbSize = sizeof monitor;
+  if (!::GetMonitorInfoA(::MonitorFromPoint(pointer, MONITOR_DEFAULTTOPRIMARY), &monitor)) return;
+  RECT window{};
+  ::GetWindowRect(sheet, &window);
+  const RECT& area = monitor.rcWork;
+  const LONG width = window.right - window.left, height = window.bottom - window.top;
+  LONG left = area.left + (area.right - area.left - width) / 2;
+  LONG top = area.top + (area.bottom - area.top - height) / 2;
+  if (left < area.left) left = area.left;
+  if (top < area.top) top = area.top;
+  ::SetWindowPos(sheet, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 class SheetWindowImpl;
 
@@ -134,6 +214,7 @@ LRESULT CALLBACK SheetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       run->sheet->AttachWindow(run->window.get());
       run->sheet->OnInitDialog();
       run->DefaultInit();
+      CentreOnPointerScreen(hwnd);
       if (run->observer != nullptr) run->observer->SheetReady(hwnd, *run->sheet);
       return run->defaultInitResult;
     }
@@ -171,6 +252,10 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam) {
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// WM_DPICHANGED_AFTERPARENT (Windows 10 1703 and later): the page has been
+// laid out anew for another screen's DPI.
+constexpr UINT kDpiChangedAfterParent = 0x02E3;
+
 // A page's dialog procedure: the framework page's hooks and message map.
 INT_PTR CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_INITDIALOG) {
@@ -179,6 +264,7 @@ INT_PTR CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     ::SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(context));
     context->window = std::make_unique<PageWindowImpl>(hwnd);
     context->page->AttachWindow(context->window.get());
+    FitPictures(hwnd, *context);
     return context->page->OnInitDialog();
   }
   auto* context = reinterpret_cast<PageContext*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
@@ -212,7 +298,12 @@ INT_PTR CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       ::SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
       return TRUE;
     }
+    case kDpiChangedAfterParent:
+      // The dialog manager has laid the page out for the new screen's DPI.
+      FitPictures(hwnd, *context);
+      return FALSE;
     case WM_DESTROY:
+      ReleasePictures(hwnd, *context);
       context->page->DetachWindow();
       context->window.reset();
       ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
@@ -273,6 +364,12 @@ std::unique_ptr<ui::DeviceContext> HwndWindow::GetDC() {
   return std::make_unique<WindowDeviceContext>(m_hwnd);
 }
 
+bool IsPictureControl(HWND hwnd) {
+  char name[16] = "";
+  if (::GetClassNameA(hwnd, name, sizeof name) == 0 || ::lstrcmpiA(name, "Static") != 0) return false;
+  return (::GetWindowLongA(hwnd, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP;
+}
+
 std::string WindowText(HWND hwnd) {
   const int length = ::GetWindowTextLengthA(hwnd);
   if (length <= 0) return {};
@@ -319,6 +416,11 @@ int Win32Platform::RunPropertySheet(ui::CPropertySheet& sheet) {
     static const res::DialogTemplate kEmpty{0, "", 346, 175, "MS Sans Serif", 8, {}};
     const res::DialogTemplate* tmpl = res::FindDialog(static_cast<int>(context->page->TemplateId()));
     context->dialogTemplate = BuildDialogTemplate(tmpl != nullptr ? *tmpl : kEmpty);
+    if (tmpl != nullptr) {
+      for (const auto& control : tmpl->controls) {
+        if (control.kind == res::ControlKind::Picture && control.bitmapId != 0) context->bitmapId = control.bitmapId;
+      }
+    }
 
     PROPSHEETPAGEA& page = pages[static_cast<std::size_t>(i)];
     std::memset(&page, 0, sizeof page);

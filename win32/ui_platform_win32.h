@@ -40,6 +40,8 @@ class HwndWindow : public ui::Window {
 
 // The text of a window, of any length.
 std::string WindowText(HWND hwnd);
+// A static control showing a bitmap (a page's picture).
+bool IsPictureControl(HWND hwnd);
 
 // Hooks for a host that watches the sheet run (the scenario driver of the
 // test build). Every call happens on the user-interface thread.

@@ -152,6 +152,22 @@ TEST(ComboBox, TypingKeepsTheTextAndLeavesNoCurrentEntryWithoutNotifyingASelecti
   EXPECT_EQ(std::count(f.log.begin(), f.log.end(), "hw.device"), 0);
 }
 
+// The edit fields do not scroll: a typed character that does not fit in the
+// field's width is refused, as the real edit field refuses it.
+TEST(ComboBox, TypingKeepsWhatFitsInTheEditField) {
+  const struct {
+    int id;
+    std::size_t kept;  // of 60 characters: (width - button - edges - margins) / 6
+  } cases[] = {{res::IDC_DEVICE, 40}, {res::IDC_RESOLUTION, 20}};
+  for (const auto& c : cases) {
+    Fixture f;
+    std::string text;
+    f.Run({{dm::Action::Kind::Type, c.id, 0, std::string(60, 'x')}}, nullptr,
+          [&](dm::SheetModel& sheet) { text = sheet.Active()->Find(c.id)->text; });
+    EXPECT_EQ(text, std::string(c.kept, 'x')) << c.id;
+  }
+}
+
 TEST(RadioButtons, AClickChecksTheButtonAndClearsOnlyItsOwnGroupBeforeTheHandlerRuns) {
   Fixture f;
   std::map<int, int> checks;

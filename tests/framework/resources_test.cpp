@@ -99,4 +99,29 @@ TEST(Bitmaps, AreTheSizeThePicturesExpectAndNotBlank) {
   EXPECT_EQ(res::RenderIcon(32).rgb.size(), 32u * 32u * 3u);
 }
 
+// A picture drawn for a larger frame is the same picture, sharp: at twice
+// the design size every other pixel is the design's pixel; a frame of
+// another shape is filled whole; an empty frame gets no picture.
+TEST(Bitmaps, AreDrawnAtTheSizeOfTheirFrame) {
+  for (int id : {res::IDB_AUDIO, res::IDB_HARDWARE}) {
+    const res::Image design = res::RenderBitmap(id);
+    const res::Image doubled = res::RenderBitmap(id, 2 * res::kPictureWidth, 2 * res::kPictureHeight);
+    ASSERT_EQ(doubled.rgb.size(), design.rgb.size() * 4);
+    int differing = 0;
+    for (int y = 0; y < design.height; ++y) {
+      for (int x = 0; x < design.width; ++x) {
+        differing += doubled.R(2 * x, 2 * y) != design.R(x, y) || doubled.G(2 * x, 2 * y) != design.G(x, y) ||
+                     doubled.B(2 * x, 2 * y) != design.B(x, y);
+      }
+    }
+    EXPECT_EQ(differing, 0) << id;
+    // The 3D page's frame at 192 DPI under Wine: wider than the design.
+    const res::Image wide = res::RenderBitmap(id, 263, 479);
+    ASSERT_EQ(wide.rgb.size(), 263u * 479u * 3u);
+    EXPECT_NE(wide.R(0, 0) << 16 | wide.G(0, 0) << 8 | wide.B(0, 0), 0) << id;
+    EXPECT_NE(wide.R(262, 478) << 16 | wide.G(262, 478) << 8 | wide.B(262, 478), 0) << id;
+    EXPECT_EQ(res::RenderBitmap(id, 0, 270).width, 0);
+  }
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/printable_text.h"
 #include "dialog_model/scenario.h"
 #include "test_pages.h"
 
@@ -69,7 +70,10 @@ TEST(ScriptParsing, RejectsMalformedLinesNamingTheLine) {
   };
   for (const Case& c : {Case{"ok\nclick\n", 2}, Case{"click abc\n", 1}, Case{"select 1004\n", 1},
                         Case{"\n\njump 3\n", 3}, Case{"tab x\n", 1}, Case{"ok now\n", 1},
-                        Case{"click 12x\n", 1}, Case{"select 1004 1 2\n", 1}}) {
+                        Case{"click 12x\n", 1}, Case{"select 1004 1 2\n", 1},
+                        // Typed text is printable: no Tab, Backspace or other control key.
+                        Case{"type 1004 a\tb\n", 1}, Case{"dump\ntype 1007 x\x01\n", 2},
+                        Case{"type 1014 \x08\n", 1}}) {
     auto parsed = dm::ParseScript(c.script);
     ASSERT_TRUE(std::holds_alternative<dm::ScriptError>(parsed)) << c.script;
     EXPECT_EQ(std::get<dm::ScriptError>(parsed).line, c.line) << c.script;
@@ -80,8 +84,8 @@ TEST(Runner, PrintsDumpResultAndExitAndCancelsWhenTheScriptEnds) {
   const Output run = RunScript("click 1003\ndump\n");
   EXPECT_EQ(run.code, 0);
   EXPECT_NE(run.out.find("-1 group enabled=1 text=\"3D Hardware\"\n"), std::string::npos);
-  EXPECT_NE(run.out.find("1002 radio enabled=1 checked=0\n"), std::string::npos);
-  EXPECT_NE(run.out.find("1003 radio enabled=1 checked=1\n"), std::string::npos);
+  EXPECT_NE(run.out.find("1002 radio enabled=1 checked=0 text=\"Glide\"\n"), std::string::npos);
+  EXPECT_NE(run.out.find("1003 radio enabled=1 checked=1 text=\"Direct 3D\"\n"), std::string::npos);
   EXPECT_NE(run.out.find("1004 combo enabled=1 current=-1 items= text=\"\"\n"), std::string::npos);
   EXPECT_NE(run.out.find("-1 picture enabled=0\n"), std::string::npos);
   EXPECT_TRUE(run.out.ends_with("result cancel\nexit 0\n")) << run.out;
@@ -91,7 +95,7 @@ TEST(Runner, DumpsTheActivePageInTemplateOrder) {
   const Output run = RunScript("tab 1\ndump\nok\n");
   const std::string expected =
       "1014 combo enabled=1 current=-1 items= text=\"\"\n"
-      "1015 check enabled=1 checked=0\n"
+      "1015 check enabled=1 checked=0 text=\"EAX\"\n"
       "-1 static enabled=1 text=\"Number Of Voices\"\n"
       "-1 static enabled=1 text=\"Number Of 3D Voices:\"\n"
       "1016 edit enabled=1 text=\"\"\n"
@@ -117,6 +121,31 @@ TEST(Runner, ReportsUnknownControlsDisabledClicksAndBadPagesWithExitTwo) {
 
 TEST(Quoting, EscapesQuotesBackslashesAndControlBytes) {
   EXPECT_EQ(dm::Quote("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\x0a\\x01\"");
+}
+
+// Every control a terminal acts on is escaped; printable text, in ASCII or
+// well-formed UTF-8, is kept.
+TEST(Quoting, EscapesC1AndBidiControlsAndMalformedUtf8) {
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"\x1b]0;title\x07", "\\x1b]0;title\\x07"},
+      {"\x7f", "\\x7f"},
+      {"\xc2\x9b" "2J", "\\u009b2J"},          // C1 CSI, UTF-8 encoded
+      {"\xc2\x80\xc2\x9f", "\\u0080\\u009f"},
+      {"\x9b" "2J", "\\x9b2J"},                 // C1 CSI as a raw byte
+      {"abc\xe2\x80\xae" "cba", "abc\\u202ecba"},  // right-to-left override
+      {"\xd8\x9c\xe2\x80\x8e\xe2\x80\x8f\xe2\x80\xaa\xe2\x81\xa6\xe2\x81\xa9",
+       "\\u061c\\u200e\\u200f\\u202a\\u2066\\u2069"},
+      {"caf\xc3\xa9 \xe2\x80\xa2 \xe2\x82\xac \xf0\x9f\x8e\xae", "caf\xc3\xa9 \xe2\x80\xa2 \xe2\x82\xac \xf0\x9f\x8e\xae"},
+      {"\xe2\x80", "\\xe2\\x80"},              // cut short
+      {"\xc0\xaf", "\\xc0\\xaf"},              // overlong
+      {"\xed\xa0\x80", "\\xed\\xa0\\x80"},      // a surrogate
+      {"C:\\Games\\Halcyra", "C:\\Games\\Halcyra"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(printable::Escape(c.in), c.out) << c.in;
+  EXPECT_EQ(printable::Escape("C:\\x \"y\"", true), "C:\\\\x \\\"y\\\"");
 }
 
 }  // namespace

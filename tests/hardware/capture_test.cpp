@@ -142,27 +142,34 @@ TEST(Capture, ShippedProfileHasTheHardCases) {
 }
 
 // A Glide board whose configuration the profile's fields cannot say (here
-// one read as another type's block) is captured word for word, and text in
-// the Windows code page comes back byte for byte.
-TEST(Capture, KeepsGlideWordsAndBytes) {
+// a texture unit of another revision) is captured word for word, and text in
+// the Windows code page comes back byte for byte; the user who runs the
+// program is kept as the profile gave it.
+TEST(Capture, KeepsGlideWordsBytesAndUser) {
   const fsys::path dir = Scratch("words");
   const std::string machine = (dir / "odd.toml").string();
   std::ofstream(machine) << "[machine]\nname = \"Odd\"\n[capture]\nbyte_strings = true\n"
+                            "[user]\nelevated = false\nvirtual_store = \"/vs\"\nprogram_files = \"/pf\"\n"
                             "[[directsound.device]]\nguid = \"{00000001-0002-0003-0405-060708090A0B}\"\n"
                             "description = \"Sound Blaster\\u00AE\"\n"
-                            "[glide]\nboard_type = \"sst96\"\nconfig = [4, 1, 1, 2, 0, 0, 0, 0, 0, 0]\n";
+                            "[glide]\nboard_type = \"sst96\"\nconfig = [4, 1, 7, 2, 0, 0, 0, 0]\n";
   const std::string captured = (dir / "captured.toml").string();
   ASSERT_EQ(test::RunSim("--machine " + machine + " --profile " + captured).status, 0);
   const std::string text = Read(captured);
-  EXPECT_NE(text.find("config = [\n  4, 1, 1, 2, 0, 0, 0, 0, 0, 0,\n]"), std::string::npos) << text;
+  EXPECT_NE(text.find("config = [\n  4, 1, 7, 2, 0, 0, 0, 0,\n]"), std::string::npos) << text;
   EXPECT_NE(text.find("Sound Blaster\\u00AE"), std::string::npos) << text;
   const auto replay = sim::LoadMachineProfile(captured);
   ASSERT_FALSE(replay.error) << replay.error->ToString();
   EXPECT_EQ(replay.machine->soundDevices.at(0).description, "Sound Blaster\xAE");
-  // Word 3 is read as the interleave flag: 1024 x 768 is offered.
+  EXPECT_FALSE(replay.machine->elevated);
+  EXPECT_EQ(replay.machine->virtualStore, "/vs");
+  EXPECT_EQ(replay.machine->programFiles, "/pf");
+  // An SST-96 block is read as one: word 3 is the texture unit's memory, not
+  // an interleave flag, so 4 MB offer 800 x 600 and no 1024 x 768.
   const test::SimRun report = test::RunSim("--machine " + captured + " --report");
-  EXPECT_NE(report.out.find("SLI: 2 = scan-line interleave"), std::string::npos) << report.out;
-  EXPECT_NE(report.out.find("1024 x 768 x 16"), std::string::npos) << report.out;
+  EXPECT_NE(report.out.find("SLI: 0 = none"), std::string::npos) << report.out;
+  EXPECT_NE(report.out.find("800 x 600 x 16"), std::string::npos) << report.out;
+  EXPECT_EQ(report.out.find("1024 x 768 x 16"), std::string::npos) << report.out;
 }
 
 // The report opens with program, date, Windows, install folder and the

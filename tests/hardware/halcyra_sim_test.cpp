@@ -2,6 +2,7 @@
 // refusals.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -24,9 +25,13 @@ TEST(HalcyraSim, ReportOnTheReferenceMachine) {
 }
 
 TEST(HalcyraSim, InstallDirOverridesTheProfile) {
-  const test::SimRun run = test::RunSim("--machine " + test::ProfilesDir() + "/reference.toml --install-dir /tmp/game --report");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_TRUE(Has(run.out, "Install folder: /tmp/game (registry value \"Install Path\")")) << run.out;
+  // The folder must exist.
+  const std::string game = ::testing::TempDir() + "game";
+  std::filesystem::create_directories(game);
+  const test::SimRun run =
+      test::RunSim("--machine " + test::ProfilesDir() + "/reference.toml --install-dir " + game + " --report");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_TRUE(Has(run.out, "Install folder: " + game + " (registry value \"Install Path\")")) << run.out;
 }
 
 TEST(HalcyraSim, UsageAndProfileErrorsExitTwo) {

@@ -83,6 +83,29 @@ TEST(Lookup, ByIndexOnBothLists) {
   }
 }
 
+// Lookups after the list changed follow the list as it is now, and a count
+// above the records the list holds yields null past its end.
+TEST(Lookup, ByIndexFollowsAChangedList) {
+  DisplayDriverRecord third{}, second{}, first{};
+  first.next = &second;
+  second.next = &third;
+  sim::SimulatedMachine machine(sim::Machine{});
+  machine.Install();
+  HardwareInventory inventory(nullptr);
+  inventory.displayDrivers = &first;
+  inventory.displayDriverCount = 2;
+  EXPECT_EQ(inventory.GetDisplayDriver(1), &second);
+  EXPECT_EQ(inventory.GetDisplayDriver(2), nullptr);
+  inventory.displayDriverCount = 3;
+  EXPECT_EQ(inventory.GetDisplayDriver(2), &third);
+  inventory.displayDrivers = &second;
+  EXPECT_EQ(inventory.GetDisplayDriver(1), &third);
+  EXPECT_EQ(inventory.GetDisplayDriver(2), nullptr);
+  inventory.displayDrivers = nullptr;
+  inventory.displayDriverCount = 0;
+  machine.Uninstall();
+}
+
 TEST(Lookup, ByIndexOnEmptyLists) {
   Bench bench(sim::Machine{});
   EXPECT_EQ(bench.Inventory().GetDisplayDriver(-1), nullptr);

@@ -13,6 +13,7 @@
 
 #include "sim_support.h"
 #include "simulated/machine_profile.h"
+#include "terminal/reference_profile.h"
 
 namespace {
 
@@ -131,6 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "[[directdraw.driver]]\n[[directdraw.driver.device]]\nguid = \"hal\"\nflags = 1\n", 4,
                    "directdraw.driver[0].device[0].flags", "unknown key"},
         BadProfile{"WrongType", "[glide]\nsli = 1\n", 2, "glide.sli", "true or false"},
+        BadProfile{"SliOnARush", "[glide]\nboard_type = \"sst96\"\nsli = true\n", 3, "glide.sli", "voodoo2"},
         BadProfile{"WrongTypeString", "[[directsound.device]]\ndescription = 5\n", 2,
                    "directsound.device[0].description", "string"},
         BadProfile{"OutOfRange", "[glide]\nfb_ram = 65\n", 2, "glide.fb_ram", "out of range"},
@@ -145,6 +147,14 @@ INSTANTIATE_TEST_SUITE_P(
                    "directdraw.driver[0].device[0].guid", "missing"},
         BadProfile{"BadMode", "[[directdraw.driver]]\nmodes = [\"640x480\"]\n", 2, "directdraw.driver[0].modes[0]",
                    "WIDTHxHEIGHTxDEPTH"},
+        BadProfile{"ZeroSizedMode", "[[directdraw.driver]]\nmodes = [\"0x0x16\"]\n", 2,
+                   "directdraw.driver[0].modes[0]", "width and height of 1 to 65535"},
+        BadProfile{"NegativeModeWidth", "[[directdraw.driver]]\nmodes = [\"-640x480x16\"]\n", 2,
+                   "directdraw.driver[0].modes[0]", "WIDTHxHEIGHTxDEPTH"},
+        BadProfile{"ModeTableDepth", "[[directdraw.driver]]\nmodes = [{ width = 640, height = 480, depth = 15 }]\n",
+                   2, "directdraw.driver[0].modes[0].depth", "8, 16, 24 or 32"},
+        BadProfile{"ModeTableWithoutHeight", "[[directdraw.driver]]\nmodes = [{ width = 640, depth = 16 }]\n", 2,
+                   "directdraw.driver[0].modes[0]", "missing"},
         BadProfile{"BadModeDepth", "[[directdraw.driver]]\nmodes = [\"640x480x15\"]\n", 2,
                    "directdraw.driver[0].modes[0]", "depth"},
         BadProfile{"UnknownTextureFormat",
@@ -196,6 +206,14 @@ TEST(ShippedProfiles, LoadAndMatchTheRules) {
     EXPECT_TRUE(bench.Machine().ReleaseProblems().empty()) << file;
     EXPECT_FALSE(profile.machine->name.empty()) << file;
   }
+}
+
+// halcyra-setup carries the reference machine as code made at build time:
+// it is the machine the profile describes, field for field.
+TEST(ShippedProfiles, BuiltInReferenceMachineIsTheProfile) {
+  const auto profile = sim::LoadMachineProfile(test::ProfilesDir() + "/reference.toml");
+  ASSERT_TRUE(profile.machine);
+  EXPECT_TRUE(term::ReferenceMachine() == *profile.machine);
 }
 
 TEST(ShippedProfiles, ReferenceMachineExercisesEveryFeature) {

@@ -150,13 +150,15 @@ TEST(SoundProbe, DescriptionIsACopy) {
 
 // ---- Glide ----------------------------------------------------------------
 
-sim::Machine GlideMachine(std::int32_t fbRam, bool sli, std::int32_t boards = 1) {
+sim::Machine GlideMachine(std::int32_t fbRam, bool sli, std::int32_t boards = 1,
+                          glide::GrSstType type = glide::GR_SSTTYPE_Voodoo2, std::int32_t tmuRam = 4) {
   sim::Machine machine;
   machine.glide.library = true;
   machine.glide.numSst = boards;
   machine.glide.fbRam = fbRam;
   machine.glide.sliDetect = sli;
-  machine.glide.boardType = glide::GR_SSTTYPE_Voodoo2;
+  machine.glide.boardType = type;
+  machine.glide.tmuRam = tmuRam;
   return machine;
 }
 
@@ -174,13 +176,15 @@ struct GlideCase {
   std::int32_t fbRam;
   bool sli;
   std::vector<std::string> modes;
+  glide::GrSstType type = glide::GR_SSTTYPE_Voodoo2;
+  std::int32_t tmuRam = 4;
 };
 
 class GlideModesTest : public ::testing::TestWithParam<GlideCase> {};
 
 TEST_P(GlideModesTest, ModesFromFrameBufferAndSli) {
   const GlideCase& c = GetParam();
-  Bench bench(GlideMachine(c.fbRam, c.sli));
+  Bench bench(GlideMachine(c.fbRam, c.sli, 1, c.type, c.tmuRam));
   auto info = bench.ProbeGlide();
   EXPECT_TRUE(info->HasGlideBoard());
   EXPECT_EQ(GlideModes(*info), c.modes);
@@ -198,7 +202,17 @@ INSTANTIATE_TEST_SUITE_P(
                       GlideCase{"FourMegabytes", 4, false, {"800x600x16", "640x480x16"}},
                       GlideCase{"EightMegabytes", 8, false, {"1024x768x16", "800x600x16", "640x480x16"}},
                       GlideCase{"TwoMegabytesSli", 2, true, {"1024x768x16", "640x480x16"}},
-                      GlideCase{"TwelveMegabytesSli", 12, true, {"1024x768x16", "800x600x16", "640x480x16"}}),
+                      GlideCase{"TwelveMegabytesSli", 12, true, {"1024x768x16", "800x600x16", "640x480x16"}},
+                      GlideCase{"VoodooSli", 2, true, {"1024x768x16", "640x480x16"}, glide::GR_SSTTYPE_VOODOO},
+                      // A Rush has no interleave flag: where a Voodoo keeps it, the
+                      // Rush keeps its texture memory size.
+                      GlideCase{"RushWithTextureMemory", 4, false, {"800x600x16", "640x480x16"}, glide::GR_SSTTYPE_SST96, 2},
+                      GlideCase{"RushEightMegabytes", 8, false, {"1024x768x16", "800x600x16", "640x480x16"},
+                                glide::GR_SSTTYPE_SST96, 2},
+                      GlideCase{"Banshee", 16, false, {"1024x768x16", "800x600x16", "640x480x16"},
+                                glide::GR_SSTTYPE_Banshee, 0},
+                      // An AT3D board tells no frame-buffer size.
+                      GlideCase{"At3d", 8, false, {"640x480x16"}, glide::GR_SSTTYPE_AT3D}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(GlideProbe, CallOrder) {

@@ -58,8 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RestoreCase{"NeverChosenWithDevicesIsDirect3D", kDevicesAndBoard, "", 0, 1, 1, 1, 1, kPrimaryModes, "2", "16"},
         RestoreCase{"StoredGlideWithBoard", kDevicesAndBoard, "Game Rasterizer=3", 1, 1, 0, 1, 0, kGlideModes4MB, "3", "16"},
-        // Glide stays chosen without a board: an empty list and 640 x 480 x 8.
-        RestoreCase{"StoredGlideWithoutBoard", kDevicesNoBoard, "Game Rasterizer=3", 1, 0, 0, 1, 0, {}, "3", "8"},
+        // Glide without a board cannot start the game: Direct3D takes its place.
+        RestoreCase{"StoredGlideWithoutBoard", kDevicesNoBoard, "Game Rasterizer=3", 0, 0, 1, 1, 1, kPrimaryModes, "2", "16"},
         RestoreCase{"StoredDirect3DWithoutDevices", kBoardNoDevices, "Game Rasterizer=2", 1, 1, 0, 0, 0,
                     Items({"1024 x 768 x 16", "800 x 600 x 16", "640 x 480 x 16"}), "3", "16"},
         RestoreCase{"OtherValueWithoutDevices", kBoardNoDevices, "Game Rasterizer=7", 1, 1, 0, 0, 0,
@@ -68,23 +68,6 @@ INSTANTIATE_TEST_SUITE_P(
         RestoreCase{"UndefinedWithDevicesNoBoard", kDevicesNoBoard, "Game Rasterizer=undefined", 0, 0, 1, 1, 1,
                     kPrimaryModes, "2", "16"}),
     [](const auto& test) { return std::string(test.param.name); });
-
-TEST(HardwarePage, StoredGlideWithoutBoardSwitchesToDirect3DOnClick) {
-  Install install;
-  install.options = Ini({"[Game]", "Game Rasterizer=3"});
-  const Outcome run = RunSetup(kDevicesNoBoard, install, "click 1003\ndump\nok\n");
-  ASSERT_EQ(run.status, 0) << run.errors;
-  const Dump& page = run.dumps.at(0);
-  EXPECT_EQ(page.at(1003).checked, 1);
-  EXPECT_EQ(page.at(1002).checked, 0);
-  EXPECT_TRUE(page.at(1004).enabled);
-  EXPECT_EQ(page.at(1007).items, kPrimaryModes);
-  EXPECT_EQ(page.at(1007).text, "640 x 480 x 16");
-  EXPECT_EQ(run.Value("Game", "Game Rasterizer"), "2");
-  EXPECT_EQ(run.Value("Game", "DDGUID"), kDefaultDriverGuid);
-  EXPECT_EQ(run.Value("Game", "D3DGUID"), kHalGuid);
-  EXPECT_EQ(run.Value("Game", "GameScreenDepth"), "16");
-}
 
 TEST(HardwarePage, NoDeviceAndNoBoardEndsWithBox103AndSavesNothing) {
   Install install;
@@ -153,6 +136,8 @@ INSTANTIATE_TEST_SUITE_P(
         TextureCase{"Direct3DReplaces8Bit", kDevicesAndBoard, kDirect3D8BitHigh, "", 0, 1, 0, 1, 0, 1, 0, 0, {}, "1", "0", "1"},
         // Stored Glide with compressed textures shows 8-bit.
         TextureCase{"GlideReplacesCompressed", kDevicesAndBoard, kGlideCompressed, "", 1, 0, 0, 1, 0, 0, 0, 1, {}, "0", "0", "3"},
+        // Without a board the page starts on Direct3D, which keeps compressed textures.
+        TextureCase{"GlideWithoutBoardKeepsCompressed", kDevicesNoBoard, kGlideCompressed, "", 0, 0, 1, 1, 0, 0, 0, 1, {}, "1", "1", "3"},
         // Glide 8-bit high to Direct3D: 16-bit, still high, no box 105.
         TextureCase{"SwitchToDirect3D", kDevicesAndBoard, kGlide8BitHigh, "click 1003\n", 0, 1, 0, 1, 0, 1, 0, 0, {}, "1", "0", "1"},
         // Direct3D compressed to Glide: 8-bit.
@@ -225,15 +210,19 @@ INSTANTIATE_TEST_SUITE_P(
                        "800 x 600 x 16", "800", "600", "16"},
         ResolutionCase{"StoredModeMissingFallsBackTo16", "DDGUID=0,0,0,0,0,0,0,0,0,0,0\r\nGameScreenWidth=1280\r\nGameScreenHeight=1024\r\n",
                        "", "640 x 480 x 16", "640", "480", "16"},
-        // Neither the stored mode nor 640 x 480 x 16: entry 0 shows, 8 bits are stored.
-        ResolutionCase{"NeitherShowsEntryZeroAndStores8", "DDGUID=1,2,3,4,5,6,7,8,9,10,11\r\nGameScreenWidth=1280\r\n",
-                       "", "800 x 600 x 16", "640", "480", "8"},
+        // Neither the stored mode nor 640 x 480 x 16: entry 0 shows and is stored.
+        ResolutionCase{"NeitherStoresEntryZero", "DDGUID=1,2,3,4,5,6,7,8,9,10,11\r\nGameScreenWidth=1280\r\n",
+                       "", "800 x 600 x 16", "800", "600", "16"},
+        // A depth that only begins a listed entry's text stores that entry.
+        ResolutionCase{"PartialDepthStoresTheEntryShown",
+                       "DDGUID=0,0,0,0,0,0,0,0,0,0,0\r\nGameScreenWidth=800\r\nGameScreenHeight=600\r\nGameScreenDepth=1\r\n",
+                       "", "800 x 600 x 16", "800", "600", "16"},
         ResolutionCase{"PickedEntryStoresItsNumbers", kOnFitDevice, "select 1007 3\n", "640 x 480 x 32", "640", "480", "32"},
         // A device change resets to 640 x 480 x 16 ...
         ResolutionCase{"DeviceChangeResets", "DDGUID=0,0,0,0,0,0,0,0,0,0,0\r\nGameScreenWidth=1024\r\nGameScreenHeight=768\r\n",
                        "select 1004 1\n", "640 x 480 x 16", "640", "480", "16"},
-        // ... or to 640 x 480 x 8 when the device lacks it.
-        ResolutionCase{"DeviceChangeWithout16", kOnFitDevice, "select 1004 0\n", "800 x 600 x 16", "640", "480", "8"},
+        // ... or to its first entry when the device lacks it.
+        ResolutionCase{"DeviceChangeWithout16", kOnFitDevice, "select 1004 0\n", "800 x 600 x 16", "800", "600", "16"},
         // A click on the renderer already chosen resets too.
         ResolutionCase{"Direct3DClickResets", "DDGUID=0,0,0,0,0,0,0,0,0,0,0\r\nGameScreenWidth=800\r\nGameScreenHeight=600\r\n",
                        "click 1003\n", "640 x 480 x 16", "640", "480", "16"},
@@ -263,13 +252,63 @@ TEST(HardwarePage, WarnsAboutAnUnfitDeviceAtStartAndOnEachChangeToIt) {
   EXPECT_EQ(run.Value("Game", "DDGUID"), kAddOnDriverGuid);
 }
 
-TEST(HardwarePage, AStoredDeviceNoLongerPresentTakesEntryZero) {
+// With no saved device, or one no longer there, the first fit entry is
+// shown and taken: no warning before the player has chosen anything.
+TEST(HardwarePage, WithoutTheSavedDeviceTheFirstFitEntryIsTaken) {
+  const std::string reference = Profile("reference.toml");
+  const struct {
+    const char* name;
+    const char* machine;
+    const char* saved;
+    int entry;
+    const char* text;
+  } cases[] = {
+      {"new player", kFitAndUnfit, "", 1, "    Primary Display"},
+      {"device gone", kFitAndUnfit, "DDGUID=9,9,9\r\nD3DGUID=9,9,9\r\n", 1, "    Primary Display"},
+      {"reference machine", reference.c_str(), "", 1, "    Primary Display Driver"},
+      {"only device", kDevicesAndBoard, "DDGUID=9,9,9\r\n", 0, "    Primary Display"},
+  };
+  for (const auto& c : cases) {
+    Install install;
+    install.options = std::string("[Game]\r\n") + c.saved;
+    const Outcome run = RunSetup(c.machine, install, "dump\nok\n");
+    const Control& devices = run.dumps.at(0).at(1004);
+    EXPECT_EQ(devices.current, c.entry) << c.name;
+    EXPECT_EQ(devices.text, c.text) << c.name;
+    EXPECT_EQ(run.Boxes(), Lines{}) << c.name;
+    EXPECT_EQ(run.Value("Game", "DDGUID"), kDefaultDriverGuid) << c.name;
+    EXPECT_EQ(run.Value("Game", "D3DGUID"), kHalGuid) << c.name;
+  }
+}
+
+// The saved driver's name begins another driver's name.
+constexpr char kPrefixNames[] =
+    "[[directdraw.driver]]\n"
+    "description = \"Voodoo 3D Plus\"\n"
+    "modes = [\"640x480x16\", \"800x600x16\"]\n"
+    "  [[directdraw.driver.device]]\n"
+    "  guid = \"hal\"\n"
+    "  texture_formats = [\"pal8\", \"565\", \"1555\", \"4444\"]\n"
+    "[[directdraw.driver]]\n"
+    "guid = \"{00000001-0002-0003-0405-060708090A0B}\"\n"
+    "description = \"Voodoo 3D\"\n"
+    "modes = [\"640x480x16\", \"1024x768x16\"]\n"
+    "  [[directdraw.driver.device]]\n"
+    "  guid = \"hal\"\n"
+    "  texture_formats = [\"pal8\", \"565\", \"1555\", \"4444\"]\n"
+    "[glide]\n"
+    "fb_ram = 4\n";
+
+TEST(HardwarePage, TheSavedDeviceIsNotReplacedByOneWhoseNameBeginsWithIt) {
   Install install;
-  install.options = Ini({"[Game]", "Game Rasterizer=2", "DDGUID=9,9,9", "D3DGUID=9,9,9"});
-  const Outcome run = RunSetup(kDevicesAndBoard, install, "dump\nok\n");
-  EXPECT_EQ(run.dumps.at(0).at(1004).current, 0);
-  EXPECT_EQ(run.Value("Game", "DDGUID"), kDefaultDriverGuid);
-  EXPECT_EQ(run.Value("Game", "D3DGUID"), kHalGuid);
+  install.options = Ini({"[Game]", "Game Rasterizer=2", "DDGUID=1,2,3,4,5,6,7,8,9,10,11", "GameScreenWidth=1024",
+                         "GameScreenHeight=768", "GameScreenDepth=16"});
+  const Outcome run = RunSetup(kPrefixNames, install, "dump\nok\n");
+  EXPECT_EQ(run.dumps.at(0).at(1004).items, Items({"    Voodoo 3D", "    Voodoo 3D Plus"}));
+  EXPECT_EQ(run.dumps.at(0).at(1004).text, "    Voodoo 3D");
+  EXPECT_EQ(run.Value("Game", "DDGUID"), kAddOnDriverGuid);
+  EXPECT_EQ(run.Value("Game", "GameScreenWidth"), "1024");
+  EXPECT_EQ(run.Value("Game", "GameScreenHeight"), "768");
 }
 
 // One driver with two hardware devices.
@@ -288,34 +327,83 @@ std::string TwoDevicesOfOneDriver(const char* secondFormats) {
          secondFormats + "\n";
 }
 
-TEST(HardwarePage, EntriesWithTheSameTextStandForTheLaterRecord) {
-  Install install;
-  install.options = Ini({"[Game]", "Game Rasterizer=2"});
-  const Outcome run = RunSetup(TwoDevicesOfOneDriver("[\"pal8\"]"), install, "dump\nselect 1004 0\ndump\nok\n");
-  EXPECT_EQ(run.dumps.at(0).at(1004).items, Items({"    Twin", "    Twin"}));
-  EXPECT_EQ(run.dumps.at(1).at(1004).current, 0);
-  EXPECT_EQ(run.Value("Game", "D3DGUID"), "10,11,12,13,14,15,16,17,18,19,20");
+constexpr char kSecondTwinGuid[] = "10,11,12,13,14,15,16,17,18,19,20";
+
+// Entries stand for records by position, so entries that read alike still
+// save their own device, and a saved device comes back as itself.
+TEST(HardwarePage, EveryDeviceEntrySavesItsOwnRecord) {
+  const std::string geforce = Profile("geforce256_sblive.toml");
+  const std::string twins = TwoDevicesOfOneDriver("[\"pal8\"]");
+  for (const std::string* machine : {&geforce, &twins}) {
+    std::vector<std::string> saved;
+    for (const char* script : {"select 1004 0\ndump\nok\n", "select 1004 1\ndump\nok\n"}) {
+      Install install;
+      install.options = Ini({"[Game]", "Game Rasterizer=2"});
+      const Outcome run = RunSetup(*machine, install, script);
+      const Control& devices = run.dumps.at(0).at(1004);
+      ASSERT_EQ(devices.items.size(), 2u);
+      EXPECT_EQ(devices.items[0], devices.items[1]);
+      EXPECT_EQ(devices.current, static_cast<int>(saved.size()));
+      saved.push_back(run.Value("Game", "D3DGUID"));
+      // Started again on the saved device, the page shows that same entry.
+      Install again;
+      again.options = run.options;
+      EXPECT_EQ(RunSetup(*machine, again, "dump\n").dumps.at(0).at(1004).current, devices.current);
+    }
+    EXPECT_NE(saved[0], saved[1]);
+    EXPECT_FALSE(saved[0].empty());
+  }
 }
 
-TEST(HardwarePage, SavedDriverWithAFitAndAnUnfitDeviceTakesTheLaterButShowsTheEarlier) {
-  Install install;
-  install.options = Ini({"[Game]", "Game Rasterizer=2", "DDGUID=1,2,3,4,5,6,7,8,9,10,11"});
-  const Outcome run = RunSetup(TwoDevicesOfOneDriver("[\"565\"]"), install, "dump\nok\n");
-  const Control& devices = run.dumps.at(0).at(1004);
-  EXPECT_EQ(devices.items, Items({"    Twin", "(?) Twin"}));
-  // The later (unfit) record was taken, with its box; the earlier entry is shown.
-  EXPECT_EQ(devices.current, 0);
-  EXPECT_EQ(run.Boxes(), Lines{kBox104});
-  EXPECT_EQ(run.Value("Game", "D3DGUID"), "10,11,12,13,14,15,16,17,18,19,20");
+// A saved driver without its device takes the driver's first fit device;
+// the shown entry is always the device kept.
+TEST(HardwarePage, SavedDriverWithAFitAndAnUnfitDevice) {
+  const std::string machine = TwoDevicesOfOneDriver("[\"565\"]");
+  const struct {
+    const char* name;
+    const char* d3dGuid;
+    int entry;
+    Lines boxes;
+    const char* kept;
+  } cases[] = {
+      {"driver alone", "", 0, {}, kHalGuid},
+      {"the unfit device", kSecondTwinGuid, 1, {kBox104}, kSecondTwinGuid},
+  };
+  for (const auto& c : cases) {
+    Install install;
+    install.options = Ini({"[Game]", "Game Rasterizer=2", "DDGUID=1,2,3,4,5,6,7,8,9,10,11"}) + "D3DGUID=" + c.d3dGuid + "\r\n";
+    const Outcome run = RunSetup(machine, install, "dump\nok\n");
+    const Control& devices = run.dumps.at(0).at(1004);
+    EXPECT_EQ(devices.items, Items({"    Twin", "(?) Twin"})) << c.name;
+    EXPECT_EQ(devices.current, c.entry) << c.name;
+    EXPECT_EQ(run.Boxes(), c.boxes) << c.name;
+    EXPECT_EQ(run.Value("Game", "D3DGUID"), c.kept) << c.name;
+  }
 }
 
-TEST(HardwarePage, TypedTextInTheComboIsNeverRead) {
-  Install install;
-  install.options = Ini({"[Game]", "Game Rasterizer=2", "DDGUID=0,0,0,0,0,0,0,0,0,0,0"});
-  const Outcome run = RunSetup(kFitAndUnfit, install, "type 1004 (?) Add-on 3D\ntype 1007 1024 x 768 x 16\nok\n");
-  EXPECT_EQ(run.Boxes(), Lines{});
-  EXPECT_EQ(run.Value("Game", "DDGUID"), kDefaultDriverGuid);
-  EXPECT_EQ(run.Value("Game", "GameScreenWidth"), "640");
+// Typed text never becomes the choice: the entry shown before comes back at
+// once, and that entry is what OK saves.
+TEST(HardwarePage, TypingIntoAComboPutsTheShownEntryBack) {
+  const struct {
+    const char* script;
+    const char* resolution;
+  } cases[] = {
+      {"type 1004 (?) Add-on 3D\ntype 1007 1024\n", "800 x 600 x 16"},
+      {"type 1004 Prim\nclick 1003\ntype 1007 1024 x 768 x 16\n", "640 x 480 x 16"},
+  };
+  for (const auto& c : cases) {
+    Install install;
+    install.options = Ini({"[Game]", "Game Rasterizer=2", "DDGUID=0,0,0,0,0,0,0,0,0,0,0", "GameScreenWidth=800",
+                           "GameScreenHeight=600", "GameScreenDepth=16"});
+    const Outcome run = RunSetup(kFitAndUnfit, install, std::string(c.script) + "dump\nok\n");
+    const Dump& page = run.dumps.at(0);
+    EXPECT_EQ(page.at(1004).current, 1) << c.script;
+    EXPECT_EQ(page.at(1004).text, "    Primary Display") << c.script;
+    EXPECT_EQ(page.at(1007).text, c.resolution) << c.script;
+    EXPECT_EQ(run.Boxes(), Lines{}) << c.script;
+    EXPECT_EQ(run.Value("Game", "DDGUID"), kDefaultDriverGuid) << c.script;
+    EXPECT_EQ(run.Value("Game", "D3DGUID"), kHalGuid) << c.script;
+  }
 }
 
 TEST(HardwarePage, DisabledControlsRefuseClicks) {

@@ -1,12 +1,15 @@
 #include "harness.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include <gtest/gtest.h>
 
 #include "dialog_model/scenario.h"
 #include "res/strings.h"
@@ -92,7 +95,27 @@ std::optional<Control> ParseDumpLine(const std::string& line) {
   return control;
 }
 
+// Whenever a script's last dump of the 3D page is followed by OK alone, the
+// resolution it shows must be the one saved: the entry's numbers, or
+// 640 x 480 x 8 with an empty list.
+void ExpectShownResolutionSaved(const Outcome& outcome, const std::string& script) {
+  const std::string tail = "dump\nok\n";
+  if (script.size() < tail.size() || script.compare(script.size() - tail.size(), tail.size(), tail) != 0) return;
+  if (outcome.dumps.empty() || outcome.dumps.back().count(1007) == 0 || !outcome.Has("result ok") ||
+      outcome.Value("Game", "GameScreenWidth").empty() || outcome.Has(g_box106)) {
+    return;
+  }
+  const Control& list = outcome.dumps.back().at(1007);
+  const std::string saved = outcome.Value("Game", "GameScreenWidth") + " x " + outcome.Value("Game", "GameScreenHeight") +
+                            " x " + outcome.Value("Game", "GameScreenDepth");
+  EXPECT_EQ(list.items.empty() ? "640 x 480 x 8" : list.text, saved) << "script:\n" << script;
+}
+
 }  // namespace
+
+std::string Profile(const std::string& name) {
+  return ReadFile(fs::path(HALCYRA_PROFILES_DIR) / name).value_or("");
+}
 
 const char* const kBox102 = g_box102.c_str();
 const char* const kBox103 = g_box103.c_str();
@@ -154,17 +177,52 @@ Outcome RunSetup(const std::string& machineToml, const Install& install, const s
   const fs::path root = pattern;
   const fs::path installDir = root / "install";
   fs::create_directories(installDir / "static");
-  WriteFile(root / "machine.toml", machineToml);
+  const fs::path store = root / "store";
+  const fs::path virtualCopy = store / fs::path(installDir).relative_path() / "options.ini";
+  std::string machine = machineToml;
+  if (install.unelevatedUser) {
+    machine += "\n[user]\nelevated = false\nvirtual_store = '" + store.string() + "'\nprogram_files = '" +
+               root.string() + "'\n";
+    fs::create_directories(store);
+    if (install.virtualCopy) {
+      fs::create_directories(virtualCopy.parent_path());
+      WriteFile(virtualCopy, *install.virtualCopy);
+    }
+  }
+  WriteFile(root / "machine.toml", machine);
   WriteFile(root / "script.txt", script);
   if (install.options) WriteFile(installDir / "options.ini", *install.options);
   if (install.readOnlyOptions) {
     fs::permissions(installDir / "options.ini", fs::perms::owner_read | fs::perms::group_read |
                                                     fs::perms::others_read);
   }
-  for (const auto& archive : install.archives) WriteFile(installDir / "static" / archive, "FLX");
+  for (const auto& archive : install.archives) {
+    WriteFile(installDir / "static" / archive, "FLX");
+    if (install.readOnlyArchives) fs::permissions(installDir / "static" / archive, fs::perms::owner_read);
+  }
   for (const auto& directory : install.archiveDirectories) fs::create_directories(installDir / "static" / directory);
+  if (install.unreadableOptions) fs::permissions(installDir / "options.ini", fs::perms::none);
+  std::string user;
+  if (install.asUnprivilegedUser && geteuid() == 0) {
+    constexpr unsigned kNobody = 65534;
+    fs::permissions(root, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    for (const fs::path& mine : {installDir, store}) {
+      if (!fs::exists(mine) || (mine == installDir && install.systemOwnedInstall)) continue;
+      for (const auto& entry : fs::recursive_directory_iterator(mine)) {
+        if (lchown(entry.path().c_str(), kNobody, kNobody) != 0) throw std::runtime_error("chown failed");
+      }
+      if (chown(mine.c_str(), kNobody, kNobody) != 0) throw std::runtime_error("chown failed");
+    }
+    fs::permissions(root / "machine.toml", fs::perms::others_read, fs::perm_options::add);
+    fs::permissions(root / "script.txt", fs::perms::others_read, fs::perm_options::add);
+    user = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  }
+  if (install.readOnlyFolder) {
+    fs::permissions(installDir, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+  }
 
-  const std::string command = std::string(HALCYRA_SIM) + " --machine '" + (root / "machine.toml").string() +
+  const std::string command = user + std::string(HALCYRA_SIM) + " --machine '" + (root / "machine.toml").string() +
                               "' --install-dir '" + installDir.string() + "' --script '" +
                               (root / "script.txt").string() + "' 2>'" + (root / "stderr.txt").string() + "'";
   Outcome outcome;
@@ -195,6 +253,9 @@ Outcome RunSetup(const std::string& machineToml, const Install& install, const s
     }
   }
   outcome.options = ReadFile(installDir / "options.ini");
+  outcome.virtualCopyPath = virtualCopy;
+  outcome.virtualCopy = ReadFile(virtualCopy);
+  ExpectShownResolutionSaved(outcome, script);
   fs::permissions(installDir, fs::perms::owner_all, fs::perm_options::add);
   std::error_code ignored;
   if (fs::exists(installDir / "options.ini")) {

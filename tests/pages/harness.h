@@ -34,6 +34,20 @@ struct Install {
   // Directories made in "static", in an archive's place.
   std::vector<std::string> archiveDirectories;
   bool readOnlyOptions = false;
+  bool unreadableOptions = false;  // no read permission (needs asUnprivilegedUser)
+  bool readOnlyFolder = false;     // no file may be made in the install folder
+  bool readOnlyArchives = false;
+  // Runs halcyra-sim as "nobody" (with the install folder its own) when the
+  // tests run as root, so that permissions hold.
+  bool asUnprivilegedUser = false;
+  // With asUnprivilegedUser: the install folder and its files stay root's,
+  // as "Program Files" is the system's (readable, not writable).
+  bool systemOwnedInstall = false;
+  // The machine's user runs without elevation and has a VirtualStore; the
+  // install folder lies in the virtualized location. `virtualCopy`: that
+  // user's copy of options.ini at the start (none: no copy).
+  bool unelevatedUser = false;
+  std::optional<std::string> virtualCopy;
 };
 
 struct Outcome {
@@ -43,6 +57,8 @@ struct Outcome {
   std::vector<Dump> dumps;
   std::optional<std::string> options;  // options.ini afterwards
   std::filesystem::path installDir;
+  std::filesystem::path virtualCopyPath;  // where the user's VirtualStore copy lies
+  std::optional<std::string> virtualCopy;  // and what it holds afterwards
 
   // The event lines: everything but the dumps and "reading config from".
   std::vector<std::string> Events() const;
@@ -54,6 +70,9 @@ struct Outcome {
 };
 
 Outcome RunSetup(const std::string& machineToml, const Install& install, const std::string& script);
+
+// The text of a shipped machine profile, by file name.
+std::string Profile(const std::string& name);
 
 // Builds options.ini text from lines, CRLF-terminated as the game writes it.
 std::string Ini(std::initializer_list<const char*> lines);

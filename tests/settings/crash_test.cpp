@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <random>
 #include <string>
 
@@ -119,6 +120,10 @@ TEST(CrashTest, KilledAtEveryStepOfASaveLeavesOldOrNew) {
   EXPECT_TRUE(settings.Save());
   EXPECT_EQ(ReadWholeFile(ini), newContent);
   fs::SetFileSystem(nullptr);
+  // Each save removed what the killed one before it left.
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    EXPECT_EQ(entry.path().filename(), "options.ini");
+  }
 }
 
 TEST(CrashTest, KilledAtRandomMomentsLeavesOneWholeContent) {

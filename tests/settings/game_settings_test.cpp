@@ -318,7 +318,6 @@ TEST_F(SettingsTest, FailedSaveIsReportedAndLeavesTheFile) {
       {"read-only", [](MemoryFileSystem& f) { f.readOnly.insert(kIni); }},
       {"replace fails", [](MemoryFileSystem& f) { f.failReplace = true; }},
       {"unreadable now", [](MemoryFileSystem& f) { f.unreadable.insert(kIni); }},
-      {"removed since start", [](MemoryFileSystem& f) { f.files.erase(kIni); }},
   };
   for (const auto& c : cases) {
     GameSettings* settings = Loaded(before);
@@ -361,15 +360,125 @@ TEST_F(SettingsTest, DialogStartLoadsOptionsFromTheInstallDirectory) {
   EXPECT_EQ(g_pSettings->screenWidth, 1024);
 }
 
-TEST_F(SettingsTest, DialogStartWithoutOptionsMakesADefaultRecordAndNoFile) {
+// options.ini missing at start, or gone by OK, is created with the record
+// when its folder exists; a file that cannot be read is never overwritten.
+TEST_F(SettingsTest, OkCreatesAMissingFileAndNeverOverwritesAnUnreadableOne) {
+  const std::string created =
+      "[Game]\r\nGame Rasterizer=2\r\nD3DGUID=\r\nDDGUID=\r\nGameScreenWidth=640\r\n"
+      "GameScreenHeight=480\r\nGameScreenDepth=16\r\nGameMipMapLevel=0\r\n"
+      "[Performance]\r\nUse16BitTextures=0\r\nUseCompressedTextures=0\r\n"
+      "[Sound]\r\nEnableAcoustics=0\r\n";
+  struct Case {
+    const char* name;
+    std::optional<std::string> atStart;  // options.ini when the sheet opens
+    bool unreadable;
+    void (*meanwhile)(MemoryFileSystem&);
+    bool saved;
+    std::optional<std::string> atEnd;
+  };
+  const Case cases[] = {
+      {"missing", std::nullopt, false, [](MemoryFileSystem&) {}, true, created},
+      {"folder missing", std::nullopt, false, [](MemoryFileSystem& f) { f.folders = {"C:\\Games"}; },
+       false, std::nullopt},
+      {"deleted while open", "[Sound]\r\nEnableAcoustics=0\r\n[Keys]\r\nFire=Ctrl\r\n", false,
+       [](MemoryFileSystem& f) { f.files.erase(kIni); }, true, created},
+      {"unreadable", "secret", true, [](MemoryFileSystem&) {}, false, "secret"},
+      {"a folder in its place", std::nullopt, false,
+       [](MemoryFileSystem& f) { f.folders = {kDir, kIni}; }, false, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    files_ = MemoryFileSystem();
+    if (c.atStart) files_.files[kIni] = *c.atStart;
+    if (c.unreadable) files_.unreadable.insert(kIni);
+    testing::internal::CaptureStdout();
+    CreateSettingsAtDialogStart();
+    testing::internal::GetCapturedStdout();
+    ASSERT_NE(g_pSettings, nullptr) << c.name;
+    EXPECT_EQ(g_pSettings->iniPath, kIni) << c.name;
+    if (!c.atStart || c.unreadable) {
+      EXPECT_EQ(g_pSettings->enableAcoustics, 0) << c.name << ": the defaults of a record without file";
+    }
+    g_pSettings->rasterizer = RasterizerDirect3D;
+    c.meanwhile(files_);
+    const CommitResult commit = CommitSettings();
+    EXPECT_EQ(commit.saved, c.saved) << c.name;
+    const auto file = files_.files.find(kIni);
+    EXPECT_EQ(file == files_.files.end() ? std::nullopt : std::optional<std::string>(file->second), c.atEnd)
+        << c.name;
+    // The archive check judges what the player chose, saved or not.
+    EXPECT_EQ(profile::ProfileFile(commit.options).GetString("Game", "Game Rasterizer", ""), "2") << c.name;
+  }
+}
+
+TEST_F(SettingsTest, AfterAFailedSaveTheArchiveCheckJudgesTheRecord) {
+  files_.files[kIni] = "[Performance]\r\nUse16BitTextures=1\r\nUseCompressedTextures=0\r\n";
+  files_.readOnly.insert(kIni);
+  files_.files[kDir + "\\static\\bitmap16.flx"] = "";
+  testing::internal::CaptureStdout();
   CreateSettingsAtDialogStart();
-  ASSERT_NE(g_pSettings, nullptr);
-  EXPECT_FALSE(g_pSettings->iniPath.has_value());
-  EXPECT_EQ(g_pSettings->enableAcoustics, 0);
-  g_pSettings->rasterizer = RasterizerDirect3D;
-  EXPECT_TRUE(CommitSettings());
-  EXPECT_TRUE(files_.files.empty());
-  EXPECT_EQ(files_.replaces, 0);
+  testing::internal::GetCapturedStdout();
+  g_pSettings->textureMode = TexturesCompressed;
+  const CommitResult commit = CommitSettings();
+  EXPECT_FALSE(commit.saved);
+  EXPECT_FALSE(TextureSetCheck(commit.options)) << "bitmapc.flx is missing";
+  files_.files[kDir + "\\static\\bitmapc.flx"] = "";
+  EXPECT_TRUE(TextureSetCheck(commit.options));
+}
+
+// Windows' file virtualization: a standard user's VirtualStore copy is the
+// file the game reads, and where the game's own write would be virtualized
+// the save goes there too.
+TEST_F(SettingsTest, VirtualStoreCopyIsLoadedAndSaved) {
+  const std::string pfDir = "C:\\Program Files\\Halcyra";
+  const std::string pfIni = pfDir + "\\options.ini";
+  const std::string store = "C:\\Users\\ann\\AppData\\Local\\VirtualStore";
+  const std::string copy = store + "\\Program Files\\Halcyra\\options.ini";
+  struct Case {
+    const char* name;
+    bool notElevated;
+    bool copyExists;
+    bool folderLocked;
+    bool saved;
+    std::string loadedFrom;
+    std::string savedTo;  // "" when nothing was saved
+  };
+  const Case cases[] = {
+      {"copy exists", true, true, true, true, copy, copy},
+      {"copy exists, folder writable", true, true, false, true, copy, copy},
+      {"elevated: the folder's own file", false, true, false, true, pfIni, pfIni},
+      {"no copy, folder writable", true, false, false, true, pfIni, pfIni},
+      {"no copy, folder locked", true, false, true, true, pfIni, copy},
+      {"elevated, folder locked", false, false, true, false, pfIni, ""},
+  };
+  for (const Case& c : cases) {
+    files_ = MemoryFileSystem();
+    registry_.SetValue(kKey, "Install Path", pfDir);
+    files_.files[pfIni] = "[Game]\r\nGameScreenWidth=800\r\n[Keys]\r\nFire=Ctrl\r\n";
+    if (c.copyExists) files_.files[copy] = "[Game]\r\nGameScreenWidth=1024\r\n";
+    if (c.folderLocked) files_.lockedFolders.insert(pfDir);
+    if (c.notElevated) {
+      files_.virtualStore = store;
+      files_.virtualized = "C:\\Program Files";
+    }
+    testing::internal::CaptureStdout();
+    CreateSettingsAtDialogStart();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "reading config from " + c.loadedFrom + "\n") << c.name;
+    EXPECT_EQ(g_pSettings->screenWidth, c.loadedFrom == copy ? 1024 : 800) << c.name;
+    g_pSettings->screenWidth = 1280;
+    const std::string before = files_.files[pfIni];
+    EXPECT_EQ(CommitSettings().saved, c.saved) << c.name;
+    for (const std::string& path : {pfIni, copy}) {
+      const bool changed = files_.files.count(path) != 0 &&
+                           files_.files[path].find("GameScreenWidth=1280") != std::string::npos;
+      EXPECT_EQ(changed, path == c.savedTo) << c.name << ": " << path;
+    }
+    // A copy made by the save starts from the folder's file, as Windows' own
+    // copy would.
+    if (!c.copyExists && c.savedTo == copy) {
+      EXPECT_NE(files_.files[copy].find("Fire=Ctrl"), std::string::npos) << c.name;
+      EXPECT_EQ(files_.files[pfIni], before) << c.name;
+    }
+  }
 }
 
 TEST_F(SettingsTest, DialogStartUsesTheCurrentDirectoryWithoutRegistryValue) {
@@ -395,24 +504,36 @@ TEST_F(SettingsTest, LongInstallDirectoriesGiveWholePaths) {
   testing::internal::GetCapturedStdout();
   ASSERT_NE(g_pSettings, nullptr);
   EXPECT_EQ(g_pSettings->iniPath, longDir + "\\options.ini");
-  EXPECT_TRUE(CommitSettings());
-  EXPECT_TRUE(TextureSetCheck());
+  const CommitResult commit = CommitSettings();
+  EXPECT_TRUE(commit.saved);
+  EXPECT_TRUE(TextureSetCheck(commit.options));
   EXPECT_EQ(InstallDirectory, longDir);
 }
 
-TEST_F(SettingsTest, InstallPathTooLongForTheDialogStartIsIgnoredThere) {
-  const std::string dir(256, 'e');  // 257 bytes with the terminator
-  registry_.SetValue(kKey, "Install Path", dir);
-  files_.files[".\\options.ini"] = "";
-  files_.files[dir + "\\options.ini"] = "";
-  testing::internal::CaptureStdout();
-  CreateSettingsAtDialogStart();
-  testing::internal::GetCapturedStdout();
-  ASSERT_NE(g_pSettings, nullptr);
-  EXPECT_EQ(g_pSettings->iniPath, ".\\options.ini");
-  // The OK step reads into 260 bytes, where it fits.
-  TextureSetCheck();
-  EXPECT_EQ(InstallDirectory, dir);
+// Load, save and the archive check use one folder, whole at any length; an
+// empty value names no folder.
+TEST_F(SettingsTest, OneInstallFolderForLoadSaveAndArchiveCheck) {
+  for (const std::size_t length : {std::size_t{0}, std::size_t{244}, std::size_t{257}, std::size_t{400}}) {
+    files_ = MemoryFileSystem();
+    const std::string dir = length == 0 ? "" : "D:\\" + std::string(length - 3, 'e');
+    const std::string used = length == 0 ? "." : dir;
+    registry_.SetValue(kKey, "Install Path", dir);
+    files_.files[used + "\\options.ini"] = "";
+    files_.files[used + "\\static\\bitmapc.flx"] = "";
+    testing::internal::CaptureStdout();
+    CreateSettingsAtDialogStart();
+    testing::internal::GetCapturedStdout();
+    ASSERT_NE(g_pSettings, nullptr);
+    EXPECT_EQ(g_pSettings->iniPath, used + "\\options.ini") << length;
+    g_pSettings->textureMode = TexturesCompressed;
+    // The registry changing meanwhile moves nothing.
+    registry_.SetValue(kKey, "Install Path", "C:\\Elsewhere");
+    const CommitResult commit = CommitSettings();
+    EXPECT_TRUE(commit.saved) << length;
+    EXPECT_TRUE(TextureSetCheck(commit.options)) << length;
+    EXPECT_NE(files_.files[used + "\\options.ini"].find("UseCompressedTextures=1"), std::string::npos) << length;
+    EXPECT_EQ(files_.files.size(), 2u) << length;
+  }
 }
 
 TEST(ReadInstallDirectoryTest, FitsOrLeavesTheTextAsItWas) {
@@ -420,27 +541,23 @@ TEST(ReadInstallDirectoryTest, FitsOrLeavesTheTextAsItWas) {
     const char* name;
     bool hasValue;
     std::string data;  // bytes stored, terminator included when wanted
-    std::size_t bufferSize;
     std::string expected;
   };
   const Case cases[] = {
-      {"missing", false, "", 256, "."},
-      {"plain", true, std::string("C:\\Halcyra\0", 11), 256, "C:\\Halcyra"},
-      {"exactly fits", true, std::string(255, 'a') + '\0', 256, std::string(255, 'a')},
-      {"one too long", true, std::string(256, 'a') + '\0', 256, "."},
-      {"fits the larger buffer", true, std::string(259, 'a') + '\0', 260, std::string(259, 'a')},
-      {"no terminator stored", true, "C:\\Game", 256, "C:\\Game"},
-      {"no terminator, no room for one", true, std::string(256, 'b'), 256, "."},
-      {"text ends at first NUL", true, std::string("C:\\A\0junk\0", 10), 256, "C:\\A"},
-      {"empty text", true, std::string("\0", 1), 256, ""},
-      {"no data at all", true, "", 256, "."},
+      {"missing", false, "", "."},
+      {"plain", true, std::string("C:\\Halcyra\0", 11), "C:\\Halcyra"},
+      {"long", true, std::string(300, 'a') + '\0', std::string(300, 'a')},
+      {"no terminator stored", true, "C:\\Game", "C:\\Game"},
+      {"text ends at first NUL", true, std::string("C:\\A\0junk\0", 10), "C:\\A"},
+      {"empty text", true, std::string("\0", 1), "."},
+      {"no data at all", true, "", "."},
   };
   for (const Case& c : cases) {
     MemoryRegistry registry;
     if (c.hasValue) registry.SetValue(kKey, "Install Path", c.data, false);
     reg::SetRegistry(&registry);
     std::string directory = ".";
-    ReadInstallDirectory(directory, c.bufferSize);
+    ReadInstallDirectory(directory);
     EXPECT_EQ(directory, c.expected) << c.name;
     EXPECT_EQ(registry.lastAccess, reg::KEY_ALL_ACCESS) << c.name;
     EXPECT_EQ(registry.OpenKeys(), 0u) << c.name << ": the key must be closed";
@@ -450,7 +567,7 @@ TEST(ReadInstallDirectoryTest, FitsOrLeavesTheTextAsItWas) {
   refusing.failCreate = true;
   reg::SetRegistry(&refusing);
   std::string directory = "kept";
-  ReadInstallDirectory(directory, 256);
+  ReadInstallDirectory(directory);
   EXPECT_EQ(directory, "kept");
   reg::SetRegistry(nullptr);
 }
@@ -474,33 +591,36 @@ TEST(TextureArchiveNameTest, OnlyOneCountsAsSet) {
   }
 }
 
-TEST_F(SettingsTest, TextureCheckLooksForTheSavedSettingsArchive) {
+TEST_F(SettingsTest, TextureCheckLooksForTheChosenSettingsArchive) {
   const std::string staticDir = kDir + "\\static\\";
   struct Case {
     const char* name;
-    std::optional<std::string> options;  // nullopt: no options.ini
-    const char* present;                 // the one archive present
-    bool readOnly;
+    std::string options;
+    const char* present;  // the one archive present
+    bool readOnly;        // a read-only archive counts as installed
+    bool unreadable;
     bool expected;
   };
   const Case cases[] = {
       {"compressed present", "[Performance]\nUseCompressedTextures=1\nUse16BitTextures=1\n",
-       "bitmapc.flx", false, true},
+       "bitmapc.flx", false, false, true},
       {"16-bit, only 8-bit present", "[Performance]\nUse16BitTextures=1\n", "bitmapsh.flx",
-       false, false},
+       false, false, false},
       {"8-bit present read-only", "[Performance]\nUse16BitTextures=0\n", "bitmapsh.flx", true,
-       false},
+       false, true},
+      {"8-bit present unreadable", "[Performance]\nUse16BitTextures=0\n", "bitmapsh.flx", false,
+       true, false},
       {"flag 2 is not set", "[performance]\nUseCompressedTextures=2\nUse16BitTextures=1\n",
-       "bitmap16.flx", false, true},
-      {"no options file", std::nullopt, "bitmapsh.flx", false, true},
+       "bitmap16.flx", false, false, true},
+      {"no keys", "", "bitmapsh.flx", false, false, true},
   };
+  InstallDirectory = kDir;
   for (const Case& c : cases) {
     files_ = MemoryFileSystem();
-    if (c.options) files_.files[kIni] = *c.options;
     files_.files[staticDir + c.present] = "archive";
     if (c.readOnly) files_.readOnly.insert(staticDir + c.present);
-    EXPECT_EQ(TextureSetCheck(), c.expected) << c.name;
-    EXPECT_EQ(InstallDirectory, kDir) << c.name;
+    if (c.unreadable) files_.unreadable.insert(staticDir + c.present);
+    EXPECT_EQ(TextureSetCheck(c.options), c.expected) << c.name;
     EXPECT_EQ(files_.files[staticDir + c.present], "archive") << c.name;
   }
 }

@@ -1,5 +1,5 @@
-// A file system held in memory for tests: files by path, read-only marks,
-// and a count of the replaces made.
+// A file system held in memory for tests: files by path, folders, read-only
+// and unreadable marks, a VirtualStore, and a count of the replaces made.
 #pragma once
 
 #include <map>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "settings/file_system.h"
+#include "settings/install_directory.h"
 
 namespace testing_support {
 
@@ -16,23 +17,45 @@ class MemoryFileSystem : public fs::FileSystem {
   bool CanOpenForReading(const std::string& path) override {
     return files.count(path) != 0 && unreadable.count(path) == 0;
   }
-  bool CanOpenForUpdate(const std::string& path) override {
-    return CanOpenForReading(path) && readOnly.count(path) == 0;
+  bool Exists(const std::string& path) override {
+    return files.count(path) != 0 || folders.count(path) != 0;
   }
   std::optional<std::string> ReadFile(const std::string& path) override {
     if (!CanOpenForReading(path)) return std::nullopt;
     return files.at(path);
   }
-  bool ReplaceFile(const std::string& path, const std::string& content) override {
+  fs::WriteResult ReplaceFile(const std::string& path, const std::string& content) override {
     ++replaces;
-    if (failReplace || readOnly.count(path) != 0) return false;
+    if (failReplace || readOnly.count(path) != 0 || folders.count(path) != 0) return {};
+    const std::string folder = ParentDirectory(path);
+    if (lockedFolders.count(folder) != 0 || (!folders.empty() && folders.count(folder) == 0)) {
+      return {false, lockedFolders.count(folder) != 0};
+    }
     files[path] = content;
+    return {true, false};
+  }
+  bool MakeDirectories(const std::string& directory) override {
+    for (std::string folder = directory; folder != "." && folders.insert(folder).second;) {
+      folder = ParentDirectory(folder);
+    }
     return true;
+  }
+  std::optional<std::string> VirtualStorePath(const std::string& path) override {
+    if (!virtualStore || path.rfind(virtualized + "\\", 0) != 0) return std::nullopt;
+    return *virtualStore + path.substr(2);  // without the drive
   }
 
   std::map<std::string, std::string> files;
+  // When any folder is listed, files can be made only in listed folders.
+  std::set<std::string> folders;
+  // Folders in which no file may be made or written (access denied).
+  std::set<std::string> lockedFolders;
   std::set<std::string> readOnly;
   std::set<std::string> unreadable;
+  // Set: the program runs without elevation; the user's VirtualStore folder
+  // and the one virtualized location.
+  std::optional<std::string> virtualStore;
+  std::string virtualized;
   bool failReplace = false;
   int replaces = 0;
 };

@@ -1,6 +1,7 @@
 #include "simulated/posix_file_system.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -8,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "settings/game_settings.h"
 #include "tests/settings/temp_directory.h"
@@ -28,10 +32,40 @@ mode_t ModeOf(const std::string& path) {
   return info.st_mode & 07777;
 }
 
-bool Exists(const std::string& path) {
-  struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0;
+// The names in `dir` that a save's temporary files have.
+std::vector<std::string> Temporaries(const TempDirectory& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    const std::string name = entry.path().filename().string();
+    if (name.find(".saving-") != std::string::npos) names.push_back(name);
+  }
+  return names;
 }
+
+ino_t InodeOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+  return info.st_ino;
+}
+
+// Runs `body` in a child process as an unprivileged user: "nobody" when this
+// process is root, else this user. The child's exit status is the result.
+constexpr uid_t kNobody = 65534;
+int AsUnprivilegedUser(const std::function<bool()>& body) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+      ::_exit(3);
+    }
+    ::_exit(body() ? 0 : 1);
+  }
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+// The user AsUnprivilegedUser runs as.
+uid_t UnprivilegedUid() { return ::geteuid() == 0 ? kNobody : ::geteuid(); }
 
 TEST(PosixFileSystemTest, OpensOnlyRegularFiles) {
   TempDirectory dir;
@@ -43,20 +77,20 @@ TEST(PosixFileSystemTest, OpensOnlyRegularFiles) {
   ::chmod((dir / "locked").c_str(), 0444);
 
   EXPECT_TRUE(files.CanOpenForReading(dir / "plain"));
-  EXPECT_TRUE(files.CanOpenForUpdate(dir / "plain"));
   EXPECT_EQ(files.ReadFile(dir / "plain"), std::string("a\0b", 3));
   EXPECT_TRUE(files.CanOpenForReading(dir / "locked"));
-  EXPECT_FALSE(files.CanOpenForUpdate(dir / "locked"));  // read-only, even for root
+  EXPECT_FALSE(files.ReplaceFile(dir / "locked", "y"));  // read-only, even for root
   for (const char* name : {"missing", "fifo", "folder"}) {
     EXPECT_FALSE(files.CanOpenForReading(dir / name)) << name;
-    EXPECT_FALSE(files.CanOpenForUpdate(dir / name)) << name;
     EXPECT_FALSE(files.ReadFile(dir / name).has_value()) << name;
+    EXPECT_EQ(files.Exists(dir / name), name != std::string("missing")) << name;
   }
   // No file can be placed below a missing directory or a FIFO.
   EXPECT_FALSE(files.ReplaceFile(dir / "missing/x", "y"));
   EXPECT_FALSE(files.ReplaceFile(dir / "fifo/x", "y"));
   EXPECT_FALSE(files.ReplaceFile(dir / "fifo", "y"));
   EXPECT_FALSE(files.ReplaceFile(dir / "folder", "y"));
+  EXPECT_TRUE(Temporaries(dir).empty());
 }
 
 TEST(PosixFileSystemTest, WindowsPathsMapOntoTheFileSystem) {
@@ -65,21 +99,36 @@ TEST(PosixFileSystemTest, WindowsPathsMapOntoTheFileSystem) {
   ::mkdir((dir / "static").c_str(), 0777);
   WriteWholeFile(dir / "static/bitmap16.flx", "tex");
   const std::string windowsDir = dir.path().string() + "\\static";
-  EXPECT_TRUE(files.CanOpenForUpdate(windowsDir + "\\bitmap16.flx"));
+  EXPECT_TRUE(files.CanOpenForReading(windowsDir + "\\bitmap16.flx"));
   EXPECT_TRUE(files.ReplaceFile(windowsDir + "\\new.ini", "[A]\r\n"));
   EXPECT_EQ(ReadWholeFile(dir / "static/new.ini"), "[A]\r\n");
+  EXPECT_TRUE(files.MakeDirectories(windowsDir + "\\a\\b"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "static/a/b"));
 }
 
-TEST(PosixFileSystemTest, ReplaceKeepsPermissionsAndLeavesNoTemporaryFile) {
-  TempDirectory dir;
-  PosixFileSystem files;
-  const std::string ini = dir / "options.ini";
-  WriteWholeFile(ini, "old");
-  ::chmod(ini.c_str(), 0640);
-  ASSERT_TRUE(files.ReplaceFile(ini, "new content"));
-  EXPECT_EQ(ReadWholeFile(ini), "new content");
-  EXPECT_EQ(ModeOf(ini), 0640u);
-  EXPECT_FALSE(Exists(PosixFileSystem::TemporaryPathFor(ini)));
+// The new file has the old one's mode before any content is in it, and
+// nothing is left beside the file afterwards.
+TEST(PosixFileSystemTest, ReplaceKeepsPermissionsFromTheStart) {
+  for (const mode_t mode : {0600u, 0640u, 0604u}) {
+    TempDirectory dir;
+    const std::string ini = dir / "options.ini";
+    WriteWholeFile(ini, "old");
+    ::chmod(ini.c_str(), mode);
+    std::vector<mode_t> seen;
+    PosixFileSystem::Options options;
+    options.faultHook = [&](ReplaceStep step, std::size_t written) {
+      if (step == ReplaceStep::kWrite && written == 0) {
+        for (const std::string& name : Temporaries(dir)) seen.push_back(ModeOf(dir / name));
+      }
+      return true;
+    };
+    PosixFileSystem files(options);
+    ASSERT_TRUE(files.ReplaceFile(ini, "new content"));
+    EXPECT_EQ(ReadWholeFile(ini), "new content");
+    EXPECT_EQ(ModeOf(ini), mode);
+    EXPECT_EQ(seen, std::vector<mode_t>{mode});
+    EXPECT_TRUE(Temporaries(dir).empty());
+  }
 }
 
 TEST(PosixFileSystemTest, ReplaceThroughASymbolicLinkKeepsTheLink) {
@@ -92,63 +141,152 @@ TEST(PosixFileSystemTest, ReplaceThroughASymbolicLinkKeepsTheLink) {
   EXPECT_EQ(ReadWholeFile(dir / "real.ini"), "new");
 }
 
-TEST(PosixFileSystemTest, LeftOverTemporaryFileIsReused) {
+TEST(PosixFileSystemTest, AHardLinkedFileIsWrittenInPlace) {
   TempDirectory dir;
   PosixFileSystem files;
   const std::string ini = dir / "options.ini";
-  WriteWholeFile(ini, "old");
-  const std::string temporary = PosixFileSystem::TemporaryPathFor(ini);
-  WriteWholeFile(temporary, std::string(10000, 'z'));
-  ::chmod(temporary.c_str(), 0);
-  ASSERT_TRUE(files.ReplaceFile(ini, "new"));
-  EXPECT_EQ(ReadWholeFile(ini), "new");
-  EXPECT_FALSE(Exists(temporary));
+  WriteWholeFile(ini, std::string(500, 'o'));
+  ASSERT_EQ(::link(ini.c_str(), (dir / "backup.ini").c_str()), 0);
+  const ino_t inode = InodeOf(ini);
+  ASSERT_TRUE(files.ReplaceFile(ini, "shorter"));
+  EXPECT_EQ(ReadWholeFile(ini), "shorter");
+  EXPECT_EQ(ReadWholeFile(dir / "backup.ini"), "shorter");
+  EXPECT_EQ(InodeOf(ini), inode);
 }
 
-TEST(PosixFileSystemTest, LeftOverTemporaryFileOfAnotherUserIsReplaced) {
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
-  constexpr uid_t kNobody = 65534;
+// Temporary files that killed saves left are removed by the next save; one
+// a running save holds, and another user's, stay.
+TEST(PosixFileSystemTest, TemporaryFilesOfKilledSavesAreRemoved) {
+  TempDirectory dir;
+  const std::string ini = dir / "options.ini";
+  WriteWholeFile(ini, "old");
+  const std::string prefix = PosixFileSystem::TemporaryPrefixFor(ini);
+  WriteWholeFile(prefix + "stale0000000", std::string(10000, 'z'));
+  ::chmod((prefix + "stale0000000").c_str(), 0);
+  WriteWholeFile(prefix + "held00000000", "a save still running");
+  const int held = ::open((prefix + "held00000000").c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  WriteWholeFile(prefix + "short", "not a temporary file's name");
+  if (::geteuid() == 0) {
+    WriteWholeFile(prefix + "others000000", "another user's");
+    ASSERT_EQ(::chown((prefix + "others000000").c_str(), kNobody, kNobody), 0);
+  }
+  PosixFileSystem files;
+  ASSERT_TRUE(files.ReplaceFile(ini, "new"));
+  ::close(held);
+  EXPECT_EQ(ReadWholeFile(ini), "new");
+  std::vector<std::string> left = Temporaries(dir);
+  std::sort(left.begin(), left.end());
+  std::vector<std::string> expected = {"options.ini.saving-held00000000", "options.ini.saving-short"};
+  if (::geteuid() == 0) expected.insert(expected.begin() + 1, "options.ini.saving-others000000");
+  EXPECT_EQ(left, expected);
+}
+
+// Files that someone else made under the names a save tries, and holds open
+// for writing, never become options.ini.
+TEST(PosixFileSystemTest, PlantedTemporaryFilesAreNeverTheSavedFile) {
   TempDirectory dir;
   ::chmod(dir.path().c_str(), 0777);
   const std::string ini = dir / "options.ini";
   WriteWholeFile(ini, "old");
-  ASSERT_EQ(::chown(ini.c_str(), kNobody, kNobody), 0);
-  const std::string temporary = PosixFileSystem::TemporaryPathFor(ini);
-  WriteWholeFile(temporary, "left over by root");
-  ::chmod(temporary.c_str(), 0600);
-
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(2);
-    PosixFileSystem files;
-    ::_exit(files.ReplaceFile(ini, "new") ? 0 : 1);
+  ::chmod(ini.c_str(), 0666);
+  const std::string prefix = PosixFileSystem::TemporaryPrefixFor(ini);
+  std::vector<int> planted;
+  for (const char* suffix : {"planted00001", "planted00002"}) {
+    const int fd = ::open((prefix + suffix).c_str(), O_RDWR | O_CREAT, 0666);
+    ASSERT_GE(fd, 0);
+    ::fchmod(fd, 0666);
+    planted.push_back(fd);
   }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  int calls = 0;
+  const int status = AsUnprivilegedUser([&] {
+    PosixFileSystem::Options options;
+    options.temporarySuffix = [&calls] {
+      const char* suffixes[] = {"planted00001", "planted00002", "mine00000001"};
+      return std::string(suffixes[std::min(calls++, 2)]);
+    };
+    PosixFileSystem files(options);
+    return static_cast<bool>(files.ReplaceFile(ini, "new"));
+  });
+  ASSERT_EQ(status, 0);
+  for (const int fd : planted) {
+    ASSERT_EQ(::pwrite(fd, "EVIL", 4, 0), 4);
+    ::close(fd);
+  }
   EXPECT_EQ(ReadWholeFile(ini), "new");
-  EXPECT_FALSE(Exists(temporary));
+}
+
+// A player may write options.ini but not change its folder (on Windows, a
+// user granted write on the file only): the file is written in place. Where
+// neither is allowed, the failure says that rights were refused.
+TEST(PosixFileSystemTest, WritableFileInALockedFolderIsWrittenInPlace) {
+  struct Case {
+    const char* name;
+    bool fileOwnedByUser;
+    bool fileExists;
+    bool written;
+    bool denied;
+  };
+  const Case cases[] = {
+      {"writable file", true, true, true, false},
+      {"file of another user", false, true, false, true},
+      {"no file", true, false, false, true},
+  };
+  for (const Case& c : cases) {
+    // Without root no file of another user can be made; the other cases run.
+    if (!c.fileOwnedByUser && ::geteuid() != 0) continue;
+    TempDirectory dir;
+    const std::string ini = dir / "options.ini";
+    if (c.fileExists) {
+      WriteWholeFile(ini, "[Game]\r\nGameScreenWidth=640\r\n");
+      ::chmod(ini.c_str(), 0644);
+      if (c.fileOwnedByUser) {
+        ASSERT_EQ(::chown(ini.c_str(), UnprivilegedUid(), static_cast<gid_t>(-1)), 0);
+      }
+    }
+    ::chmod(dir.path().c_str(), 0555);
+    const ino_t inode = c.fileExists ? InodeOf(ini) : 0;
+    const int status = AsUnprivilegedUser([&] {
+      PosixFileSystem files;
+      const fs::WriteResult result = files.ReplaceFile(ini, "[Game]\r\nGameScreenWidth=1024\r\n");
+      return result.written == c.written && result.denied == c.denied;
+    });
+    EXPECT_EQ(status, 0) << c.name;
+    if (c.written) {
+      EXPECT_EQ(ReadWholeFile(ini), "[Game]\r\nGameScreenWidth=1024\r\n") << c.name;
+      EXPECT_EQ(InodeOf(ini), inode) << c.name;
+    }
+    EXPECT_TRUE(Temporaries(dir).empty()) << c.name;
+  }
+}
+
+TEST(PosixFileSystemTest, VirtualStorePathsOfVirtualizedFolders) {
+  TempDirectory dir;
+  PosixFileSystem plain;
+  const std::string pf = dir / "Program Files";
+  EXPECT_EQ(plain.VirtualStorePath(pf + "\\Halcyra\\options.ini"), std::nullopt);
+  PosixFileSystem::Options options;
+  options.virtualStore = posixfs::VirtualStore{dir / "store", {pf, dir / "Windows/"}};
+  PosixFileSystem files(options);
+  const std::string relative = (dir.path() / "Program Files/Halcyra/options.ini").relative_path().string();
+  std::string expected = dir / "store/" + relative;
+  std::replace(expected.begin(), expected.end(), '/', '\\');
+  EXPECT_EQ(files.VirtualStorePath(pf + "\\Halcyra\\options.ini"), expected);
+  EXPECT_NE(files.VirtualStorePath(dir / "Windows\\x.ini"), std::nullopt);
+  for (const std::string& outside : {dir / "Games\\options.ini", dir / "Program Files2\\options.ini"}) {
+    EXPECT_EQ(files.VirtualStorePath(outside), std::nullopt) << outside;
+  }
 }
 
 TEST(PosixFileSystemTest, ReplaceThatCannotHappenLeavesTheFile) {
   struct Case {
     const char* name;
-    void (*prepare)(const std::string& ini, int& heldDescriptor);
+    void (*prepare)(const std::string& ini);
   };
   const Case cases[] = {
-      {"read-only file", [](const std::string& ini, int&) { ::chmod(ini.c_str(), 0444); }},
-      {"temporary name taken by a directory",
-       [](const std::string& ini, int&) {
-         ::mkdir(PosixFileSystem::TemporaryPathFor(ini).c_str(), 0777);
-       }},
-      {"another save holds the temporary file",
-       [](const std::string& ini, int& held) {
-         held = ::open(PosixFileSystem::TemporaryPathFor(ini).c_str(), O_WRONLY | O_CREAT, 0666);
-         ::flock(held, LOCK_EX);
-       }},
+      {"read-only file", [](const std::string& ini) { ::chmod(ini.c_str(), 0444); }},
       {"dangling symbolic link",
-       [](const std::string& ini, int&) {
+       [](const std::string& ini) {
          ::rename(ini.c_str(), (ini + ".away").c_str());
          ::symlink((ini + ".gone").c_str(), ini.c_str());
        }},
@@ -158,12 +296,11 @@ TEST(PosixFileSystemTest, ReplaceThatCannotHappenLeavesTheFile) {
     PosixFileSystem files;
     const std::string ini = dir / "options.ini";
     WriteWholeFile(ini, "[Game]\r\nGameScreenWidth=640\r\n");
-    int held = -1;
-    c.prepare(ini, held);
+    c.prepare(ini);
     const std::string before = ReadWholeFile(ini);
     EXPECT_FALSE(files.ReplaceFile(ini, "replaced")) << c.name;
     EXPECT_EQ(ReadWholeFile(ini), before) << c.name;
-    if (held >= 0) ::close(held);
+    EXPECT_TRUE(Temporaries(dir).empty()) << c.name;
   }
 }
 
@@ -188,7 +325,7 @@ TEST(PosixFileSystemTest, InjectedFaultsLeaveTheFileAndNoTemporary) {
     EXPECT_FALSE(files.ReplaceFile(ini, content))
         << static_cast<int>(fault.step) << "@" << fault.atByte;
     EXPECT_EQ(ReadWholeFile(ini), "old");
-    EXPECT_FALSE(Exists(PosixFileSystem::TemporaryPathFor(ini)));
+    EXPECT_TRUE(Temporaries(dir).empty());
   }
 }
 

@@ -82,6 +82,19 @@ TEST(ProfileReadTest, LongLineIsOneLine) {
   EXPECT_EQ(file.GetString("Game", "A", ""), "1");
 }
 
+TEST(ProfileReadTest, ForEachKeyVisitsEveryKeyAsALookupReadsIt) {
+  ProfileFile file(
+      "Top=0\r\n[Game]\r\n A = 1 \r\n; B=2\r\nBare\r\nQ='x'\r\n[Sound]\rC=\r[Game]\nA=3\n");
+  file.WriteString("Sound", "C", "4");
+  file.WriteString("Sound", "D", "5");
+  file.WriteString("New", "E", "6");
+  std::string seen;
+  file.ForEachKey([&seen](std::string_view section, std::string_view key, std::string_view value) {
+    seen += std::string(section) + "/" + std::string(key) + "=" + std::string(value) + "|";
+  });
+  EXPECT_EQ(seen, "Game/A=1|Game/Q=x|Sound/C=4|Sound/D=5|Game/A=3|New/E=6|");
+}
+
 TEST(ProfileReadTest, IntegerLookups) {
   const ProfileFile file("[P]\r\nOne=1\r\nBlank=\r\nWord=yes\r\nBare\r\n");
   EXPECT_EQ(file.GetInt("P", "One", 7), 1);
@@ -247,6 +260,52 @@ TEST(ProfileWriteTest, BinaryFileKeepsItsBytesAroundANewSection) {
   ASSERT_GE(out.size(), binary.size());
   EXPECT_EQ(out.substr(0, binary.size()), binary);
   EXPECT_EQ(ProfileFile(out).GetString("Halcyra Test", "K", ""), "v");
+}
+
+// UTF-16 text with its byte-order mark, in either byte order.
+std::string Utf16(std::u16string_view text, bool bigEndian) {
+  std::string bytes;
+  for (const char16_t unit : u"\xFEFF"s + std::u16string(text)) {
+    const auto high = static_cast<char>(unit >> 8);
+    const auto low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  }
+  return bytes;
+}
+
+// UTF-16 files are read and written as the Windows profile functions do:
+// keys without regard to case, values replaced where they stand, the byte
+// order, mark, line ends and every other unit kept.
+TEST(ProfileUtf16Test, ReadsAndWritesInTheFilesEncoding) {
+  const std::u16string before =
+      u"; r\u00e9glages \u263A \xD800\r\n[game]\r\ngamescreenwidth = 1024\r\nName=Zo\u00eb\r\n"
+      u"[Keys]\r\nFire=Ctrl\r\n";
+  std::u16string after = before;
+  after.replace(after.find(u"1024"), 4, u"800");
+  after.insert(after.find(u"[Keys]"), u"GameScreenHeight=600\r\n");
+  after += u"[Sound]\r\nEnableAcoustics=1\r\n";
+  for (const bool bigEndian : {false, true}) {
+    ProfileFile file(Utf16(before, bigEndian));
+    EXPECT_EQ(file.GetInt("Game", "GameScreenWidth", 0), 1024) << bigEndian;
+    EXPECT_EQ(file.GetString("Keys", "fire", ""), "Ctrl") << bigEndian;
+    EXPECT_EQ(file.GetString("Game", "Name", ""), "Zo\xC3\xAB") << bigEndian;
+    EXPECT_EQ(ProfileFile(Utf16(before, bigEndian)).Content(), Utf16(before, bigEndian));
+    ASSERT_TRUE(file.WriteString("Game", "GameScreenWidth", "800"));
+    ASSERT_TRUE(file.WriteString("Game", "GameScreenHeight", "600"));
+    ASSERT_TRUE(file.WriteString("Sound", "EnableAcoustics", "1"));
+    EXPECT_EQ(file.Content(), Utf16(after, bigEndian)) << bigEndian;
+  }
+  // A byte that begins no sequence is written as the unit of its value, and
+  // reads back so at once.
+  ProfileFile latin(Utf16(u"[A]\n", false));
+  ASSERT_TRUE(latin.WriteString("A", "k", "caf\xE9"));
+  EXPECT_EQ(latin.GetString("A", "k", ""), "caf\xC3\xA9");
+  EXPECT_EQ(latin.Content(), Utf16(u"[A]\nk=caf\u00e9\n", false));
+  // A last odd byte stays last; a new section goes before it.
+  ProfileFile odd(Utf16(u"[A]\nk=1\n", false) + "\x41");
+  ASSERT_TRUE(odd.WriteString("B", "k", "2"));
+  EXPECT_EQ(odd.Content(), Utf16(u"[A]\nk=1\n[B]\nk=2\n", false) + "\x41");
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // The front end as the dialog model's user, on a scripted terminal.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "demo_pages.h"
 #include "terminal/agent.h"
 
@@ -14,10 +17,14 @@ constexpr term::Caps kColour{256, true};
 struct SheetRun {
   test::DemoSheet sheet;
   test::ScriptedScreen screen{kTerm, kColour};
-  term::TerminalAgent agent{screen};
+  term::TerminalAgent agent;
   int result = 0;
 
-  explicit SheetRun(std::initializer_list<term::Event> events) { screen.events.assign(events); }
+  explicit SheetRun(std::initializer_list<term::Event> events,
+                    std::chrono::milliseconds waitFrameDelay = std::chrono::milliseconds(0))
+      : agent(screen, waitFrameDelay) {
+    screen.events.assign(events);
+  }
   void Go() { result = test::RunDemoSheet(agent, sheet); }
   bool AnyFrameShows(const std::string& text) const {
     for (const auto& frame : screen.frames) {
@@ -27,20 +34,37 @@ struct SheetRun {
   }
 };
 
-TEST(Agent, FirstFrameAppearsBeforeTheProbesRun) {
-  SheetRun run({test::KeyEvent(Key::Escape)});
-  std::size_t framesAtProbe = 0;
-  bool waitShown = false;
-  run.sheet.hardware.probe = [&] {
-    framesAtProbe = run.screen.frames.size();
-    waitShown = framesAtProbe > 0 && test::Shows(run.screen.frames.back(), "Detecting hardware");
+// The wait state reaches the screen only when the probes take longer than
+// the agent's delay; a wait frame that is shown is gone once they are done.
+TEST(Agent, WaitStateIsShownOnlyWhenTheProbesTakeLonger) {
+  using std::chrono::milliseconds;
+  const struct Case {
+    const char* name;
+    milliseconds delay;
+    bool probeAwaitsAFrame;  // the probe runs until a frame has come
+    bool waitShown;
+  } cases[] = {
+      {"no delay: drawn before the probes", milliseconds(0), false, true},
+      {"quick probes: never drawn", std::chrono::hours(1), false, false},
+      {"slow probes: drawn by the timer", milliseconds(1), true, true},
   };
-  run.Go();
-  EXPECT_EQ(framesAtProbe, 1u);
-  EXPECT_TRUE(waitShown);
-  // Once the probes are done, the wait state is gone.
-  EXPECT_FALSE(test::Shows(run.screen.frames.back(), "Detecting hardware"));
-  EXPECT_EQ(run.result, ui::IDCANCEL);
+  for (const Case& c : cases) {
+    SheetRun run({test::KeyEvent(Key::Escape)}, c.delay);
+    bool waitShown = false;
+    run.sheet.hardware.probe = [&] {
+      const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (c.probeAwaitsAFrame && run.agent.FramesDrawn() == 0 &&
+             std::chrono::steady_clock::now() < limit) {
+        std::this_thread::sleep_for(milliseconds(1));
+      }
+      waitShown = run.agent.FramesDrawn() > 0;
+    };
+    run.Go();
+    EXPECT_EQ(waitShown, c.waitShown) << c.name;
+    EXPECT_EQ(test::Shows(run.screen.frames.front(), "Detecting hardware"), c.waitShown) << c.name;
+    EXPECT_FALSE(test::Shows(run.screen.frames.back(), "Detecting hardware")) << c.name;
+    EXPECT_EQ(run.result, ui::IDCANCEL) << c.name;
+  }
 }
 
 TEST(Agent, KeysDriveBothPagesToOk) {

@@ -141,6 +141,12 @@ term::Event ClickAt(int x, int y) {
   return event;
 }
 
+term::Event ReleaseAt(int x, int y) {
+  term::Event event = ClickAt(x, y);
+  event.key = term::Key::MouseUp;
+  return event;
+}
+
 dm::Action Click(int id) { return {dm::Action::Kind::Click, id, 0, {}}; }
 dm::Action Select(int id, int index) { return {dm::Action::Kind::Select, id, index, {}}; }
 dm::Action Tab(int index) { return {dm::Action::Kind::Tab, 0, index, {}}; }

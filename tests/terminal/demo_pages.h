@@ -96,6 +96,7 @@ class ScriptedScreen : public term::Screen {
 term::Event KeyEvent(term::Key key);
 term::Event CharEvent(char32_t ch);
 term::Event ClickAt(int x, int y);
+term::Event ReleaseAt(int x, int y);
 
 dm::Action Click(int id);
 dm::Action Select(int id, int index);

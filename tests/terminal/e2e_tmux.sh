@@ -8,7 +8,8 @@
 # PROGRAM is halcyra-sim (run with --machine PROFILE --install-dir DIR) or
 # halcyra-setup (run inside DIR). Cases: ok_writes_choices,
 # esc_writes_nothing, message_box, ctrl_c_restores, small_window,
-# setup_demo, no_terminal.
+# compact_80x24, vt100_padding, dumb_refused, no_color, mono_disabled,
+# mouse_release, setup_demo, no_terminal.
 set -euo pipefail
 
 case_name="$1"
@@ -80,13 +81,16 @@ wait_exit() {
   cat "$status_file"
 }
 
-# Starts the program in a shell in a WIDTH x HEIGHT pane.
+# Starts the program in a shell in a WIDTH x HEIGHT pane, with the
+# environment's NAME=VALUE words that follow (TERM, NO_COLOR).
 start() {
   local width="${1:-100}" height="${2:-32}" command
+  shift 2 || true
+  local environment="env $*"
   if [ -n "$profile" ]; then
-    command="'$program' --machine '$profile' --install-dir '$install'"
+    command="$environment '$program' --machine '$profile' --install-dir '$install'"
   else
-    command="cd '$install' && '$program'"
+    command="cd '$install' && $environment '$program'"
   fi
   tmux -S "$socket" -f /dev/null new-session -d -s e2e -x "$width" -y "$height" \
     -e LANG=C.UTF-8 -e LC_ALL=C.UTF-8 "bash --norc --noprofile"
@@ -110,6 +114,43 @@ wait_sheet() {
   wait_for "Halcyra Setup"
   wait_for "Cancel"
   wait_gone "Detecting hardware"
+}
+
+# Sends a mouse event in xterm's X10 form: BUTTON (0 left down, 3 up) at
+# the 1-based COLUMN and ROW of the pane.
+mouse() {
+  local seq
+  printf -v seq '\033[M%b%b%b' "\\x$(printf %x $((32 + $1)))" "\\x$(printf %x $((32 + $2)))" \
+    "\\x$(printf %x $((32 + $3)))"
+  keys -l "$seq"
+  sleep 0.2
+}
+
+# The 1-based column and row of the first cell of TEXT on the pane.
+locate() {
+  local line row before
+  line="$(screen | grep -nF -- "$1" | head -n1)"
+  [ -n "$line" ] || fail "'$1' is not on the screen"
+  row="${line%%:*}"
+  before="${line#*:}"
+  before="${before%%"$1"*}"
+  echo "$(( ${#before} + 1 )) $row"
+}
+
+# Neither the sheet's texts nor the terminal's padding strings: the pane
+# must never show terminfo's "$<N>" delays.
+expect_no_padding() {
+  if screen | grep -qF '$<'; then fail "terminfo padding printed on the screen"; fi
+}
+
+# Disabled controls are told apart without colour: their brackets change.
+expect_monochrome_marks() {
+  wait_sheet
+  wait_for "· · 8-Bit Textures"
+  wait_for "(•) 16-Bit Textures"
+  wait_for "( ) Glide"
+  press Escape
+  [ "$(wait_exit)" = 0 ] || fail "exit status $(cat "$status_file")"
 }
 
 ini_value() {  # KEY: the value in options.ini
@@ -207,15 +248,107 @@ case "$case_name" in
     ;;
 
   small_window)
-    start 80 24
+    start 70 20
     wait_for "too small"
-    wait_for "93 x 29"
+    wait_for "80 x 24"
     tmux -S "$socket" resize-window -t e2e -x 100 -y 32
     wait_sheet
-    tmux -S "$socket" resize-window -t e2e -x 90 -y 30
+    tmux -S "$socket" resize-window -t e2e -x 79 -y 24
     wait_for "too small"
     press Escape
     wait_exit >/dev/null
+    ;;
+
+  compact_80x24)
+    # The page area scrolls to the focused control: a round of Tab on each
+    # page shows every control, and OK saves what was chosen.
+    start 80 24
+    wait_sheet
+    seen=""
+    # Eight stops: renderer, textures, mip-mapping, its level, resolution,
+    # OK, Cancel, the tabs.
+    for _ in 1 2 3 4 5 6 7 8; do
+      seen+="$(screen)"$'\n'
+      press Tab
+    done
+    # Back at the renderer group: to the resolution list, near the page's
+    # bottom, and its last mode.
+    press Tab Tab Tab Tab End
+    wait_for "1280 x 1024 x 16"
+    seen+="$(screen)"$'\n'
+    press C-NPage
+    wait_for "Audio Hardware Device"
+    for _ in 1 2 3 4 5; do
+      seen+="$(screen)"$'\n'
+      press Tab
+    done
+    for text in "( ) Glide" "(•) Direct 3D" "8-Bit Textures" "(•) 16-Bit Textures" "( ) Compressed" \
+                "(•) On" "( ) Off" "( ) High" "(•) Medium" "( ) Low" "Screen Resolution" \
+                "SB Live! Wave Device" "Number Of Voices" "Number Of 3D Voices:" "[x] EAX" \
+                "[    OK    ]" "[  Cancel  ]"; do
+      grep -qF -- "$text" <<<"$seen" || fail "'$text' never came into view"
+    done
+    if grep -qF "too small" <<<"$seen"; then fail "80 x 24 was called too small"; fi
+    # OK by the mouse, wherever the keyboard focus is now.
+    read -r ok_col ok_row <<<"$(locate "[    OK    ]")"
+    mouse 0 $((ok_col + 3)) "$ok_row"
+    mouse 3 $((ok_col + 3)) "$ok_row"
+    [ "$(wait_exit)" = 0 ] || fail "exit status $(cat "$status_file")"
+    expect_ini "GameScreenWidth" 1280
+    expect_ini "GameScreenHeight" 1024
+    ;;
+
+  vt100_padding)
+    # vt100's strings carry padding ("$<5>"); it must never be printed.
+    start 100 32 TERM=vt100
+    wait_sheet
+    expect_no_padding
+    press Left
+    wait_for "(•) Glide"
+    expect_no_padding
+    press Enter
+    [ "$(wait_exit)" = 0 ] || fail "exit status $(cat "$status_file")"
+    expect_ini "Game Rasterizer" 3
+    ;;
+
+  dumb_refused)
+    start 100 32 TERM=dumb
+    status="$(wait_exit)"
+    [ "$status" = 2 ] || fail "exit status on a dumb terminal is $status"
+    wait_for 'the terminal type "dumb" cannot place the cursor'
+    cmp -s "$original" "$install/options.ini" || fail "options.ini changed"
+    ;;
+
+  no_color)
+    start 100 32 TERM=xterm-256color NO_COLOR=1
+    expect_monochrome_marks
+    ;;
+
+  mono_disabled)
+    start 100 32 TERM=xterm-mono
+    expect_monochrome_marks
+    ;;
+
+  mouse_release)
+    # OK acts when the button comes up on it after going down there; down
+    # on OK and up on Cancel (or the reverse) does nothing.
+    start
+    wait_sheet
+    press Left
+    wait_for "(•) Glide"
+    read -r ok_col ok_row <<<"$(locate "[    OK    ]")"
+    read -r cancel_col cancel_row <<<"$(locate "[  Cancel  ]")"
+    mouse 0 $((ok_col + 3)) "$ok_row"
+    mouse 3 $((cancel_col + 3)) "$cancel_row"
+    mouse 0 $((cancel_col + 3)) "$cancel_row"
+    mouse 3 $((ok_col + 3)) "$ok_row"
+    sleep 0.5
+    [ ! -s "$status_file" ] || fail "a press dragged off a button still acted"
+    wait_for "(•) Glide"
+    mouse 0 $((ok_col + 3)) "$ok_row"
+    mouse 3 $((ok_col + 4)) "$ok_row"
+    [ "$(wait_exit)" = 0 ] || fail "exit status $(cat "$status_file")"
+    expect_ini "Game Rasterizer" 3
     ;;
 
   setup_demo)

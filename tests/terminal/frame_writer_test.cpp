@@ -89,8 +89,15 @@ class Vt {
           case 2: m_attrs |= term::kDim; break;
           case 4: m_attrs |= term::kUnderline; break;
           case 7: m_attrs |= term::kReverse; break;
-          case 38: m_fg = n[k + 2]; k += 2; break;
-          case 48: m_bg = n[k + 2]; k += 2; break;
+          case 38:
+          case 48: {
+            // 5;INDEX, or 2;R;G;B (24-bit colour)
+            const bool direct = n[k + 1] == 2;
+            const int colour = direct ? (n[k + 2] << 16) | (n[k + 3] << 8) | n[k + 4] : n[k + 2];
+            (n[k] == 38 ? m_fg : m_bg) = colour;
+            k += direct ? 4 : 2;
+            break;
+          }
           default: ADD_FAILURE() << "SGR " << n[k];
         }
       }
@@ -221,6 +228,25 @@ TEST(FrameWriter, CharactersAndCornersByTheTerminalsAbilities) {
   }
 }
 
+// With 24-bit colour every colour goes out as it is; the palette mapping
+// is the identity.
+TEST(FrameWriter, DirectColourSendsTheColourItself) {
+  test::WithDemoSheet({}, [](dm::SheetModel& sheet) {
+    term::TerminalStrings strings = XtermStrings();
+    strings.colors = term::kDirectColors;
+    strings.color = [](bool background, int rgb) {
+      return std::string(background ? "\033[48;2;" : "\033[38;2;") + std::to_string((rgb >> 16) & 0xFF) + ";" +
+             std::to_string((rgb >> 8) & 0xFF) + ";" + std::to_string(rgb & 0xFF) + "m";
+    };
+    term::FrameWriter writer(strings);
+    Vt vt(kSize);
+    const Grid grid = term::Render(sheet, term::ViewState{}, kSize, {term::kDirectColors, true});
+    vt.Feed(writer.Frame(grid, kSize, true));
+    ExpectShows(vt, grid, term::kDirectColors, "direct colour");
+    EXPECT_EQ(term::PaletteIndex(0x123456, term::kDirectColors), 0x123456);
+  });
+}
+
 TEST(FrameWriter, PaletteMapping) {
   // Exact Windows colours land on their VGA index; xterm's 256 colours
   // take the cube or the grey ramp, whichever is nearer.
@@ -234,6 +260,12 @@ TEST(FrameWriter, PaletteMapping) {
   EXPECT_EQ(term::PaletteIndex(0xFFFFFF, 256), 231);
   EXPECT_EQ(term::PaletteIndex(0x808080, 256), 244);
   EXPECT_EQ(term::PaletteIndex(0xFF0000, 256), 196);
+  // Every palette entry maps back to itself.
+  for (const int colors : {8, 16, 256}) {
+    for (int index = colors == 256 ? 16 : 0; index < colors; ++index) {
+      EXPECT_EQ(term::PaletteIndex(term::PaletteColor(index, colors), colors), index) << colors;
+    }
+  }
 }
 
 }  // namespace

@@ -253,10 +253,34 @@ TEST(Mouse, ClicksDoWhatTheyDoOnWindows) {
     const term::Rect tab = layout.tabs[1];
     ExpectAction(click({tab.x + 2, tab.y + 1}), {Kind::Tab, 0, 1}, "tab");
     EXPECT_EQ(state.area, Area::Tabs);
-    ExpectAction(click({layout.buttons[0].rect.x + 3, layout.buttons[0].rect.y}), {Kind::Ok}, "OK");
-    ExpectAction(click({layout.buttons[1].rect.x + 3, layout.buttons[1].rect.y}), {Kind::Cancel},
-                 "Cancel");
-    ExpectAction(click({layout.closeBox.x + 1, layout.closeBox.y}), {Kind::Close}, "close");
+    // OK, Cancel and the close mark act when the button is let go on them
+    // after going down there; let go elsewhere, they do nothing.
+    auto release = [&](std::pair<int, int> at) {
+      return term::HandleEvent(sheet, state, layout, test::ReleaseAt(at.first, at.second));
+    };
+    const std::pair<int, int> ok{layout.buttons[0].rect.x + 3, layout.buttons[0].rect.y};
+    const std::pair<int, int> cancel{layout.buttons[1].rect.x + 3, layout.buttons[1].rect.y};
+    const std::pair<int, int> close{layout.closeBox.x + 1, layout.closeBox.y};
+    const struct {
+      std::pair<int, int> down, up;
+      Expect action;
+      const char* what;
+    } pushes[] = {
+        {ok, ok, {Kind::Ok}, "OK"},
+        {cancel, cancel, {Kind::Cancel}, "Cancel"},
+        {close, close, {Kind::Close}, "close"},
+        {ok, cancel, {}, "OK, dragged to Cancel"},
+        {cancel, {cancel.first, cancel.second - 1}, {}, "Cancel, dragged off"},
+        {close, ok, {}, "close, dragged to OK"},
+    };
+    for (const auto& push : pushes) {
+      EXPECT_FALSE(click(push.down)) << push.what;  // nothing yet
+      ExpectAction(release(push.up), push.action, push.what);
+      EXPECT_FALSE(release(push.up)) << push.what;  // one press, one action
+    }
+    // Down on a radio button (which acts at once), up on OK: OK does nothing.
+    ExpectAction(click(Spot(sheet, layout, res::IDC_GLIDE)), {Kind::Click, res::IDC_GLIDE}, "radio");
+    EXPECT_FALSE(release(ok));
     EXPECT_FALSE(click({layout.page.x + 1, layout.page.y + 1}));  // nothing there
 
     // A click on a combo opens its list; a click on an entry takes it.
@@ -281,14 +305,21 @@ TEST(Mouse, MessageBoxTakesOnlyItsOwnAnswers) {
       [](dm::SheetModel& sheet) {
         const term::SheetLayout layout = term::ComputeLayout(sheet, ViewState{}, kTerm);
         ASSERT_TRUE(layout.box);
-        EXPECT_TRUE(term::DismissesBox(layout, test::KeyEvent(Key::Enter)));
-        EXPECT_TRUE(term::DismissesBox(layout, test::KeyEvent(Key::Escape)));
-        EXPECT_TRUE(term::DismissesBox(layout, test::CharEvent(U' ')));
-        EXPECT_FALSE(term::DismissesBox(layout, test::CharEvent(U'x')));
-        EXPECT_FALSE(term::DismissesBox(layout, test::KeyEvent(Key::Tab)));
-        EXPECT_TRUE(term::DismissesBox(layout, test::ClickAt(layout.box->ok.x + 4, layout.box->ok.y)));
-        EXPECT_FALSE(term::DismissesBox(layout, test::ClickAt(layout.box->frame.x + 1,
-                                                              layout.box->frame.y + 1)));
+        bool pressed = false;
+        EXPECT_TRUE(term::DismissesBox(layout, test::KeyEvent(Key::Enter), pressed));
+        EXPECT_TRUE(term::DismissesBox(layout, test::KeyEvent(Key::Escape), pressed));
+        EXPECT_TRUE(term::DismissesBox(layout, test::CharEvent(U' '), pressed));
+        EXPECT_FALSE(term::DismissesBox(layout, test::CharEvent(U'x'), pressed));
+        EXPECT_FALSE(term::DismissesBox(layout, test::KeyEvent(Key::Tab), pressed));
+        const int okX = layout.box->ok.x + 4, okY = layout.box->ok.y;
+        const int offX = layout.box->frame.x + 1, offY = layout.box->frame.y + 1;
+        EXPECT_FALSE(term::DismissesBox(layout, test::ClickAt(okX, okY), pressed));
+        EXPECT_TRUE(term::DismissesBox(layout, test::ReleaseAt(okX, okY), pressed));
+        // Down on OK, up off it; down off it, up on OK: no answer.
+        EXPECT_FALSE(term::DismissesBox(layout, test::ClickAt(okX, okY), pressed));
+        EXPECT_FALSE(term::DismissesBox(layout, test::ReleaseAt(offX, offY), pressed));
+        EXPECT_FALSE(term::DismissesBox(layout, test::ClickAt(offX, offY), pressed));
+        EXPECT_FALSE(term::DismissesBox(layout, test::ReleaseAt(okX, okY), pressed));
       },
       /*inBox=*/true);
 }

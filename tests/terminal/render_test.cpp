@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "demo_pages.h"
+#include "res/resource.h"
+#include "terminal/frame_writer.h"
 #include "terminal/render.h"
 
 namespace {
@@ -179,6 +181,14 @@ TEST(Render, DisabledAndFocusedControlsLookApart) {
       EXPECT_NE(focus, off) << caps.colors;
       // The mark of the focused button keeps the plain look.
       EXPECT_EQ(grid.At(focused.x, focused.y).style, on);
+      // Without colour a disabled button's brackets differ too: not every
+      // such terminal can dim.
+      if (caps.colors == 0) {
+        EXPECT_NE(grid.At(disabled.x, disabled.y).ch, grid.At(enabled.x, enabled.y).ch);
+        EXPECT_NE(grid.At(disabled.x + 2, disabled.y).ch, grid.At(enabled.x + 2, enabled.y).ch);
+      } else {
+        EXPECT_EQ(grid.At(disabled.x, disabled.y).ch, grid.At(enabled.x, enabled.y).ch);
+      }
     }
     // Focus on a sheet button.
     state.area = ViewState::Area::Button;
@@ -256,21 +266,72 @@ TEST(Render, MessageBoxOverTheSheet) {
 
 TEST(Render, SmallTerminalAsksForALargerWindow) {
   test::WithDemoSheet({}, [](dm::SheetModel& sheet) {
-    const term::SheetLayout layout = term::ComputeLayout(sheet, ViewState{}, Size{80, 24});
-    EXPECT_FALSE(layout.fits);
-    EXPECT_EQ(layout.needed.cols, 93);
-    EXPECT_EQ(layout.needed.rows, 29);
-    const Grid grid = term::Render(sheet, ViewState{}, layout, kColour);
-    EXPECT_TRUE(test::Shows(grid, "too small"));
-    EXPECT_TRUE(test::Shows(grid, "93 x 29"));
-    EXPECT_TRUE(test::Shows(grid, "80 x 24"));
-    EXPECT_FALSE(test::Shows(grid, "Glide"));
+    for (const Size small : {Size{79, 24}, Size{80, 23}}) {
+      const term::SheetLayout layout = term::ComputeLayout(sheet, ViewState{}, small);
+      EXPECT_FALSE(layout.fits);
+      EXPECT_EQ(layout.needed, (Size{80, 24}));
+      EXPECT_EQ(layout.whole, (Size{93, 29}));
+      const Grid grid = term::Render(sheet, ViewState{}, layout, kColour);
+      EXPECT_TRUE(test::Shows(grid, "too small"));
+      EXPECT_TRUE(test::Shows(grid, "80 x 24"));
+      EXPECT_TRUE(test::Shows(grid, std::to_string(small.cols) + " x " + std::to_string(small.rows)));
+      EXPECT_FALSE(test::Shows(grid, "Glide"));
+    }
     // Exactly the needed size is enough; a tiny one still shows the request.
-    EXPECT_TRUE(term::ComputeLayout(sheet, ViewState{}, Size{93, 29}).fits);
+    EXPECT_TRUE(term::ComputeLayout(sheet, ViewState{}, Size{80, 24}).fits);
+    EXPECT_TRUE(term::ComputeLayout(sheet, ViewState{}, Size{80, 24}).Scrolls());
+    EXPECT_FALSE(term::ComputeLayout(sheet, ViewState{}, Size{93, 29}).Scrolls());
     const Grid tiny = term::Render(sheet, ViewState{}, Size{12, 3}, kColour);
     EXPECT_EQ(tiny.Cols(), 12);
     EXPECT_FALSE(tiny.ToText().find_first_not_of(" \n") == std::string::npos);
   });
+}
+
+// At 80 x 24 the page area scrolls: whichever control has the focus is
+// wholly in view, nothing of the page is drawn outside its area, and the
+// tabs and the sheet's buttons stay in view.
+TEST(RenderLayout, EveryControlComesIntoViewAt80x24) {
+  constexpr Size kSmall{80, 24};
+  for (const int page : {0, 1}) {
+    test::WithDemoSheet({test::Tab(page)}, [&](dm::SheetModel& sheet) {
+      const auto& controls = sheet.Page(page)->Controls();
+      int focusable = 0;
+      for (std::size_t i = 0; i < controls.size(); ++i) {
+        const dm::ControlModel& c = *controls[i];
+        const auto kind = c.Kind();
+        if (!c.visible || !c.enabled || kind == res::ControlKind::GroupBox ||
+            kind == res::ControlKind::Picture || kind == res::ControlKind::Static) {
+          continue;
+        }
+        ++focusable;
+        ViewState state;
+        state.page = page;
+        state.control = static_cast<int>(i);
+        const term::SheetLayout layout = term::ComputeLayout(sheet, state, kSmall);
+        ASSERT_TRUE(layout.fits);
+        EXPECT_TRUE(layout.Scrolls());
+        const term::Rect rect = layout.Place(static_cast<int>(i))->rect;
+        EXPECT_TRUE(layout.page.Contains(rect.x, rect.y) && layout.page.Contains(rect.Right(), rect.Bottom()))
+            << c.text;
+        const Grid grid = term::Render(sheet, state, layout, kColour);
+        if (!c.text.empty() && kind != res::ControlKind::ComboBox) {
+          EXPECT_TRUE(test::Shows(grid, c.text)) << c.text << "\n" << grid.ToText();
+        }
+        for (const char* always : {"OK", "Cancel", "3D Hardware", "Audio Selections"}) {
+          EXPECT_TRUE(test::Shows(grid, always)) << always;
+        }
+        // The page's frame is whole: nothing of the page drawn over it.
+        const term::Rect& frame = layout.pageFrame;
+        for (int y = frame.y + 1; y < frame.Bottom(); ++y) {
+          for (const int x : {frame.x, frame.Right()}) {
+            const char32_t ch = grid.At(x, y).ch;
+            EXPECT_TRUE(ch == U'\u2502' || ch == U'\u25B2' || ch == U'\u25BC') << x << "," << y;
+          }
+        }
+      }
+      EXPECT_GE(focusable, 2);
+    });
+  }
 }
 
 TEST(Render, PicturesInColourOrAsFrames) {
@@ -308,6 +369,59 @@ TEST(Render, PicturesInColourOrAsFrames) {
       }
     }
   });
+}
+
+// The picture sits in the middle of its frame; at 256 and 8 colours it is
+// made of palette colours, spread so that each small area keeps its colour.
+TEST(Render, PicturesAreCentredAndDitheredToThePalette) {
+  const term::Color fill = term::PictureBackground();
+  constexpr int kCols = 19, kRows = 19;  // the 3D page's picture inside its frame
+  const std::vector<term::Color> truth = term::ComputePictureCells(res::IDB_HARDWARE, kCols, kRows, fill);
+  ASSERT_EQ(truth.size(), static_cast<std::size_t>(kCols * kRows * 2));
+  int left = kCols, right = -1;
+  for (int y = 0; y < kRows * 2; ++y) {
+    for (int x = 0; x < kCols; ++x) {
+      if (truth[static_cast<std::size_t>(y * kCols + x)] == fill) continue;
+      left = std::min(left, x);
+      right = std::max(right, x);
+    }
+  }
+  EXPECT_EQ(left, kCols - 1 - right);
+
+  auto channel = [](term::Color c, int shift) { return static_cast<int>((c >> shift) & 0xFF); };
+  // The mean difference, over 4 x 4 pixel blocks and channels, between the
+  // mean colour of `pixels` and of the picture.
+  auto blockError = [&](const std::vector<term::Color>& pixels) {
+    int sum = 0, blocks = 0;
+    for (int by = 0; by + 4 <= kRows * 2; by += 4) {
+      for (int bx = 0; bx + 4 <= kCols; bx += 4) {
+        for (const int shift : {16, 8, 0}) {
+          int got = 0, want = 0;
+          for (int y = by; y < by + 4; ++y) {
+            for (int x = bx; x < bx + 4; ++x) {
+              got += channel(pixels[static_cast<std::size_t>(y * kCols + x)], shift);
+              want += channel(truth[static_cast<std::size_t>(y * kCols + x)], shift);
+            }
+          }
+          sum += std::abs(got - want) / 16;
+          ++blocks;
+        }
+      }
+    }
+    return sum / blocks;
+  };
+  for (const int colors : {8, 256}) {
+    const std::vector<term::Color> dithered = term::DitherToPalette(truth, kCols, fill, colors);
+    std::vector<term::Color> nearest = truth;
+    for (std::size_t i = 0; i < truth.size(); ++i) {
+      EXPECT_TRUE(dithered[i] == fill || term::PaletteColor(term::PaletteIndex(dithered[i], colors), colors) == dithered[i]);
+      if (truth[i] == fill) {
+        EXPECT_EQ(dithered[i], fill);
+      }
+      nearest[i] = term::PaletteColor(term::PaletteIndex(truth[i], colors), colors);
+    }
+    EXPECT_LT(blockError(dithered) * 2, blockError(nearest)) << colors;
+  }
 }
 
 TEST(Render, WaitStateWhileProbing) {

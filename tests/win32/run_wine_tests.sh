@@ -1,37 +1,66 @@
 #!/usr/bin/env bash
-# The Windows build's tests: builds the x86_64 build (which runs here under
-# Wine) and the i686 build (which players run; 32-bit programs cannot run on
-# this machine, so it is compiled and its imports, exports and resources are
-# checked with objdump), then, under Wine on a private Xvfb display:
+# The Windows build's tests: builds the i686 build (which players run) and
+# the x86_64 build, and the players' zip of each; checks their imports,
+# exports, resources and zips with objdump; then, under Wine on a private
+# Xvfb display, runs the i686 build under 32-bit Wine (tools/wine32.sh) when
+# this kernel runs 32-bit programs, else the x86_64 build under the
+# machine's 64-bit Wine:
 #   - the Windows layer's test program (the real sheet against the dialog
-#     model, registry, files, message boxes, resources);
-#   - halcyra-report.exe against Wine's DirectDraw, Direct3D and DirectSound,
-#     without a Glide library, with the test glide2x.dll, and with one that
-#     lacks an export;
+#     model, registry, files, message boxes, resources, the manifest) and
+#     halcyra-setup.exe from the zip;
+#   - halcyra-report.exe from the zip against Wine's DirectDraw, Direct3D and
+#     DirectSound, without a Glide library and with test libraries that
+#     answer as the ones in the field;
 #   - the scenarios of tests/win32/scenarios on halcyra-setup-test.exe, with
 #     their options.ini and message boxes checked, and again with halcyra-sim
 #     on the machine halcyra-report.exe --profile captured (the report too);
 #   - our profile engine side by side with Wine's GetPrivateProfileStringA and
 #     GetPrivateProfileIntA on generated and hand-edited files;
-#   - screenshots of both pages, written to build/screenshots/ (the tests
-#     never change tracked files; tools/refresh-screenshots.sh copies them
-#     into docs/screenshots/ when someone means to refresh the README's).
+#   - screenshots of both pages at 96, 144 and 192 DPI, written to
+#     build/screenshots/ (the tests never change tracked files;
+#     tools/refresh-screenshots.sh copies the 96 DPI ones into
+#     docs/screenshots/ when someone means to refresh the README's);
+#   - the differential test: every machine profile and hundreds of fixed and
+#     generated scripts on the real sheet (halcyra-setup-test.exe --machine)
+#     and on the dialog model (halcyra-sim), output and options.ini compared;
+# and after an i686 run, the x86_64 build's layer tests in a second session.
 #
 # Installs nothing: ./test installs g++-mingw-w64-x86-64, g++-mingw-w64-i686,
-# wine64, xvfb and imagemagick. Every Wine call runs under `timeout`, with the
-# 64-bit loader, a prefix of its own and WINEDEBUG=-all.
+# wine64, xvfb and imagemagick; tools/wine32.sh downloads the 32-bit Wine
+# into build/wine-i386/. Every Wine call runs under `timeout`, with a prefix
+# of its own and WINEDEBUG=-all.
 #
-# Usage: tests/win32/run_wine_tests.sh [--no-build]
+# Usage: tests/win32/run_wine_tests.sh [--no-build] [--sweep N]
+#   --sweep N                runs only the differential test, on N generated
+#                            runs (a new seed each time, printed; set
+#                            HALCYRA_SWEEP_SEED to repeat one)
 #   HALCYRA_WINE_ONLY=REGEX  runs only the parts whose name matches (layer,
-#                            report, scenarios, screenshots, profiles)
+#                            report, scenarios, screenshots, profiles,
+#                            differential)
+#   HALCYRA_WINE_BUILD=win32|win64  the build to run (default: win32 where
+#                            32-bit programs run, else win64)
 #   HALCYRA_WINE_KEEP=1      keeps the Wine prefix and the run folders
-#   HALCYRA_SCREENSHOT_DIR=DIR  where the screenshots go (build/screenshots)
+#   HALCYRA_DIFF_SEED, HALCYRA_DIFF_RANDOM  the differential test's seed and
+#                            number of generated scripts (19990401, 24)
+#   HALCYRA_SCREENSHOT_DIR=DIR  where the 96 DPI screenshots go (build/screenshots)
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 ROOT=$PWD
 
 BUILD=1
-[ "${1:-}" = "--no-build" ] && BUILD=0
+SWEEP=
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --no-build) BUILD=0 ;;
+    --sweep)
+      SWEEP=${2:-}
+      [[ "$SWEEP" =~ ^[1-9][0-9]*$ ]] || { echo "usage: $0 [--no-build] [--sweep N]" >&2; exit 2; }
+      shift ;;
+    *) echo "usage: $0 [--no-build] [--sweep N]" >&2; exit 2 ;;
+  esac
+  shift
+done
+[ -n "$SWEEP" ] && export HALCYRA_WINE_ONLY=differential
 
 WINE64=${WINE64:-/usr/lib/wine/wine64}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
@@ -58,14 +87,26 @@ done
 
 # ---------------------------------------------------------------------------
 # Build
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 if [ "$BUILD" = 1 ]; then
-  launcher=()
-  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   for preset in win64 win32; do
     say "building $preset"
     cmake --preset "$preset" "${launcher[@]}" >/dev/null || exit 1
     cmake --build "build/$preset" -- -j"$JOBS" >/dev/null || { cmake --build "build/$preset" -- -j1; exit 1; }
+    cmake --build "build/$preset" --target package >"build/$preset/package.log" 2>&1 ||
+      { cat "build/$preset/package.log"; exit 1; }
   done
+fi
+
+# The dialog model's side of the differential test: halcyra-sim and the
+# random case generator of the default build.
+DEFAULT_BUILD=$ROOT/build/default
+if [ "$BUILD" = 1 ] && [[ differential =~ ${HALCYRA_WINE_ONLY:-.} ]]; then
+  say "building halcyra-sim and halcyra-script-gen"
+  [ -f "$DEFAULT_BUILD/build.ninja" ] || cmake --preset default "${launcher[@]}" >/dev/null || exit 1
+  cmake --build "$DEFAULT_BUILD" --target halcyra-sim halcyra-script-gen -- -j"$JOBS" >/dev/null ||
+    { cmake --build "$DEFAULT_BUILD" --target halcyra-sim halcyra-script-gen -- -j1; exit 1; }
 fi
 
 # ---------------------------------------------------------------------------
@@ -129,6 +170,26 @@ for pair in "x86_64-w64-mingw32-objdump:$WIN64" "i686-w64-mingw32-objdump:$WIN32
   check_glide_exports "$objdump" "$dir/test-glide/glide2x/glide2x.dll"
   check_imports "$objdump" "$dir/test-glide/glide2x/glide2x.dll"
 done
+# The players' zip (and its x86_64 twin): exactly the two programs, without
+# symbols, and README.txt; unpacked for the Wine part, which runs the
+# programs from it.
+VERSION=$(awk -F= '/^CMAKE_PROJECT_VERSION:/ {print $2}' "$WIN32/CMakeCache.txt")
+for pair in "x86_64-w64-mingw32-objdump:$WIN64:win64" "i686-w64-mingw32-objdump:$WIN32:win32"; do
+  IFS=: read -r objdump dir arch <<<"$pair"
+  zip=$dir/package/halcyra-setup-$VERSION-$arch.zip
+  rm -rf "$dir/package/unpacked" && mkdir -p "$dir/package/unpacked"
+  if [ ! -f "$zip" ]; then fail "$zip was not made"; continue; fi
+  (cd "$dir/package/unpacked" && cmake -E tar xf "$zip") || fail "could not unpack $zip"
+  listing=$(cd "$dir/package/unpacked" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
+  [ "$listing" = "./README.txt ./halcyra-report.exe ./halcyra-setup.exe " ] || fail "$(basename "$zip") holds: $listing"
+  for exe in halcyra-setup halcyra-report; do
+    file=$dir/package/unpacked/$exe.exe
+    [ -f "$file" ] || continue
+    "$objdump" -f "$file" | grep -q HAS_SYMS && fail "$(basename "$zip"): $exe.exe is not stripped"
+  done
+  grep -q "Halcyra Setup $VERSION" "$dir/package/unpacked/README.txt" 2>/dev/null ||
+    fail "$(basename "$zip"): README.txt does not name version $VERSION"
+done
 header=$(i686-w64-mingw32-objdump -f "$WIN32/win32/halcyra-setup.exe")
 grep -q 'file format pei-i386' <<<"$header" || fail "the i686 halcyra-setup.exe is not a 32-bit program"
 for pair in "x86_64-w64-mingw32-objdump:$WIN64" "i686-w64-mingw32-objdump:$WIN32"; do
@@ -140,46 +201,73 @@ done
 
 # ---------------------------------------------------------------------------
 # The Wine session: a private display, prefix and home.
+# Which build runs: the i686 build players get, under the 32-bit Wine of
+# tools/wine32.sh, when this kernel runs 32-bit programs; otherwise (one loud
+# line says so) the x86_64 build under the machine's 64-bit Wine.
+# HALCYRA_WINE_BUILD=win64 or win32 chooses without asking.
+WINE_BUILD=${HALCYRA_WINE_BUILD:-}
+if [ -z "$WINE_BUILD" ]; then
+  if "$ROOT/tools/wine32.sh" check; then WINE_BUILD=win32; else WINE_BUILD=win64; fi
+fi
+if [ "$WINE_BUILD" = win32 ]; then
+  WINBUILD=$WIN32
+  "$ROOT/tools/wine32.sh" root >/dev/null || { fail "could not make the 32-bit Wine root"; exit 1; }
+  WINE_CMD=("$ROOT/tools/wine32.sh" exec /usr/lib/wine/wine)
+  WINESERVER_CMD=("$ROOT/tools/wine32.sh" exec /usr/lib/wine/wineserver32)
+else
+  WINBUILD=$WIN64
+  WINE_CMD=("$WINE64")
+  WINESERVER_CMD=("$WINESERVER")
+fi
+wineserver() { timeout 30 "${WINESERVER_CMD[@]}" "$@" >/dev/null 2>&1; }
+say "running the $WINE_BUILD build ($(basename "$WINBUILD")) under Wine"
+
 WINE_START=$(date +%s)
 TMP=$(mktemp -d /tmp/halcyra-wine.XXXXXX)
-LOGS=$WIN64/wine-test-logs
+LOGS=$WINBUILD/wine-test-logs
 rm -rf "$LOGS" && mkdir -p "$LOGS"
-export WINEPREFIX=$TMP/prefix WINEDEBUG=-all HOME=$TMP/home WINEARCH=win64
+export WINEPREFIX=$TMP/prefix WINEDEBUG=-all HOME=$TMP/home WINEARCH=$WINE_BUILD
 # No Mono or Gecko install prompts while the prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$HOME"
 # Without a sound card ALSA lists no device, and Wine then none either.
 printf 'pcm.!default { type null }\nctl.!default { type hw card 0 }\n' >"$HOME/.asoundrc"
 
-XVFB_PID=
+XVFB_PIDS=()
 cleanup() {
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
-    timeout 30 "$WINESERVER" -k >/dev/null 2>&1
-    timeout 30 "$WINESERVER" -w >/dev/null 2>&1
+    wineserver -k
+    wineserver -w
   fi
-  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+  local pid
+  for pid in "${XVFB_PIDS[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+  XVFB_PIDS=()
   if [ -n "${HALCYRA_WINE_KEEP:-}" ]; then echo "[wine] kept $TMP" >&2; else rm -rf "$TMP"; fi
 }
 trap 'cleanup; rm -f "$FAILED_LIST"' EXIT
 
-Xvfb -displayfd 8 -screen 0 1024x768x24 -nolisten tcp 8>"$TMP/display" >"$LOGS/xvfb.log" 2>&1 &
-XVFB_PID=$!
-DISPLAY_NUMBER=
-for _ in $(seq 1 100); do
-  DISPLAY_NUMBER=$(tr -dc 0-9 <"$TMP/display" 2>/dev/null)
-  [ -n "$DISPLAY_NUMBER" ] && break
-  sleep 0.1
-done
-if [ -z "$DISPLAY_NUMBER" ]; then
-  echo "[wine] Xvfb did not start" >&2
-  exit 1
-fi
-export DISPLAY=:$DISPLAY_NUMBER
+start_xvfb() {  # WIDTHxHEIGHT: a display of that size becomes $DISPLAY
+  local number=
+  rm -f "$TMP/display"
+  Xvfb -displayfd 8 -screen 0 "$1x24" -nolisten tcp 8>"$TMP/display" >>"$LOGS/xvfb.log" 2>&1 &
+  XVFB_PIDS+=("$!")
+  for _ in $(seq 1 100); do
+    number=$(tr -dc 0-9 <"$TMP/display" 2>/dev/null)
+    [ -n "$number" ] && break
+    sleep 0.1
+  done
+  if [ -z "$number" ]; then
+    echo "[wine] Xvfb did not start" >&2
+    exit 1
+  fi
+  export DISPLAY=:$number
+}
+start_xvfb 1024x768
 
 wine() {  # seconds program args...: one Wine call, bounded
   local seconds=$1
   shift
-  timeout --kill-after=10 "$seconds" "$WINE64" "$@"
+  timeout --kill-after=10 "$seconds" "${WINE_CMD[@]}" "$@"
 }
 
 say "making a Wine prefix"
@@ -202,8 +290,8 @@ EOF
 wine 60 reg import "$(printf 'Z:%s' "$TMP/settings.reg" | tr / '\\')" >"$LOGS/reg.log" 2>&1 || fail "reg import failed"
 # The desktop that wineboot started goes; the next program starts the
 # virtual one.
-timeout 30 "$WINESERVER" -k >/dev/null 2>&1
-timeout 30 "$WINESERVER" -w >/dev/null 2>&1
+wineserver -k
+wineserver -w
 
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 part() { [[ "$1" =~ ${HALCYRA_WINE_ONLY:-.} ]]; }
@@ -211,7 +299,7 @@ part() { [[ "$1" =~ ${HALCYRA_WINE_ONLY:-.} ]]; }
 # ---------------------------------------------------------------------------
 part_layer() {
   say "Windows layer tests"
-  (cd "$WIN64/win32/tests" && wine 300 ./halcyra-win32-tests.exe) >"$LOGS/win32-tests.log" 2>&1 ||
+  (cd "$WINBUILD/win32/tests" && wine 300 ./halcyra-win32-tests.exe) >"$LOGS/win32-tests.log" 2>&1 ||
     { fail "halcyra-win32-tests.exe (see $LOGS/win32-tests.log)"; grep -v '^\[ \(RUN\|      OK\)' "$LOGS/win32-tests.log" | tail -40 >&2; }
 
   # The shipped program itself: it starts, shows the sheet with OK and
@@ -220,12 +308,12 @@ part_layer() {
   local run=$TMP/shipped status
   mkdir -p "$run/game"
   printf '[Game]\r\nGame Rasterizer=2\r\n' >"$run/game/options.ini"
-  cp "$WIN64/win32/halcyra-setup.exe" "$run/"
+  cp "$WINBUILD/package/unpacked/halcyra-setup.exe" "$run/"
   (cd "$run" && wine 60 reg add 'HKCU\Software\Corvane\Halcyra' /v 'Install Path' /d "$(winpath "$run/game")" /f) \
     >"$LOGS/shipped-reg.log" 2>&1 || fail "could not set the install path"
   (cd "$run" && wine 120 ./halcyra-setup.exe) >"$LOGS/shipped.out" 2>&1 &
   local shipped=$!
-  (cd "$WIN64/win32/tests" && wine 60 ./halcyra-win32-tests.exe --child close-sheet "Halcyra Setup") \
+  (cd "$WINBUILD/win32/tests" && wine 60 ./halcyra-win32-tests.exe --child close-sheet "Halcyra Setup") \
     >"$LOGS/shipped-close.log" 2>&1 || fail "halcyra-setup.exe: $(cat "$LOGS/shipped-close.log")"
   wait "$shipped"
   status=$?
@@ -261,7 +349,7 @@ base_report() {
   say "hardware report"
   REPORT_DIR=$TMP/report
   mkdir -p "$REPORT_DIR"
-  cp "$WIN64/win32/halcyra-report.exe" "$REPORT_DIR/"
+  cp "$WINBUILD/package/unpacked/halcyra-report.exe" "$REPORT_DIR/"
   (cd "$REPORT_DIR" && wine 120 ./halcyra-report.exe --stdout --profile captured.toml --date 2026-01-02) \
     >"$LOGS/report.txt" 2>"$LOGS/report.err" || fail "halcyra-report.exe failed"
   replay_report "$REPORT_DIR/captured.toml" "$LOGS/report.txt" "without Glide"
@@ -285,36 +373,41 @@ base_report() {
   ' "$LOGS/report.txt" >"$TMP/names.tsv"
 }
 
-# The Glide probe through the report: with the test library, without a board,
-# and with a library that lacks an export.
+# The Glide probe through the report, with test libraries that answer as the
+# ones on players' machines do. One case a line, "|" between the fields:
+#   case | library (test-glide/NAME) | glide2x.ini [Board] keys | board present |
+#   modes, top to bottom, ";" between | the library's calls in order
+GLIDE_CASES='
+voodoo-sli     | glide2x          | num_sst=1 fbRam=2 sliDetect=1         | yes | 1024 x 768 x 16;640 x 480 x 16 | grSstQueryBoards grGlideInit grSstQueryHardware grGlideShutdown
+voodoo2-sli    | glide2x          | num_sst=1 type=3 fbRam=4 nTexelfx=2 sliDetect=1 | yes | 1024 x 768 x 16;800 x 600 x 16;640 x 480 x 16 | grSstQueryBoards grGlideInit grSstQueryHardware grGlideShutdown
+voodoo-rush    | glide2x          | num_sst=1 type=1 fbRam=4 tmuRam=4      | yes | 800 x 600 x 16;640 x 480 x 16 | grSstQueryBoards grGlideInit grSstQueryHardware grGlideShutdown
+count-only     | glide2x          | num_sst=1 fbRam=8 fill=count           | yes | 640 x 480 x 16 | grSstQueryBoards grGlideInit grSstQueryHardware grGlideShutdown
+no-board       | glide2x          | num_sst=0                             | no  |                | grSstQueryBoards
+no-grSstSelect | glide2x-noselect | num_sst=1 fbRam=8                     | no  |                |
+'
+trim() { local text=$1; text=${text#"${text%%[![:space:]]*}"}; printf '%s' "${text%"${text##*[![:space:]]}"}"; }
+
 part_report() {
-  cp "$WIN64/test-glide/glide2x/glide2x.dll" "$REPORT_DIR/"
-  printf '[Board]\r\nnum_sst=1\r\nfbRam=2\r\nsliDetect=1\r\n' >"$REPORT_DIR/glide2x.ini"
-  (cd "$REPORT_DIR" && wine 120 ./halcyra-report.exe --stdout --profile captured-glide.toml --date 2026-01-02) \
-    >"$LOGS/report-glide.txt" 2>&1 || fail "halcyra-report.exe with Glide failed"
-  replay_report "$REPORT_DIR/captured-glide.toml" "$LOGS/report-glide.txt" "with Glide"
-  R=$LOGS/report-glide.txt
-  report_expect "$R" "Glide board" '^ +Board present: yes$'
-  report_expect "$R" "Glide modes" '^ +Glide modes: 2$'
-  grep -A2 'Glide modes' "$R" | tail -2 | tr -s ' ' >"$TMP/modes"
-  [ "$(cat "$TMP/modes")" = "$(printf ' 1024 x 768 x 16\n 640 x 480 x 16')" ] ||
-    fail "report: Glide modes for fbRam 2 with SLI are $(tr '\n' '|' <"$TMP/modes")"
-  [ "$(tr -d '\r' <"$REPORT_DIR/glide2x.log" | tr '\n' ' ')" = "grSstQueryBoards grGlideInit grSstQueryHardware grGlideShutdown " ] ||
-    fail "Glide calls: $(tr '\n' ' ' <"$REPORT_DIR/glide2x.log")"
-
-  rm -f "$REPORT_DIR/glide2x.log"
-  printf '[Board]\r\nnum_sst=0\r\n' >"$REPORT_DIR/glide2x.ini"
-  (cd "$REPORT_DIR" && wine 120 ./halcyra-report.exe --stdout) >"$LOGS/report-noboard.txt" 2>&1 || fail "halcyra-report.exe failed"
-  report_expect "$LOGS/report-noboard.txt" "no board reported" '^ +Board present: no$'
-  [ "$(tr -d '\r' <"$REPORT_DIR/glide2x.log" | tr '\n' ' ')" = "grSstQueryBoards " ] ||
-    fail "Glide calls without a board: $(tr '\n' ' ' <"$REPORT_DIR/glide2x.log")"
-
-  rm -f "$REPORT_DIR/glide2x.log"
-  cp "$WIN64/test-glide/glide2x-noselect/glide2x.dll" "$REPORT_DIR/"
-  printf '[Board]\r\nnum_sst=1\r\nfbRam=8\r\n' >"$REPORT_DIR/glide2x.ini"
-  (cd "$REPORT_DIR" && wine 120 ./halcyra-report.exe --stdout) >"$LOGS/report-noselect.txt" 2>&1 || fail "halcyra-report.exe failed"
-  report_expect "$LOGS/report-noselect.txt" "a library without _grSstSelect@4" '^ +Board present: no$'
-  [ -e "$REPORT_DIR/glide2x.log" ] && fail "a library without _grSstSelect@4 was called"
+  local line name library keys present modes calls word got
+  while IFS='|' read -r name library keys present modes calls; do
+    name=$(trim "$name")
+    [ -n "$name" ] || continue
+    library=$(trim "$library") keys=$(trim "$keys") present=$(trim "$present") modes=$(trim "$modes") calls=$(trim "$calls")
+    rm -f "$REPORT_DIR/glide2x.log"
+    cp "$WINBUILD/test-glide/$library/glide2x.dll" "$REPORT_DIR/"
+    { printf '[Board]\r\n'; for word in $keys; do printf '%s\r\n' "$word"; done; } >"$REPORT_DIR/glide2x.ini"
+    R=$LOGS/report-glide-$name.txt
+    (cd "$REPORT_DIR" && wine 120 ./halcyra-report.exe --stdout --profile "captured-glide-$name.toml" --date 2026-01-02) \
+      >"$R" 2>&1 || fail "halcyra-report.exe with Glide ($name) failed"
+    replay_report "$REPORT_DIR/captured-glide-$name.toml" "$R" "with Glide ($name)"
+    report_expect "$R" "Glide $name" "^ +Board present: $present\$"
+    got=$(awk '/^ +Glide modes:/ {on = 1; next} on && !/^ +[0-9]/ {on = 0} on {sub(/^ +/, ""); printf "%s%s", sep, $0; sep = ";"}' "$R")
+    [ "$got" = "$modes" ] || fail "report ($name): Glide modes \"$got\", expected \"$modes\""
+    got=
+    [ -f "$REPORT_DIR/glide2x.log" ] && got=$(tr -d '\r' <"$REPORT_DIR/glide2x.log" | tr '\n' ' ')
+    [ "$(trim "$got")" = "$calls" ] || fail "report ($name): Glide calls \"$got\", expected \"$calls\""
+  done <<<"$GLIDE_CASES"
+  rm -f "$REPORT_DIR/glide2x.dll" "$REPORT_DIR/glide2x.ini" "$REPORT_DIR/glide2x.log"
 }
 
 # ---------------------------------------------------------------------------
@@ -323,7 +416,8 @@ part_report() {
 #   options.ini       options.ini before the run (none: no file)
 #   setup             optional lines: "archive NAME" (a file in static\),
 #                     "readonly options.ini", "glide KEY=VALUE ..." (the test
-#                     glide2x.dll beside the program, with that board),
+#                     glide2x.dll beside the program, with that board;
+#                     "library=NAME" takes test-glide/NAME instead),
 #                     "no-install-dir" (no "Install Path" in the registry)
 #   expected.txt      standard output, with @GAME@ for the game folder and
 #                     @DISPLAYn@, @DDGUIDn@, @SOUNDn@ for this machine's
@@ -358,7 +452,7 @@ run_scenario() {  # folder [pause-dir]
   run=$TMP/scenario/$name
   game=$run/game
   mkdir -p "$game/static"
-  cp "$WIN64/win32/halcyra-setup-test.exe" "$run/"
+  cp "$WINBUILD/win32/halcyra-setup-test.exe" "$run/"
   [ -f "$dir/options.ini" ] && cp "$dir/options.ini" "$game/options.ini"
   local install=(--install-dir "$(winpath "$game")")
   if [ -f "$dir/setup" ]; then
@@ -368,9 +462,13 @@ run_scenario() {  # folder [pause-dir]
         archive) : >"$game/static/$2" ;;
         readonly) chmod a-w "$game/$2" ;;
         glide)
-          cp "$WIN64/test-glide/glide2x/glide2x.dll" "$run/"
           shift
-          { printf '[Board]\r\n'; for word in "$@"; do printf '%s\r\n' "$word"; done; } >"$run/glide2x.ini" ;;
+          local library=glide2x
+          { printf '[Board]\r\n'
+            for word in "$@"; do
+              case "$word" in library=*) library=${word#library=} ;; *) printf '%s\r\n' "$word" ;; esac
+            done; } >"$run/glide2x.ini"
+          cp "$WINBUILD/test-glide/$library/glide2x.dll" "$run/" ;;
         no-install-dir) install=(--no-install-dir) ;;
         '') ;;
         *) fail "scenario $name: unknown setup line: $setup_line" ;;
@@ -418,7 +516,7 @@ replay_scenario() {  # folder run-folder
   local dir=$1 run=$2 name sim_game status setup_line install=()
   name=$(basename "$dir")
   if [ ! -x "$SIM" ]; then say "  $name: replay skipped ($SIM is not built)"; return; fi
-  cp "$WIN64/win32/halcyra-report.exe" "$run/"
+  cp "$WINBUILD/win32/halcyra-report.exe" "$run/"
   (cd "$run" && wine 120 ./halcyra-report.exe --profile captured.toml) >"$LOGS/capture-$name.log" 2>&1 ||
     { fail "scenario $name: capture failed"; return; }
   sim_game=$TMP/replay/$name
@@ -460,44 +558,254 @@ part_scenarios() {
 
 # ---------------------------------------------------------------------------
 # Screenshots of both pages, taken from the display while the driver holds
-# the sheet at each dump.
+# the sheet at each dump: at 96 DPI (the README's pictures) and at 144 and
+# 192 DPI (build/screenshots/dpi/). At each, every picture must fill its
+# frame: the driver reports the frame's inside and the bitmap's size.
+set_dpi() {  # dots-per-inch WIDTHxHEIGHT: the DPI and virtual desktop size the next programs start with
+  wine 60 reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >>"$LOGS/reg.log" 2>&1 ||
+    fail "could not set the DPI to $1"
+  wine 60 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$2" /f >>"$LOGS/reg.log" 2>&1 ||
+    fail "could not set the desktop to $2"
+  wineserver -k
+  wineserver -w
+}
+
+screenshots_at() {  # dpi target-folder file-suffix
+  local dpi=$1 shot_dir=$2 suffix=$3 page n shots=$TMP/shots-$1 line
+  mkdir -p "$shots" "$shot_dir"
+  (
+  for page in hardware audio; do
+    n=$([ "$page" = hardware ] && echo 1 || echo 2)
+    for _ in $(seq 1 1800); do [ -f "$shots/snap$n.ready" ] && break; sleep 0.1; done
+    if [ -f "$shots/snap$n.ready" ]; then
+      read -r left top width height <"$shots/snap$n.ready"
+      sleep 0.3
+      # -strip: no time stamps, so an unchanged page gives the same file.
+      import -display "$DISPLAY" -window root -crop "${width}x${height}+${left}+${top}" +repage -strip \
+        "$shot_dir/win32-$page$suffix.png" 2>>"$LOGS/import.log" || fail "screenshot of the $page page at $dpi DPI"
+      grep -q '^picture ' "$shots/snap$n.ready" || fail "the $page page at $dpi DPI shows no picture"
+      while read -r line; do
+        set -- $line
+        [ "$2 $3" = "$4 $5" ] || fail "the $page page at $dpi DPI: a $4 x $5 picture in a $2 x $3 frame"
+      done < <(grep '^picture ' "$shots/snap$n.ready")
+      say "  $dpi DPI, $page page: sheet ${width} x ${height}, $(grep '^picture ' "$shots/snap$n.ready" | awk '{print "picture " $2 " x " $3}')"
+    else
+      fail "the sheet did not pause for the $page page's screenshot at $dpi DPI"
+    fi
+    : >"$shots/snap$n.go"
+  done
+  ) &
+  local shooter=$!
+  run_scenario "$ROOT/tests/win32/screenshots" "$shots"
+  wait "$shooter"
+}
+
 part_screenshots() {
-  if command -v import >/dev/null 2>&1; then
-    say "screenshots"
-    SHOTS=$TMP/shots
-    local shot_dir=${HALCYRA_SCREENSHOT_DIR:-$ROOT/build/screenshots}
-    mkdir -p "$SHOTS" "$shot_dir"
-    (
-    for page in hardware audio; do
-      n=$([ "$page" = hardware ] && echo 1 || echo 2)
-      for _ in $(seq 1 300); do [ -f "$SHOTS/snap$n.ready" ] && break; sleep 0.1; done
-      if [ -f "$SHOTS/snap$n.ready" ]; then
-        read -r left top width height <"$SHOTS/snap$n.ready"
-        sleep 0.3
-        # -strip: no time stamps, so an unchanged page gives the same file.
-        import -display "$DISPLAY" -window root -crop "${width}x${height}+${left}+${top}" +repage -strip \
-          "$shot_dir/win32-$page.png" 2>>"$LOGS/import.log" || fail "screenshot of the $page page"
-      else
-        fail "the sheet did not pause for the $page page's screenshot"
-      fi
-      : >"$SHOTS/snap$n.go"
-    done
-    ) &
-    shooter=$!
-    run_scenario "$ROOT/tests/win32/screenshots" "$SHOTS"
-    wait "$shooter"
-  else
+  if ! command -v import >/dev/null 2>&1; then
     say "screenshots skipped: ImageMagick's import is not installed"
+    return
   fi
+  say "screenshots"
+  local shot_dir=${HALCYRA_SCREENSHOT_DIR:-$ROOT/build/screenshots}
+  screenshots_at 96 "$shot_dir" ""
+  # The larger DPIs go under build/ even when the README's pictures are
+  # refreshed.
+  # On a display of their own, large enough for the sheet at 192 DPI (the
+  # other parts' display keeps its size: Wine offers display modes up to the
+  # size of the X screen, and the scenarios expect those of 1024 x 768).
+  local dpi main_display=$DISPLAY
+  start_xvfb 1600x1200
+  for dpi in 144 192; do
+    set_dpi "$dpi" 1600x1200
+    screenshots_at "$dpi" "$ROOT/build/screenshots/dpi" "-$dpi"
+  done
+  export DISPLAY=$main_display
+  set_dpi 96 1024x768
 }
 
 # ---------------------------------------------------------------------------
 part_profiles() {
   say "profile engine against GetPrivateProfileStringA"
-  (cd "$WIN64/win32/tests" && wine 300 ./halcyra-profile-compare.exe "$(winpath "$ROOT/tests/win32/profiles")" \
+  (cd "$WINBUILD/win32/tests" && wine 300 ./halcyra-profile-compare.exe "$(winpath "$ROOT/tests/win32/profiles")" \
     "$(winpath "$TMP/generated-ini")") >"$LOGS/profile-compare.txt" 2>&1 ||
     { fail "profile comparison (see $LOGS/profile-compare.txt)"; tail -30 "$LOGS/profile-compare.txt" >&2; }
   tail -n 12 "$LOGS/profile-compare.txt" | sed 's/^/[wine]   /'
+}
+
+# ---------------------------------------------------------------------------
+# The differential test: the real sheet (halcyra-setup-test.exe --machine, in
+# batch mode: one process for many runs) and the dialog model (halcyra-sim)
+# play the same cases on the same simulated machines and must print the same
+# output, end with the same status and leave the same options.ini bytes.
+#
+# Machines: every profile of profiles/, crossed with every case; and the
+# machines of tests/win32/differential/machines/ (no hardware at all, Glide
+# only), crossed with the fixed cases. Cases: the fixed ones of
+# tests/win32/differential/cases/ (script.txt, options.ini, setup as for the
+# scenarios, plus "machine-install-dir": the machine's own "Install Path"),
+# and generated ones (halcyra-script-gen) from a fixed seed. In options.ini,
+# @DDGUIDn@ and @D3DGUIDn@ stand for the machine's n-th device's GUID texts.
+# Both sides run in a folder of their own per run, with the install
+# directory given as the relative path "game", so they print the same paths.
+DIFF_SEED=${HALCYRA_DIFF_SEED:-19990401}
+DIFF_RANDOM=${HALCYRA_DIFF_RANDOM:-24}
+
+# The GUID texts of one machine's devices: "NAME n DDGUID D3DGUID" a line.
+machine_guids() {  # profile
+  "$diff/halcyra-sim" --machine "$1" --report 2>/dev/null | awk -v name="$(basename "$1")" '
+    /^ +DDGUID: / {sub(/^ +DDGUID: /, ""); dd[++d] = $0}
+    /^ +D3DGUID: / {sub(/^ +D3DGUID: /, ""); d3[++e] = $0}
+    END {for (i = 1; i <= d; i++) print name, i, dd[i], d3[i]}'
+}
+
+# Makes both sides' folders of every run of RUNS ("index machine case"
+# lines): the install directory "game" made from the case, with the
+# machine's GUID texts in its options.ini; and writes the Windows side's job
+# list. In one awk program, since a few processes per run would cost more
+# than the runs themselves.
+make_run_folders() {  # diff-folder runs guids jobs
+  awk -v diff="$1" -v guids="$3" -v jobs="$4" '
+    function winpath(path) { gsub("/", "\\", path); return "Z:" path }
+    function base(path) { sub(/.*\//, "", path); return path }
+    function load(dir,   line, n) {  # options.ini and setup of a case, once
+      if (dir in loaded) return
+      loaded[dir] = 1; n = 0; options[dir] = ""; hasOptions[dir] = 0
+      while ((getline line < (dir "/options.ini")) > 0) { options[dir] = options[dir] line "\n"; hasOptions[dir] = 1 }
+      close(dir "/options.ini")
+      setup[dir] = ""
+      while ((getline line < (dir "/setup")) > 0) setup[dir] = setup[dir] line "\n"
+      close(dir "/setup")
+    }
+    BEGIN {
+      while ((getline line < guids) > 0) { split(line, f, " "); dd[f[1], f[2]] = f[3]; d3[f[1], f[2]] = f[4] }
+      while ((getline line < ARGV[1]) > 0) {
+        split(line, f, " "); name = sprintf("j%05d", f[1])
+        dirs = dirs " " diff "/linux/" name "/game/static " diff "/win/" name "/game/static"
+        if (length(dirs) > 60000) { system("mkdir -p" dirs); dirs = "" }
+      }
+      close(ARGV[1])
+      if (dirs != "") system("mkdir -p" dirs)
+    }
+    {
+      index_ = $1; machine = $2; dir = $3; name = sprintf("j%05d", index_); load(dir)
+      text = options[dir]
+      for (i = 1; i <= 9; i++) {
+        gsub("@DDGUID" i "@", dd[base(machine), i], text)
+        gsub("@D3DGUID" i "@", d3[base(machine), i], text)
+      }
+      install = "game"
+      n = split(setup[dir], lines, "\n")
+      for (side = 0; side < 2; side++) {
+        folder = diff (side ? "/win/" : "/linux/") name
+        if (hasOptions[dir]) { printf "%s", text > (folder "/game/options.ini"); close(folder "/game/options.ini") }
+        for (i = 1; i <= n; i++) {
+          split(lines[i], w, " ")
+          if (w[1] == "archive") { printf "" > (folder "/game/static/" w[2]); close(folder "/game/static/" w[2]) }
+          if (w[1] == "readonly") readonly = readonly " " folder "/game/" w[2]
+          if (w[1] == "machine-install-dir") install = ""
+        }
+      }
+      print name, install > (diff "/install.txt")
+      printf "%s\t%s\t%s\t%s\n", winpath(diff "/win/" name), winpath(machine), install, winpath(dir "/script.txt") > jobs
+      if (length(readonly) > 60000) { system("chmod a-w" readonly); readonly = "" }
+    }
+    END { if (readonly != "") system("chmod a-w" readonly) }' "$2"
+}
+
+part_differential() {
+  local diff=$TMP/diff start=$SECONDS seed=$DIFF_SEED random=$DIFF_RANDOM
+  local -a profiles machines fixed generated
+  rm -rf "$diff" && mkdir -p "$diff/linux" "$diff/win" "$diff/random"
+  profiles=("$ROOT"/profiles/*.toml)
+  machines=("$ROOT"/tests/win32/differential/machines/*.toml)
+  fixed=("$ROOT"/tests/win32/differential/cases/*/)
+  if [ -n "$SWEEP" ]; then
+    seed=${HALCYRA_SWEEP_SEED:-$(date +%s)}
+    random=$(( (SWEEP + ${#profiles[@]} - 1) / ${#profiles[@]} ))
+    fixed=()
+    machines=()
+  fi
+  say "differential test: seed $seed"
+  # Both programs as they are now, whatever is rebuilt meanwhile.
+  cp "$DEFAULT_BUILD/simulated/halcyra-sim" "$WIN64/win32/halcyra-setup-test.exe" "$diff/"
+  "$DEFAULT_BUILD/tests/win32/halcyra-script-gen" "$seed" 0 "$random" "$diff/random" ||
+    { fail "halcyra-script-gen failed"; return; }
+  generated=("$diff"/random/*/)
+
+  # The runs: "index machine case" lines.
+  local runs=$diff/runs.txt jobs=$diff/jobs.txt n=0 machine case_dir
+  : >"$runs"
+  for machine in "${profiles[@]}"; do
+    for case_dir in "${fixed[@]}" "${generated[@]}"; do echo "$((n++)) $machine ${case_dir%/}"; done >>"$runs"
+  done
+  for machine in "${machines[@]}"; do
+    for case_dir in "${fixed[@]}"; do echo "$((n++)) $machine ${case_dir%/}"; done >>"$runs"
+  done
+  for machine in "${profiles[@]}" "${machines[@]}"; do machine_guids "$machine"; done >"$diff/guids.txt"
+  make_run_folders "$diff" "$runs" "$diff/guids.txt" "$jobs"
+  local index install name
+
+  # The dialog model, beside Wine on the other processor.
+  (
+    while read -r index machine case_dir && read -r name install <&3; do
+      cd "$diff/linux/$name" || continue
+      "$diff/halcyra-sim" --machine "$machine" ${install:+--install-dir "$install"} \
+        --script "$case_dir/script.txt" >"../$name.out" 2>"../$name.err"
+      echo $? >"../$name.status"
+    done <"$runs" 3<"$diff/install.txt"
+  ) &
+  local model=$!
+
+  # The real sheet: one process for the whole list; a run whose system ends
+  # the process (message 103) ends it too, and the next process goes on after
+  # it. A run that leaves no record crashed the process.
+  local total=$n next=0 last status
+  while [ "$next" -lt "$total" ]; do
+    # Bounded by the runs left, ten seconds each: a sweep runs for long.
+    (cd "$diff" && wine $((120 + 10 * (total - next))) ./halcyra-setup-test.exe --batch "$(winpath "$jobs")" \
+      --from "$next") \
+      >>"$LOGS/differential-batch.log" 2>&1
+    last=$(awk 'END {print $1}' "$diff/jobs.txt.done" 2>/dev/null)
+    if [ -z "$last" ] || [ "$last" -lt "$next" ]; then
+      fail "differential: run $next ($(sed -n "$((next + 1))p" "$runs")) ended the batch without a record"
+      last=$next
+    fi
+    next=$((last + 1))
+  done
+  wait "$model"
+  while read -r index status; do
+    printf -v name 'j%05d' "$index"
+    echo $((status & 255)) >"$diff/win/$name.status"
+  done <"$diff/jobs.txt.done"
+
+  # Compare: both sides' trees at once; a run differs when any of its files
+  # (output, error, status, options.ini) does.
+  local differ=0
+  diff -rq "$diff/linux" "$diff/win" | grep -o 'j[0-9]\{5\}' | sort -u >"$diff/differ.txt"
+  while read -r name; do
+    differ=$((differ + 1))
+    [ "$differ" -le 5 ] || continue
+    index=$((10#${name#j}))
+    read -r _ machine case_dir < <(sed -n "$((index + 1))p" "$runs")
+    fail "differential: $(basename "$machine") with case $(basename "$case_dir") ($name) differs"
+    diff -rq "$diff/linux/$name" "$diff/win/$name" >&2
+    for f in out err status; do cmp -s "$diff/linux/$name.$f" "$diff/win/$name.$f" || echo "  $name.$f differs" >&2; done
+    diff -u "$diff/linux/$name.out" "$diff/win/$name.out" | head -20 >&2
+    diff -u "$diff/linux/$name.err" "$diff/win/$name.err" | head -6 >&2
+  done <"$diff/differ.txt"
+  [ "$differ" -gt 5 ] && fail "differential: $differ runs differ in all (list: $diff/differ.txt)"
+  local summary
+  if [ -n "$SWEEP" ]; then
+    summary="${#profiles[@]} profiles x $random generated scripts = $total runs (seed $seed)"
+  else
+    summary="${#profiles[@]} profiles x $(( ${#fixed[@]} + random )) scripts (${#fixed[@]} fixed, $random generated, seed $seed)"
+    summary+=" + ${#machines[@]} test machines x ${#fixed[@]} fixed scripts = $total runs"
+  fi
+  if [ "$differ" -eq 0 ]; then
+    say "differential: $summary: all identical ($((SECONDS - start)) s)"
+  else
+    say "differential: $summary: $differ differ ($((SECONDS - start)) s)"
+  fi
 }
 
 # ---------------------------------------------------------------------------
@@ -513,9 +821,21 @@ part report && timed part_report
 part scenarios && timed part_scenarios
 part screenshots && timed part_screenshots
 part profiles && timed part_profiles
+part differential && timed part_differential
 
 WINE_END=$(date +%s)
 say "Wine part took $((WINE_END - WINE_START)) s; logs in $LOGS"
+
+# The x86_64 build still finds what the i686 build cannot: handles,
+# pointers and message parameters of 64 bits through the window procedures
+# and the COM objects of the layer. Its layer tests run in a short second
+# session of their own.
+if [ "$WINE_BUILD" = win32 ] && [ -z "${HALCYRA_WINE_BUILD:-}" ] && part layer; then
+  cleanup
+  trap 'rm -f "$FAILED_LIST"' EXIT
+  HALCYRA_WINE_BUILD=win64 HALCYRA_WINE_ONLY='^layer$' "$ROOT/tests/win32/run_wine_tests.sh" --no-build ||
+    fail "the x86_64 build's layer tests (see $WIN64/wine-test-logs)"
+fi
 FAILURES=$(wc -l <"$FAILED_LIST")
 if [ "$FAILURES" -ne 0 ]; then
   echo "[wine] $FAILURES check(s) failed" >&2

@@ -1,11 +1,18 @@
 // A stand-in for the 3dfx Glide 2 library, for the tests: exports the five
 // entry points that the Glide probe resolves, with their decorated names, and
-// answers with the board that "glide2x.ini" beside the DLL describes:
+// answers with the board that "glide2x.ini" beside the DLL describes, the way
+// the libraries found on players' machines fill the configuration block:
 //
 //   [Board]
-//   num_sst=1        boards reported by grSstQueryBoards (default 1)
-//   fbRam=4          frame-buffer megabytes of the first board (default 4)
-//   sliDetect=0      scan-line interleave of the first board (default 0)
+//   num_sst=1        boards reported (default 1)
+//   type=0           the first board's type: 0 Voodoo Graphics, 1 Voodoo Rush
+//                    (SST-96), 3 Voodoo2 (default 0)
+//   fbRam=4          its frame-buffer megabytes (default 4)
+//   sliDetect=0      scan-line interleave, Voodoo and Voodoo2 only (default 0)
+//   nTexelfx=1       texture units, 1 or 2; a Rush has one (default 1)
+//   tmuRam=4         texture megabytes of each unit (default 4)
+//   fill=all         "count": grSstQueryHardware fills in num_sst and
+//                    nothing else, as some Glide wrappers do (default all)
 //
 // Every call is appended, one name a line, to "glide2x.log" beside the DLL,
 // so the tests can see which entry points ran and in what order.
@@ -21,20 +28,20 @@ struct GrTMUConfig {
   int tmuRev;
   int tmuRam;
 };
-struct GrVoodooConfig {
+struct GrVoodooConfig {  // Voodoo Graphics and Voodoo2
   int fbRam;
   int fbiRev;
   int nTexelfx;
   int sliDetect;
   GrTMUConfig tmuConfig[2];
 };
-struct GrSst96Config {
+struct GrSst96Config {  // Voodoo Rush
   int fbRam;
   int nTexelfx;
   GrTMUConfig tmuConfig;
 };
 struct GrSstConfig {
-  int type;  // GR_SSTTYPE_VOODOO = 0
+  int type;
   union {
     GrVoodooConfig VoodooConfig;
     GrSst96Config SST96Config;
@@ -81,17 +88,38 @@ void Log(const char* call) {
   CloseHandle(file);
 }
 
+constexpr int kTypeVoodoo = 0;
+constexpr int kTypeSst96 = 1;
+constexpr int kTypeVoodoo2 = 3;
+
+void FillTmus(GrTMUConfig* tmus, int count) {
+  for (int i = 0; i < count; ++i) {
+    tmus[i].tmuRev = 1;
+    tmus[i].tmuRam = Setting("tmuRam", 4);
+  }
+}
+
 void FillBoard(GrHwConfiguration* hw) {
   hw->num_sst = Setting("num_sst", 1);
-  if (hw->num_sst > 0) {
-    hw->SSTs[0].type = 0;
-    GrVoodooConfig& voodoo = hw->SSTs[0].sstBoard.VoodooConfig;
+  if (hw->num_sst <= 0) return;
+  char fill[16] = "";
+  GetPrivateProfileStringA("Board", "fill", "all", fill, sizeof fill, Beside("glide2x.ini").c_str());
+  if (std::strcmp(fill, "count") == 0) return;
+  GrSstConfig& sst = hw->SSTs[0];
+  sst.type = Setting("type", kTypeVoodoo);
+  const int units = Setting("nTexelfx", 1) >= 2 ? 2 : 1;
+  if (sst.type == kTypeSst96) {
+    GrSst96Config& rush = sst.sstBoard.SST96Config;
+    rush.fbRam = Setting("fbRam", 4);
+    rush.nTexelfx = 1;
+    FillTmus(&rush.tmuConfig, 1);
+  } else {
+    GrVoodooConfig& voodoo = sst.type == kTypeVoodoo2 ? sst.sstBoard.Voodoo2Config : sst.sstBoard.VoodooConfig;
     voodoo.fbRam = Setting("fbRam", 4);
-    voodoo.fbiRev = 2;
-    voodoo.nTexelfx = 1;
+    voodoo.fbiRev = sst.type == kTypeVoodoo2 ? 4 : 2;
+    voodoo.nTexelfx = units;
     voodoo.sliDetect = Setting("sliDetect", 0);
-    voodoo.tmuConfig[0].tmuRev = 1;
-    voodoo.tmuConfig[0].tmuRam = 4;
+    FillTmus(voodoo.tmuConfig, units);
   }
 }
 

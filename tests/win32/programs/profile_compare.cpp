@@ -5,7 +5,12 @@
 //   halcyra-profile-compare.exe HAND_EDITED_DIR GENERATED_DIR [COUNT]
 //
 // Reads every *.ini of HAND_EDITED_DIR, writes COUNT (default 300) generated
-// files into GENERATED_DIR and reads those too. For each file it asks for
+// files into GENERATED_DIR and reads those too. Each hand-edited file and
+// every tenth generated one is also turned into UTF-16 (little and big
+// endian, with the byte-order mark), read the same way, and written: the
+// settings store's writes made with WritePrivateProfileStringA on one copy
+// and with our engine on another, after which both copies must still be
+// UTF-16 with their mark and give the written values back. For each file it asks for
 // every section and key name that appears in it (as written, with other case
 // and with blanks around it) and for missing ones. Differences that are
 // deliberate choices of our engine are counted by kind (docs/windows.md
@@ -237,6 +242,13 @@ struct Tally {
 std::string Deliberate(const std::string& content, const std::string& key, const std::string& windows,
                        const std::string& ours, bool textDiffers) {
   const bool bom = content.rfind("\xEF\xBB\xBF", 0) == 0;
+  // A UTF-16 file's non-ASCII text: the platform hands it back in the ANSI
+  // code page, our engine in the byte form it holds it in.
+  if ((content.rfind("\xFF\xFE", 0) == 0 || content.rfind("\xFE\xFF", 0) == 0) &&
+      (HasByte(windows, 0x80, 0xFF) || HasByte(ours, 0x80, 0xFF) || HasByte(key, 0x80, 0xFF) ||
+       windows.find('?') != std::string::npos)) {
+    return "UTF-16 file with non-ASCII text: not recoded to the ANSI code page";
+  }
   // With a UTF-8 byte-order mark the platform decodes the file as UTF-8 and
   // hands back ANSI; our engine skips the mark and keeps the bytes.
   if (bom && (HasByte(windows, 0x80, 0xFF) || HasByte(ours, 0x80, 0xFF) || windows.find('?') != std::string::npos)) {
@@ -259,12 +271,15 @@ std::string Deliberate(const std::string& content, const std::string& key, const
   return "";
 }
 
-void Compare(const std::string& path, const std::string& label, bool everyVariant, Tally& tally) {
+// `queryText`: the 8-bit text the queries are taken from (the file's own
+// bytes unless it is UTF-16).
+void Compare(const std::string& path, const std::string& label, bool everyVariant, Tally& tally,
+             const std::string* queryText = nullptr) {
   const std::string content = ReadBytes(path);
   const profile::ProfileFile ours(content);
   ++tally.files;
   std::vector<char> buffer(256);
-  for (const auto& [section, key] : Queries(content, everyVariant)) {
+  for (const auto& [section, key] : Queries(queryText != nullptr ? *queryText : content, everyVariant)) {
     {
       if (!Printable(section) || !Printable(key)) continue;
       ++tally.queries;
@@ -299,6 +314,63 @@ void Compare(const std::string& path, const std::string& label, bool everyVarian
   }
 }
 
+// The 8-bit text as UTF-16 (each byte one unit) behind the byte-order mark.
+std::string ToUtf16(const std::string& text, bool bigEndian) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char c : text) {
+    bytes += bigEndian ? '\0' : c;
+    bytes += bigEndian ? c : '\0';
+  }
+  return bytes;
+}
+
+struct WriteTally {
+  long files = 0;
+  long identical = 0;    // both writers gave the same bytes
+  long failures = 0;     // an encoding lost or a written value not read back
+  std::vector<std::string> samples;
+};
+
+// The settings store's writes on a UTF-16 copy of `text`, by the platform
+// and by our engine.
+void CompareWrites(const std::string& dir, const std::string& label, const std::string& text, bool bigEndian,
+                   WriteTally& tally) {
+  static const char* const writes[][3] = {{"Game", "GameScreenWidth", "1024"},
+                                          {"Performance", "Use16BitTextures", "1"},
+                                          {"Sound", "EnableAcoustics", "0"},
+                                          {"Halcyra New", "Key", "v"}};
+  const std::string original = ToUtf16(text, bigEndian);
+  const std::string windowsPath = dir + "\\write-windows.ini";
+  const std::string oursPath = dir + "\\write-ours.ini";
+  WriteBytes(windowsPath, original);
+  profile::ProfileFile ours(original);
+  for (const auto& write : writes) {
+    WritePrivateProfileStringA(write[0], write[1], write[2], windowsPath.c_str());
+    ours.WriteString(write[0], write[1], write[2]);
+  }
+  WriteBytes(oursPath, ours.Content());
+  ++tally.files;
+  const std::string windowsBytes = ReadBytes(windowsPath);
+  if (windowsBytes == ours.Content()) ++tally.identical;
+  std::vector<std::string> problems;
+  for (const auto& [who, path] : {std::pair<const char*, std::string>{"Windows", windowsPath}, {"ours", oursPath}}) {
+    const std::string bytes = ReadBytes(path);
+    if (bytes.compare(0, 2, original, 0, 2) != 0) problems.push_back(std::string(who) + ": byte-order mark lost");
+    std::vector<char> buffer(256);
+    for (const auto& write : writes) {
+      const DWORD length = GetPrivateProfileStringA(write[0], write[1], kDefault, buffer.data(),
+                                                    static_cast<DWORD>(buffer.size()), path.c_str());
+      if (std::string(buffer.data(), length) != write[2]) {
+        problems.push_back(std::string(who) + ": " + write[1] + " reads " + Show(std::string(buffer.data(), length)));
+      }
+    }
+  }
+  if (!problems.empty()) {
+    ++tally.failures;
+    if (tally.samples.size() < 20) tally.samples.push_back(label + (bigEndian ? " (BE): " : " (LE): ") + problems[0]);
+  }
+}
+
 std::vector<std::string> IniFiles(const std::string& dir) {
   std::vector<std::string> names;
   WIN32_FIND_DATAA found;
@@ -322,10 +394,23 @@ int main(int argc, char** argv) {
   const std::string generatedDir = argv[2];
   const int count = argc > 3 ? std::atoi(argv[3]) : 300;
 
-  Tally hand, generated;
-  for (const std::string& name : IniFiles(handDir)) Compare(handDir + "\\" + name, name, true, hand);
-
+  Tally hand, generated, utf16;
+  WriteTally writes;
   CreateDirectoryA(generatedDir.c_str(), nullptr);
+  // A UTF-16 copy of `text`, in both byte orders: read, then written.
+  const auto asUtf16 = [&](const std::string& text, const std::string& label) {
+    for (const bool bigEndian : {false, true}) {
+      const std::string path = generatedDir + "\\utf16.ini";
+      WriteBytes(path, ToUtf16(text, bigEndian));
+      Compare(path, label + (bigEndian ? " (UTF-16BE)" : " (UTF-16LE)"), true, utf16, &text);
+      CompareWrites(generatedDir, label, text, bigEndian, writes);
+    }
+  };
+  for (const std::string& name : IniFiles(handDir)) {
+    Compare(handDir + "\\" + name, name, true, hand);
+    asUtf16(ReadBytes(handDir + "\\" + name), name);
+  }
+
   Random random(20260611);
   for (int i = 0; i < count; ++i) {
     const std::string path = generatedDir + "\\generated" + std::to_string(i) + ".ini";
@@ -334,11 +419,12 @@ int main(int argc, char** argv) {
       return 2;
     }
     Compare(path, "generated" + std::to_string(i) + ".ini", false, generated);
+    if (i % 10 == 0) asUtf16(ReadBytes(path), "generated" + std::to_string(i) + ".ini");
   }
 
   int status = 0;
-  for (const auto* part : {&hand, &generated}) {
-    const char* what = part == &hand ? "hand-edited" : "generated";
+  for (const auto* part : {&hand, &generated, &utf16}) {
+    const char* what = part == &hand ? "hand-edited" : part == &generated ? "generated" : "UTF-16";
     std::printf("%s files: %ld, queries (text and integer each): %ld, answered from the file: %ld, "
                 "unexplained differences: %ld\n",
                 what, part->files, part->queries, part->found, part->unexplained);
@@ -346,5 +432,10 @@ int main(int argc, char** argv) {
     for (const auto& sample : part->samples) std::printf("  DIFFERS %s\n", sample.c_str());
     if (part->unexplained != 0 || part->files == 0) status = 1;
   }
+  std::printf("UTF-16 files written by both: %ld, byte for byte the same: %ld, encoding lost or a value not "
+              "read back: %ld\n",
+              writes.files, writes.identical, writes.failures);
+  for (const auto& sample : writes.samples) std::printf("  WRITE %s\n", sample.c_str());
+  if (writes.failures != 0 || writes.files == 0) status = 1;
   return status;
 }

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -245,6 +246,9 @@ CHECK_CASE(ControlsMatchTheModel) {
       {"select", "select 1004 3\ndump\nselect 1007 0\ndump\n"},
       {"sorted-combo", "tab 1\ndump\nselect 1014 2\ndump\n"},
       {"radio-after-code", "click 1011\ndump\n"},
+      // The edit fields do not scroll: what does not fit is refused.
+      {"long-typing", "type 1004 xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\n"
+                      "type 1007 xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\ndump\n"},
   };
   for (const auto& c : cases) ExpectSameOnBoth(&wintest::ProbeSystem, c);
 }
@@ -356,13 +360,25 @@ CHECK_CASE(PagesAreBuiltFromTheTemplates) {
         EXPECT_EQ(win32::WindowText(child), std::string(control.text));
       }
       if (control.kind == res::ControlKind::Picture) {
-        // The bitmap resource, loaded by the static control itself.
+        // The picture fills its frame: drawn at the control's pixel size,
+        // whatever the DPI made of the template's dialog units.
         const auto bitmap = reinterpret_cast<HBITMAP>(::SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0));
         EXPECT(bitmap != nullptr);
         BITMAP info{};
         if (bitmap != nullptr) ::GetObjectA(bitmap, sizeof info, &info);
-        EXPECT_EQ(info.bmWidth, 116L);
-        EXPECT_EQ(info.bmHeight, 270L);
+        RECT client{};
+        ::GetClientRect(child, &client);
+        EXPECT(client.right > 0 && client.bottom > 0);
+        EXPECT_EQ(info.bmWidth, client.right);
+        EXPECT_EQ(info.bmHeight, client.bottom);
+        // The resource itself keeps the design size.
+        const auto resource = reinterpret_cast<HBITMAP>(::LoadImageA(
+            ::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(control.bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        BITMAP design{};
+        if (resource != nullptr) ::GetObjectA(resource, sizeof design, &design);
+        EXPECT_EQ(design.bmWidth, 116L);
+        EXPECT_EQ(design.bmHeight, 270L);
+        if (resource != nullptr) ::DeleteObject(resource);
       }
       ++count;
       child = ::GetWindow(child, GW_HWNDNEXT);
@@ -406,6 +422,18 @@ CHECK_CASE(PagesAreBuiltFromTheTemplates) {
 
 // ---------------------------------------------------------------------------
 // The platform's other operations.
+
+CHECK_CASE(TheManifestDeclaresPerMonitorDpiAwareness) {
+  // RT_MANIFEST 24, CREATEPROCESS_MANIFEST_RESOURCE_ID 1.
+  HRSRC found = ::FindResourceA(nullptr, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  EXPECT(found != nullptr);
+  if (found == nullptr) return;
+  const auto* data = static_cast<const char*>(::LockResource(::LoadResource(nullptr, found)));
+  const std::string manifest(data != nullptr ? data : "", data != nullptr ? ::SizeofResource(nullptr, found) : 0);
+  EXPECT(manifest.find(">true/pm</dpiAware>") != std::string::npos);
+  EXPECT(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>") != std::string::npos);
+  EXPECT(manifest.find("level=\"asInvoker\"") != std::string::npos);
+}
 
 CHECK_CASE(StringTableAndApplicationName) {
   for (const auto& entry : res::StringTable()) {
@@ -552,14 +580,14 @@ CHECK_CASE(FilesOpenReadAndReplace) {
   win32::Win32FileSystem files;
   const std::string ini = scratch.Path("options.ini");
   EXPECT(!files.CanOpenForReading(ini));
-  EXPECT(!files.CanOpenForUpdate(ini));
+  EXPECT(!files.Exists(ini));
   EXPECT(!files.ReadFile(ini).has_value());
   EXPECT(!files.CanOpenForReading(scratch.dir));
 
   const std::string original("[Game]\r\nGame Rasterizer=2\r\n\0binary\xff", 36);
   WriteFileText(ini, original);
   EXPECT(files.CanOpenForReading(ini));
-  EXPECT(files.CanOpenForUpdate(ini));
+  EXPECT(files.Exists(ini));
   EXPECT(files.ReadFile(ini) == std::optional<std::string>(original));
 
   // A replace leaves the new content and nothing else in the folder, and the
@@ -578,7 +606,6 @@ CHECK_CASE(FilesOpenReadAndReplace) {
   WriteFileText(ini, original);
   ::SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_READONLY);
   EXPECT(files.CanOpenForReading(ini));
-  EXPECT(!files.CanOpenForUpdate(ini));
   EXPECT(!files.ReplaceFile(ini, "new"));
   EXPECT(files.ReadFile(ini) == std::optional<std::string>(original));
   EXPECT_EQ(scratch.Names().size(), 1u);
@@ -590,6 +617,56 @@ CHECK_CASE(FilesOpenReadAndReplace) {
   ::CreateDirectoryA(scratch.Path("sub").c_str(), nullptr);
   EXPECT(!files.ReplaceFile(scratch.Path("sub"), "x"));
   ::RemoveDirectoryA(scratch.Path("sub").c_str());
+}
+
+// A file with a second name is written in place, so both names see the new
+// content; new files that a killed save left beside it are removed.
+CHECK_CASE(ReplaceKeepsHardLinksAndRemovesStaleFiles) {
+  Scratch scratch;
+  win32::Win32FileSystem files;
+  const std::string ini = scratch.Path("options.ini");
+  WriteFileText(ini, std::string(300, 'o'));
+  WriteFileText(ini + ".saving-stale0000000", "left by a killed save");
+  WriteFileText(ini + ".saving-short", "not a save's name");
+  EXPECT(::CreateHardLinkA(scratch.Path("backup.ini").c_str(), ini.c_str(), nullptr));
+  EXPECT(files.ReplaceFile(ini, "new"));
+  EXPECT(files.ReadFile(ini) == std::optional<std::string>(std::string("new")));
+  EXPECT(files.ReadFile(scratch.Path("backup.ini")) == std::optional<std::string>(std::string("new")));
+  std::vector<std::string> names = scratch.Names();
+  std::sort(names.begin(), names.end());
+  EXPECT(names == (std::vector<std::string>{"backup.ini", "options.ini", "options.ini.saving-short"}));
+}
+
+// The user's VirtualStore copy of a file in a virtualized location, for a
+// process without elevation.
+CHECK_CASE(VirtualStorePathsFollowLocalAppData) {
+  win32::Win32FileSystem files;
+  char programFiles[MAX_PATH] = {};
+  EXPECT(::GetEnvironmentVariableA("ProgramFiles", programFiles, MAX_PATH) > 3);
+  char saved[MAX_PATH] = {};
+  const bool hadLocal = ::GetEnvironmentVariableA("LOCALAPPDATA", saved, MAX_PATH) > 0;
+  ::SetEnvironmentVariableA("LOCALAPPDATA", "C:\\Users\\test\\AppData\\Local");
+
+  HANDLE token = nullptr;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  const bool elevated = ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                        ::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+                        elevation.TokenIsElevated != 0;
+  if (token != nullptr) ::CloseHandle(token);
+  const std::string inside = std::string(programFiles) + "\\Halcyra\\options.ini";
+  const auto copy = files.VirtualStorePath(inside);
+  if (elevated) {
+    EXPECT(!copy.has_value());
+  } else {
+    EXPECT(copy == std::optional<std::string>("C:\\Users\\test\\AppData\\Local\\VirtualStore\\" +
+                                              inside.substr(3)));
+  }
+  EXPECT(!files.VirtualStorePath("C:\\Games\\Halcyra\\options.ini").has_value());
+  ::SetEnvironmentVariableA("LOCALAPPDATA", nullptr);
+  EXPECT(!files.VirtualStorePath(inside).has_value());
+  if (hadLocal) ::SetEnvironmentVariableA("LOCALAPPDATA", saved);
+  std::printf("VirtualStore: this process is %s\n", elevated ? "elevated" : "not elevated");
 }
 
 CHECK_CASE(AReplaceThatCannotRenameKeepsTheOriginal) {
