@@ -71,7 +71,7 @@ cli::Parser MakeParser(Options& options) {
                  options.script = value;
                  return std::string();
                });
-  parser.Flag("--report", "print the hardware inventory as plain text", [&] { options.report = true; });
+  parser.Flag("--report", "print the report a player sends: setup, inventory and the platform calls", [&] { options.report = true; });
   parser.Value("--profile", "FILE", "write the machine profile of what the probes saw to FILE",
                [&](const std::string& value) {
                  options.profile = value;
@@ -90,7 +90,7 @@ cli::Parser MakeParser(Options& options) {
                  const char* end = value.data() + value.size();
                  const auto [stop, error] = std::from_chars(value.data(), end, number);
                  if (value.empty() || error != std::errc() || stop != end || number == 0) {
-                   return std::string("--fail-call needs a call number of 1 or more");
+                   return std::string("needs a call number of 1 or more");
                  }
                  options.failCall = number;
                  return std::string();
