@@ -1,12 +1,21 @@
 // halcyra-sim: runs Halcyra Setup on a simulated machine.
 //
 //   halcyra-sim --machine FILE [--install-dir DIR] [--script FILE] [--report]
-//               [--help] [--version]
+//               [--profile FILE] [--support-file FILE] [--fail-call N] [--date TEXT] [--help] [--version]
+//
+// --machine also takes a report file (halcyra-report.txt) and plays the
+// profile it carries. --profile writes the profile of what the probes saw,
+// --support-file the report with that profile, as halcyra-report.exe writes
+// it. --fail-call N makes the N-th fallible platform call fail, counted as
+// the report's list of calls numbers them. --date fixes the report's date.
 //
 // The system itself reads no command line; this host does, builds the
 // simulated machine from the profile and installs it as the process's
 // platform before anything of the system runs.
+#include <charconv>
 #include <cstdio>
+#include <cstdint>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +40,10 @@ struct Options {
   std::optional<std::string> installDir;
   std::optional<std::string> script;
   bool report = false;
+  std::optional<std::string> profile;
+  std::optional<std::string> supportFile;
+  std::uint64_t failCall = 0;
+  std::optional<std::string> date;
 };
 
 // The options of halcyra-sim; each value is checked as it is read.
@@ -39,7 +52,7 @@ cli::Parser MakeParser(Options& options) {
                      "Runs Halcyra Setup on the simulated machine that a machine profile describes\n"
                      "(docs/machine-profiles.md); the real hardware is never probed. Without\n"
                      "--script or --report the sheet opens in this terminal.");
-  parser.Value("--machine", "FILE", "the machine profile (TOML, at most 16 MB)",
+  parser.Value("--machine", "FILE", "the machine profile (TOML, at most 16 MB), or a report file that carries one",
                [&](const std::string& value) {
                  options.machine = value;
                  return std::string();
@@ -58,27 +71,68 @@ cli::Parser MakeParser(Options& options) {
                  options.script = value;
                  return std::string();
                });
-  parser.Flag("--report", "print the hardware inventory as plain text", [&] { options.report = true; });
+  parser.Flag("--report", "print the report a player sends: setup, inventory and the platform calls", [&] { options.report = true; });
+  parser.Value("--profile", "FILE", "write the machine profile of what the probes saw to FILE",
+               [&](const std::string& value) {
+                 options.profile = value;
+                 return std::string();
+               });
+  parser.Value("--support-file", "FILE",
+               "write the report with that profile embedded to FILE, as halcyra-report.exe does",
+               [&](const std::string& value) {
+                 options.supportFile = value;
+                 return std::string();
+               });
+  parser.Value("--fail-call", "N",
+               "make the N-th fallible platform call fail, numbered as the report lists them",
+               [&](const std::string& value) {
+                 std::uint64_t number = 0;
+                 const char* end = value.data() + value.size();
+                 const auto [stop, error] = std::from_chars(value.data(), end, number);
+                 if (value.empty() || error != std::errc() || stop != end || number == 0) {
+                   return std::string("needs a call number of 1 or more");
+                 }
+                 options.failCall = number;
+                 return std::string();
+               });
+  parser.Value("--date", "TEXT", "the date the report shows (default: today)",
+               [&](const std::string& value) {
+                 options.date = value;
+                 return std::string();
+               });
   return parser;
 }
 
-std::vector<std::int32_t>* g_progress = nullptr;
-void RecordProgress(std::int32_t code) {
-  if (g_progress != nullptr) g_progress->push_back(code);
+bool WriteText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.close();
+  if (!out) std::fprintf(stderr, "halcyra-sim: cannot write %s\n", printable::Escape(path).c_str());
+  return static_cast<bool>(out);
 }
 
-int Report(sim::SimulatedMachine& machine) {
-  std::vector<std::int32_t> progress;
-  g_progress = &progress;
-  auto* inventory = new HardwareInventory(RecordProgress);
-  g_progress = nullptr;
-  GlideBoardInfo glide;
-  std::fputs(sim::InventoryReport(machine.GetMachine(), *inventory, glide, progress).c_str(), stdout);
-  delete inventory;
+// The report run: what halcyra-report.exe does on Windows, on the simulated
+// machine.
+int Report(const Options& options, sim::SimulatedMachine& machine) {
+  sim::ProbeRun run = sim::RunProbes();
+  run.captured.name = machine.GetMachine().name;
+  run.captured.description = machine.GetMachine().description;
+  // Who runs the program is no platform call the probes make: the capture
+  // keeps the profile's user as it was.
+  run.captured.elevated = machine.GetMachine().elevated;
+  run.captured.virtualStore = machine.GetMachine().virtualStore;
+  run.captured.programFiles = machine.GetMachine().programFiles;
+  const sim::ReportHeader header{"halcyra-sim", options.date.value_or(sim::Today()),
+                                 "none: a simulated machine (halcyra-sim)"};
+  int status = 0;
+  if (options.report) std::fputs(sim::SupportReport(header, run).c_str(), stdout);
+  if (options.profile && !WriteText(*options.profile, sim::CapturedProfile(header, run))) status = 1;
+  if (options.supportFile && !WriteText(*options.supportFile, sim::SupportFile(header, run))) status = 1;
+  run = sim::ProbeRun();
   for (const std::string& problem : machine.ReleaseProblems()) {
     std::fprintf(stderr, "halcyra-sim: simulated platform: %s\n", printable::Escape(problem).c_str());
   }
-  return 0;
+  return status;
 }
 
 }  // namespace
@@ -87,7 +141,9 @@ int main(int argc, char** argv) {
   Options parsed;
   const cli::Parser parser = MakeParser(parsed);
   if (const auto exit = parser.Parse(argc, argv, stdout, stderr)) return *exit;
-  if (parsed.report && parsed.script) return parser.Refuse("--report and --script cannot be combined", stderr);
+  if ((parsed.report || parsed.profile || parsed.supportFile) && parsed.script) {
+    return parser.Refuse("--report, --profile and --support-file cannot be combined with --script", stderr);
+  }
   sim::ProfileResult profile = sim::LoadMachineProfile(parsed.machine);
   if (profile.error) {
     std::fprintf(stderr, "halcyra-sim: %s\n", printable::Escape(profile.error->ToString()).c_str());
@@ -106,9 +162,11 @@ int main(int argc, char** argv) {
   posixfs::PosixFileSystem files(fileOptions);
   fs::SetFileSystem(&files);
 
+  machine.FailCall(parsed.failCall);
+
   int status = 0;
-  if (parsed.report) {
-    status = Report(machine);
+  if (parsed.report || parsed.profile || parsed.supportFile) {
+    status = Report(parsed, machine);
   } else if (parsed.script) {
     status = sim::RunScenarioScript(*parsed.script);
   } else {

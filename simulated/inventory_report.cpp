@@ -2,11 +2,18 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <ctime>
 #include <sstream>
+#include <string_view>
 
 #include "app/printable_text.h"
 #include "res/version.h"
-#include "simulated/machine_profile.h"
+#include "settings/file_system.h"
+#include "settings/game_settings.h"
+#include "settings/install_directory.h"
+#include "settings/profile_file.h"
+#include "simulated/glide_config.h"
+#include "simulated/profile_writer.h"
 
 namespace sim {
 
@@ -29,6 +36,14 @@ std::string Label(const std::string& label) {
   std::string text = label.size() < kWidth ? std::string(kWidth - label.size(), ' ') : std::string();
   return text + label + ": ";
 }
+const std::string kContinued(22, ' ');
+const char* const kRule = "------------------\n";
+
+std::string Hex(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%" PRIX32, value);
+  return text;
+}
 
 // A text from the profile, with its controls escaped: a device name that
 // holds an escape sequence must not drive the reader's terminal.
@@ -42,7 +57,7 @@ std::string RenderDepthText(std::uint32_t depths) {
   for (const auto& [bit, name] : names) {
     if ((depths & bit) != 0) text += std::string(text.empty() ? "" : ", ") + name;
   }
-  return text.empty() ? "none" : text;
+  return (text.empty() ? std::string("none") : text + " bits") + " (DDBD flags " + Hex(depths) + ")";
 }
 
 std::string TextureText(const DisplayDriverRecord& record) {
@@ -55,6 +70,180 @@ std::string TextureText(const DisplayDriverRecord& record) {
   if ((record.textureFormats & TEXFMT_4444) != 0) add("4444");
   if ((record.textureFormats & TEXFMT_8888) != 0) add("8888");
   return text.empty() ? "none found" : text;
+}
+
+std::string PalettedText(std::uint32_t state) {
+  switch (state) {
+    case 0: return "0 = no 8-bit palettized format";
+    case 1: return "1 = an 8-bit palettized format";
+    case 2: return "2 = an 8-bit palettized format, and 565 with 1555";
+    default: return std::to_string(state) + " = not a state the probe sets";
+  }
+}
+
+std::string ProgressText(const std::vector<std::int32_t>& progress) {
+  std::string codes;
+  for (std::size_t i = 0; i < progress.size(); ++i) codes += (i == 0 ? "" : " ") + std::to_string(progress[i]);
+  return codes + " (200 start, 100 per display driver with DirectDraw 4 and Direct3D 3, 300 3D probe, "
+                 "400 fitness judgement, 500 per sound device opened)";
+}
+
+std::string RasterizerText(std::int32_t code) {
+  switch (code) {
+    case RasterizerUndefined: return "0 = none chosen yet (Halcyra Setup picks one)";
+    case RasterizerDirect3D: return "2 = Direct3D";
+    case RasterizerGlide: return "3 = 3dfx Glide";
+    default: return std::to_string(code) + " = not a renderer (Halcyra Setup picks one)";
+  }
+}
+
+std::string TextureModeText(std::uint8_t mode) {
+  switch (mode) {
+    case Textures8Bit: return "0 = 8-bit textures";
+    case Textures16Bit: return "1 = 16-bit textures";
+    case TexturesCompressed: return "2 = compressed textures";
+    default: return std::to_string(mode) + " = unknown";
+  }
+}
+
+std::string MipMapText(std::uint8_t level) {
+  switch (level) {
+    case 0: return "0 = off";
+    case 1: return "1 = on, high";
+    case 2: return "2 = on, medium";
+    case 3: return "3 = on, low";
+    default: return std::to_string(level) + " = not a level the game knows";
+  }
+}
+
+std::string BoardTypeText(std::int32_t type) {
+  static const char* const names[] = {"Voodoo Graphics", "SST-96 (Voodoo Rush)", "AT3D", "Voodoo2",
+                                      "Banshee", "Voodoo3"};
+  return std::to_string(type) + " = " + (type >= 0 && type < 6 ? names[type] : "unknown board type");
+}
+
+void Choices(std::ostringstream& out, const ProbeRun& run, const std::string& optionsPath) {
+  out << "Current choices in options.ini\n" << kRule;
+  if (!run.options) {
+    out << "options.ini cannot be read at " << Shown(optionsPath)
+        << ": Halcyra Setup starts from its defaults and OK saves nothing.\n\n";
+    return;
+  }
+  GameSettings settings;
+  settings.ReadFrom(profile::ProfileFile(*run.options));
+  out << Label("Renderer") << RasterizerText(settings.rasterizer) << "\n";
+  if (settings.rasterizer == RasterizerDirect3D) {
+    std::string device = "none of the display devices below";
+    const std::int32_t count = run.inventory->GetDisplayDriverCount();
+    for (std::int32_t index = 0; index < count; ++index) {
+      const DisplayDriverRecord* record = run.inventory->GetDisplayDriver(index);
+      if (record != nullptr && record->ddGuidText != nullptr && settings.ddGuid == record->ddGuidText) {
+        device = "display device " + std::to_string(index + 1) + ", " + Shown(record->description);
+        break;
+      }
+    }
+    out << Label("DDGUID") << (settings.ddGuid.empty() ? "(empty)" : Shown(settings.ddGuid)) << " = " << device << "\n";
+    out << Label("D3DGUID") << (settings.d3dGuid.empty() ? "(empty)" : Shown(settings.d3dGuid)) << "\n";
+  }
+  out << Label("Textures") << TextureModeText(settings.textureMode) << "\n";
+  out << Label("Resolution") << settings.screenWidth << " x " << settings.screenHeight << " x "
+      << settings.screenDepth << "\n";
+  out << Label("Mip-mapping") << MipMapText(settings.mipMapLevel) << "\n";
+  out << Label("EAX") << (settings.enableAcoustics != 0 ? "1 = on" : "0 = off") << "\n\n";
+}
+
+void DisplayDevices(std::ostringstream& out, const HardwareInventory& inventory) {
+  out << kRule << "Display Devices\n" << kRule;
+  const std::int32_t count = inventory.GetDisplayDriverCount();
+  if (count == 0) out << "No hardware Direct3D device found.\n";
+  for (std::int32_t index = 0; index < count; ++index) {
+    const DisplayDriverRecord* record = inventory.GetDisplayDriver(index);
+    if (record == nullptr) break;
+    out << "Device " << index + 1 << " of " << count << "\n";
+    out << Label("Description") << Shown(record->description) << "\n";
+    out << Label("DirectDraw GUID") << GuidString(record->ddGuid) << "\n";
+    out << Label("DDGUID") << Shown(record->ddGuidText) << "\n";
+    out << Label("Direct3D GUID") << GuidString(record->d3dGuid) << "\n";
+    out << Label("D3DGUID") << Shown(record->d3dGuidText) << "\n";
+    out << Label("Fit") << (record->fit != 0 ? "yes" : "no") << "\n";
+    if (record->fit == 0) out << Label("Unfit because") << UnfitReason(*record) << "\n";
+    out << Label("Render depths") << RenderDepthText(record->renderDepths) << "\n";
+    out << Label("Texture formats") << TextureText(*record) << "\n";
+    out << Label("Paletted textures") << PalettedText(record->palettedTextures) << "\n";
+    out << Label("Texture blending") << ((record->textureFormats & TEXFMT_BLENDOPS) != 0 ? "yes" : "no") << "\n";
+    out << Label("Display modes") << record->modeCount << "\n";
+    for (const DisplayModeRecord* mode = record->modes; mode != nullptr; mode = mode->next) {
+      out << kContinued << mode->width << " x " << mode->height << " x " << mode->depth << "\n";
+    }
+    out << "\n";
+  }
+}
+
+void SoundDevices(std::ostringstream& out, const HardwareInventory& inventory) {
+  out << kRule << "Sound Devices\n" << kRule;
+  const std::int32_t sounds = inventory.GetSoundDeviceCount();
+  if (sounds == 0) out << "No sound device listed.\n";
+  for (std::int32_t index = 0; index < sounds; ++index) {
+    const SoundDeviceRecord* record = inventory.GetSoundDevice(index);
+    if (record == nullptr) break;
+    out << "Device " << index + 1 << " of " << sounds << "\n";
+    out << Label("Description") << Shown(record->description) << "\n";
+    out << Label("GUID") << GuidString(record->guid) << "\n";
+    out << Label("Hardware 3D buffers") << record->hardware3DBuffers << "\n";
+    out << Label("Hardware memory") << record->hardwareMemoryBytes << " bytes\n";
+    out << Label("EAX") << (record->eaxSupported != 0 ? "supported" : "not supported") << "\n\n";
+  }
+}
+
+void GlideSection(std::ostringstream& out, const ProbeRun& run) {
+  const Glide& seen = run.captured.glide;
+  const GlideBoardInfo& glide = *run.glide;
+  out << kRule << "3dfx Glide\n" << kRule;
+  std::string library = seen.library ? "glide2x.dll loaded" : "glide2x.dll not found";
+  if (seen.library && !seen.missingExports.empty()) {
+    library += ", lacks";
+    for (const std::string& name : seen.missingExports) library += " " + name;
+  }
+  out << Label("Library") << library << "\n";
+  out << Label("Board present") << (glide.HasGlideBoard() ? "yes" : "no") << "\n";
+  if (glide.HasGlideBoard()) {
+    // What the probe reads: the union member the first board's type fills,
+    // frame-buffer memory from it and interleave from a Voodoo's only.
+    glide::GrHwConfiguration config{};
+    FillGlideBoard(seen, 0, config);
+    const auto& board = config.SSTs[0];
+    const bool voodoo = board.type == glide::GR_SSTTYPE_VOODOO || board.type == glide::GR_SSTTYPE_Voodoo2;
+    const std::int32_t fbRam = voodoo ? board.sstBoard.VoodooConfig.fbRam
+                               : board.type == glide::GR_SSTTYPE_AT3D ? 0
+                                                                     : board.sstBoard.SST96Config.fbRam;
+    const std::int32_t sli = voodoo ? board.sstBoard.VoodooConfig.sliDetect : 0;
+    out << Label("Boards") << seen.numSst << "\n";
+    out << Label("Board type") << BoardTypeText(seen.boardType) << "\n";
+    out << Label("Frame buffer") << fbRam << " MB\n";
+    out << Label("SLI") << sli << (sli != 0 ? " = scan-line interleave" : " = none") << "\n";
+  }
+  out << Label("Glide modes") << glide.modeCount << "\n";
+  const GlideModeRecord* mode = glide.modes;
+  for (std::int32_t index = 0; index < glide.modeCount && mode != nullptr; ++index, mode = mode->next) {
+    out << kContinued << mode->width << " x " << mode->height << " x " << mode->bitsPerPixel << "\n";
+  }
+  out << "\n";
+}
+
+void Calls(std::ostringstream& out, const std::vector<ObservedCall>& calls) {
+  out << kRule << "Platform calls\n" << kRule;
+  out << "Numbered as halcyra-sim --fail-call N counts them.\n";
+  for (const ObservedCall& call : calls) {
+    if (call.number == 0) continue;
+    char number[32];
+    std::snprintf(number, sizeof number, "%4" PRIu64 " ", call.number);
+    out << number << Shown(call.ToString()) << "\n";
+  }
+}
+
+std::vector<std::int32_t>* g_progress = nullptr;
+void RecordProgress(std::int32_t code) {
+  if (g_progress != nullptr) g_progress->push_back(code);
 }
 
 }  // namespace
@@ -75,65 +264,77 @@ std::string UnfitReason(const DisplayDriverRecord& record) {
   return reason + missing;
 }
 
-std::string InventoryReport(const Machine& machine, const HardwareInventory& inventory, const GlideBoardInfo& glide,
-                            const std::vector<std::int32_t>& progress) {
+ProbeRun::ProbeRun() = default;
+ProbeRun::~ProbeRun() = default;
+ProbeRun::ProbeRun(ProbeRun&&) noexcept = default;
+ProbeRun& ProbeRun::operator=(ProbeRun&&) noexcept = default;
+
+ProbeRun RunProbes() {
+  ProbeRun run;
+  MachineCapture capture;
+  run.installFolder = ".";
+  ReadInstallDirectory(run.installFolder);
+  run.options = fs::TheFileSystem().ReadFile(JoinPath(run.installFolder, "options.ini"));
+  g_progress = &run.progress;
+  run.inventory = std::make_unique<HardwareInventory>(RecordProgress);
+  g_progress = nullptr;
+  run.glide = std::make_unique<GlideBoardInfo>();
+  run.captured = capture.Captured();
+  run.calls = capture.Calls();
+  return run;
+}
+
+std::string Today() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  char text[16];
+  std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+  return text;
+}
+
+std::string SupportReport(const ReportHeader& header, const ProbeRun& run) {
   std::ostringstream out;
-  const char* rule = "------------------\n";
-  out << rule << "Halcyra Setup " << res::kVersion << " hardware report\n" << rule;
-  out << Label("Machine") << (machine.name.empty() ? "(unnamed)" : Shown(machine.name)) << "\n";
-  if (!machine.description.empty()) out << Label("Description") << Shown(machine.description) << "\n";
-  out << Label("Install Path") << (machine.installPath ? Shown(*machine.installPath) : std::string("(not set)")) << "\n";
-  out << Label("Progress");
-  for (std::size_t i = 0; i < progress.size(); ++i) out << (i == 0 ? "" : " ") << progress[i];
-  out << "\n\n";
+  out << kRule << "Halcyra Setup hardware report\n" << kRule;
+  out << Label("Program") << Shown(header.program) << ", Halcyra Setup " << res::kVersion << "\n";
+  out << Label("Date") << Shown(header.date) << "\n";
+  out << Label("Windows") << Shown(header.windows) << "\n";
+  out << Label("Install folder") << Shown(run.installFolder)
+      << (run.captured.installPath ? " (registry value \"Install Path\")"
+                                   : " (no registry value \"Install Path\": the folder it is started in)")
+      << "\n";
+  const std::string optionsPath = JoinPath(run.installFolder, "options.ini");
+  out << Label("options.ini") << Shown(optionsPath) << "\n\n";
+  Choices(out, run, optionsPath);
 
-  out << rule << "Display Devices\n" << rule;
-  const std::int32_t count = inventory.GetDisplayDriverCount();
-  if (count == 0) out << "No hardware Direct3D device found.\n";
-  for (std::int32_t index = 0; index < count; ++index) {
-    const DisplayDriverRecord* record = inventory.GetDisplayDriver(index);
-    if (record == nullptr) break;
-    out << "Device " << index + 1 << " of " << count << "\n";
-    out << Label("Description") << Shown(record->description) << "\n";
-    out << Label("DirectDraw GUID") << GuidString(record->ddGuid) << "\n";
-    out << Label("DDGUID") << Shown(record->ddGuidText) << "\n";
-    out << Label("Direct3D GUID") << GuidString(record->d3dGuid) << "\n";
-    out << Label("D3DGUID") << Shown(record->d3dGuidText) << "\n";
-    out << Label("Fit") << (record->fit != 0 ? "yes" : "no") << "\n";
-    if (record->fit == 0) out << Label("Unfit because") << UnfitReason(*record) << "\n";
-    out << Label("Render depths") << RenderDepthText(record->renderDepths) << "\n";
-    out << Label("Texture formats") << TextureText(*record) << "\n";
-    out << Label("Paletted textures") << record->palettedTextures << "\n";
-    out << Label("Texture blending") << ((record->textureFormats & TEXFMT_BLENDOPS) != 0 ? "yes" : "no") << "\n";
-    out << Label("Display modes") << record->modeCount << "\n";
-    for (const DisplayModeRecord* mode = record->modes; mode != nullptr; mode = mode->next) {
-      out << std::string(22, ' ') << mode->width << " x " << mode->height << " x " << mode->depth << "\n";
-    }
-    out << "\n";
-  }
+  out << kRule << "Machine\n" << kRule;
+  out << Label("Machine") << (run.captured.name.empty() ? "(unnamed)" : Shown(run.captured.name)) << "\n";
+  if (!run.captured.description.empty()) out << Label("Description") << Shown(run.captured.description) << "\n";
+  out << Label("Progress") << ProgressText(run.progress) << "\n\n";
 
-  out << rule << "Sound Devices\n" << rule;
-  const std::int32_t sounds = inventory.GetSoundDeviceCount();
-  if (sounds == 0) out << "No sound device listed.\n";
-  for (std::int32_t index = 0; index < sounds; ++index) {
-    const SoundDeviceRecord* record = inventory.GetSoundDevice(index);
-    if (record == nullptr) break;
-    out << "Device " << index + 1 << " of " << sounds << "\n";
-    out << Label("Description") << Shown(record->description) << "\n";
-    out << Label("GUID") << GuidString(record->guid) << "\n";
-    out << Label("Hardware 3D buffers") << record->hardware3DBuffers << "\n";
-    out << Label("Hardware memory") << record->hardwareMemoryBytes << " bytes\n";
-    out << Label("EAX") << (record->eaxSupported != 0 ? "supported" : "not supported") << "\n\n";
-  }
-
-  out << rule << "3dfx Glide\n" << rule;
-  out << Label("Board present") << (glide.HasGlideBoard() ? "yes" : "no") << "\n";
-  out << Label("Glide modes") << glide.modeCount << "\n";
-  const GlideModeRecord* mode = glide.modes;
-  for (std::int32_t index = 0; index < glide.modeCount && mode != nullptr; ++index, mode = mode->next) {
-    out << std::string(22, ' ') << mode->width << " x " << mode->height << " x " << mode->bitsPerPixel << "\n";
-  }
+  DisplayDevices(out, *run.inventory);
+  SoundDevices(out, *run.inventory);
+  GlideSection(out, run);
+  Calls(out, run.calls);
   return out.str();
+}
+
+std::string CapturedProfile(const ReportHeader& header, const ProbeRun& run) {
+  Machine machine = run.captured;
+  CaptureInfo& info = machine.capture ? *machine.capture : machine.capture.emplace();
+  info.program = header.program;
+  info.version = res::kVersion;
+  info.date = header.date;
+  info.system = header.windows;
+  return WriteMachineProfile(machine);
+}
+
+std::string SupportFile(const ReportHeader& header, const ProbeRun& run) {
+  return SupportReport(header, run) + "\n" + kEmbeddedProfileMarker + "\n" + CapturedProfile(header, run);
 }
 
 }  // namespace sim

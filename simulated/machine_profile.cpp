@@ -9,10 +9,12 @@
 
 #include <toml++/toml.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cinttypes>
 #include <cstdio>
+#include <fstream>
 #include <limits>
 #include <map>
 #include <sstream>
@@ -24,67 +26,6 @@ namespace {
 struct Failure {
   ProfileError error;
 };
-
-constexpr dx::DWORD FourCC(char a, char b, char c, char d) {
-  return static_cast<dx::DWORD>(static_cast<unsigned char>(a)) |
-         (static_cast<dx::DWORD>(static_cast<unsigned char>(b)) << 8) |
-         (static_cast<dx::DWORD>(static_cast<unsigned char>(c)) << 16) |
-         (static_cast<dx::DWORD>(static_cast<unsigned char>(d)) << 24);
-}
-
-dx::DDPIXELFORMAT Format(dx::DWORD flags, dx::DWORD bits, dx::DWORD r, dx::DWORD g, dx::DWORD b, dx::DWORD a,
-                         dx::DWORD fourCC = 0) {
-  dx::DDPIXELFORMAT format{};
-  format.dwSize = sizeof(dx::DDPIXELFORMAT);
-  format.dwFlags = flags;
-  format.dwFourCC = fourCC;
-  format.dwRGBBitCount = bits;
-  format.dwRBitMask = r;
-  format.dwGBitMask = g;
-  format.dwBBitMask = b;
-  format.dwRGBAlphaBitMask = a;
-  return format;
-}
-
-constexpr dx::DWORD kRgb = dx::DDPF_RGB;
-constexpr dx::DWORD kRgba = dx::DDPF_RGB | dx::DDPF_ALPHAPIXELS;
-constexpr dx::DWORD kLum = dx::DDPF_LUMINANCE;
-constexpr dx::DWORD kBumpDuDv = 0x80000;
-constexpr dx::DWORD kPal4 = 0x8;
-
-struct NamedFormat {
-  const char* name;
-  dx::DDPIXELFORMAT format;
-};
-
-const std::vector<NamedFormat>& NamedFormats() {
-  static const std::vector<NamedFormat> formats = {
-      {"pal8", Format(kRgb | dx::DDPF_PALETTEINDEXED8, 8, 0, 0, 0, 0)},
-      {"pal4", Format(kRgb | kPal4, 4, 0, 0, 0, 0)},
-      {"332", Format(kRgb, 8, 0xE0, 0x1C, 0x03, 0)},
-      {"a8", Format(dx::DDPF_ALPHA, 8, 0, 0, 0, 0)},
-      {"l8", Format(kLum, 8, 0xFF, 0, 0, 0)},
-      {"a4l4", Format(kLum | dx::DDPF_ALPHAPIXELS, 8, 0x0F, 0, 0, 0xF0)},
-      {"565", Format(kRgb, 16, 0xF800, 0x07E0, 0x001F, 0)},
-      {"555", Format(kRgb, 16, 0x7C00, 0x03E0, 0x001F, 0)},
-      {"1555", Format(kRgba, 16, 0x7C00, 0x03E0, 0x001F, 0x8000)},
-      {"4444", Format(kRgba, 16, 0x0F00, 0x00F0, 0x000F, 0xF000)},
-      {"8332", Format(kRgba, 16, 0x00E0, 0x001C, 0x0003, 0xFF00)},
-      {"88", Format(kLum | dx::DDPF_ALPHAPIXELS, 16, 0x00FF, 0, 0, 0xFF00)},
-      {"v8u8", Format(kBumpDuDv, 16, 0x00FF, 0xFF00, 0, 0)},
-      {"888", Format(kRgb, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0)},
-      {"x888", Format(kRgb, 32, 0xFF0000, 0x00FF00, 0x0000FF, 0)},
-      {"8888", Format(kRgba, 32, 0xFF0000, 0x00FF00, 0x0000FF, 0xFF000000u)},
-      {"dxt1", Format(dx::DDPF_FOURCC, 0, 0, 0, 0, 0, FourCC('D', 'X', 'T', '1'))},
-      {"dxt2", Format(dx::DDPF_FOURCC, 0, 0, 0, 0, 0, FourCC('D', 'X', 'T', '2'))},
-      {"dxt3", Format(dx::DDPF_FOURCC, 0, 0, 0, 0, 0, FourCC('D', 'X', 'T', '3'))},
-      {"dxt4", Format(dx::DDPF_FOURCC, 0, 0, 0, 0, 0, FourCC('D', 'X', 'T', '4'))},
-      {"dxt5", Format(dx::DDPF_FOURCC, 0, 0, 0, 0, 0, FourCC('D', 'X', 'T', '5'))},
-      {"yuy2", Format(dx::DDPF_FOURCC, 0, 0, 0, 0, 0, FourCC('Y', 'U', 'Y', '2'))},
-      {"uyvy", Format(dx::DDPF_FOURCC, 0, 0, 0, 0, 0, FourCC('U', 'Y', 'V', 'Y'))},
-  };
-  return formats;
-}
 
 bool ParseHex(std::string_view text, std::uint64_t& value) {
   if (text.empty()) return false;
@@ -367,17 +308,22 @@ DisplayMode ReadMode(const toml::node& node, const std::string& path, const std:
   if (!node.is_table()) Refuse(file, node, path, "expected a mode string or table");
   Section section(*node.as_table(), path, file);
   DisplayMode mode;
+  // A table is how a capture writes a mode it cannot write as a string, so
+  // it also takes the palette depths below 8 that a driver may enumerate.
   const auto width = section.Integer("width", 1, kLargestModeSide);
   const auto height = section.Integer("height", 1, kLargestModeSide);
-  const auto depth = section.Integer("depth", 8, 32);
+  const auto depth = section.Integer("depth", 1, 32);
   if (!width || !height || !depth) section.Fail(&node, path, "missing width, height or depth");
-  if (!IsModeDepth(*depth)) section.Fail(&node, path + ".depth", "expected a depth of 8, 16, 24 or 32");
+  if (!IsModeDepth(*depth) && *depth != 1 && *depth != 2 && *depth != 4) {
+    section.Fail(&node, path + ".depth", "expected a depth of 1, 2, 4, 8, 16, 24 or 32");
+  }
   mode.width = static_cast<dx::DWORD>(*width);
   mode.height = static_cast<dx::DWORD>(*height);
   mode.format = ModePixelFormat(static_cast<dx::DWORD>(*depth));
   if (const toml::node* flags = section.Take("flags")) {
     mode.format.dwFlags = static_cast<dx::DWORD>(section.IntegerOf(flags, path + ".flags", 0, 0xFFFFFFFFll));
   }
+  mode.format.dwFourCC = section.Dword("fourcc", mode.format.dwFourCC);
   const std::array<std::pair<const char*, dx::DWORD*>, 4> masks = {{{"r_mask", &mode.format.dwRBitMask},
                                                                     {"g_mask", &mode.format.dwGBitMask},
                                                                     {"b_mask", &mode.format.dwBBitMask},
@@ -387,7 +333,16 @@ DisplayMode ReadMode(const toml::node& node, const std::string& path, const std:
       *field = static_cast<dx::DWORD>(section.IntegerOf(value, path + "." + key, 0, 0xFFFFFFFFll));
     }
   }
-  mode.surfaceRefused = section.Bool("refused").value_or(false);
+  // true, or the failure CreateSurface returns.
+  if (const toml::node* refused = section.Take("refused")) {
+    if (refused->is_boolean()) {
+      mode.surfaceRefused = refused->as_boolean()->get();
+    } else {
+      mode.refusedResult = section.ResultOf(refused, path + ".refused");
+      mode.surfaceRefused = mode.refusedResult != 0;
+      if (!mode.surfaceRefused) mode.refusedResult = kModeRefused;
+    }
+  }
   section.Finish();
   return mode;
 }
@@ -459,6 +414,12 @@ Driver ReadDriver(Section& section) {
   driver.probeCreateResult = section.Result("probe_create_result");
   driver.queryDirectDraw4Result = section.Result("query_directdraw4_result");
   driver.queryDirect3DResult = section.Result("query_direct3d3_result");
+  if (section.Take("probe_query_directdraw4_result") != nullptr) {
+    driver.probeQueryDirectDraw4Result = section.Result("probe_query_directdraw4_result");
+  }
+  if (section.Take("probe_query_direct3d3_result") != nullptr) {
+    driver.probeQueryDirect3DResult = section.Result("probe_query_direct3d3_result");
+  }
   driver.cooperativeLevelResult = section.Result("cooperative_level_result");
   driver.enumDevicesResult = section.Result("enum_devices_result");
   driver.enumModesResult = section.Result("enum_modes_result");
@@ -521,6 +482,68 @@ void ReadGlide(Section& section, Glide& glide) {
     // Only the Voodoo configuration has an interleave flag.
     section.Fail(section.Take("sli"), section.KeyPath("sli"), "only a voodoo or voodoo2 board reports sli");
   }
+  std::array<std::int32_t, kGlideConfigWords> words{};
+  std::size_t count = 0;
+  section.Elements("config", [&](const toml::node& element, const std::string& prefix) {
+    const std::string path = prefix + "]";
+    if (count == words.size()) Refuse(section.File(), element, path, "expected eight words");
+    words[count++] = static_cast<std::int32_t>(static_cast<std::uint32_t>(
+        section.IntegerOf(&element, path, std::numeric_limits<std::int32_t>::min(), 0xFFFFFFFFll)));
+  });
+  if (count != 0 && count != words.size()) {
+    section.Fail(nullptr, section.KeyPath("config"), "expected eight words");
+  }
+  if (count == words.size()) glide.config = words;
+}
+
+void ReadCapture(Section& section, CaptureInfo& capture) {
+  capture.program = section.String("program", "");
+  capture.version = section.String("version", "");
+  capture.date = section.String("date", "");
+  capture.system = section.String("system", "");
+  auto strings = [&](const char* key, std::vector<std::string>& into) {
+    section.Elements(key, [&](const toml::node& element, const std::string& prefix) {
+      if (!element.is_string()) Refuse(section.File(), element, prefix + "]", "expected a string");
+      into.push_back(element.as_string()->get());
+    });
+  };
+  capture.byteStrings = section.Bool("byte_strings").value_or(false);
+  strings("failed_calls", capture.failedCalls);
+  strings("notes", capture.notes);
+}
+
+// The characters U+0000 to U+00FF of UTF-8 `text` as single bytes; any
+// other character stays as it is.
+void ToBytes(std::string& text) {
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if ((c == 0xC2 || c == 0xC3) && i + 1 < text.size()) {
+      bytes += static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3F));
+      ++i;
+    } else {
+      bytes += text[i];
+    }
+  }
+  text = bytes;
+}
+
+void StringsToBytes(Machine& machine) {
+  ToBytes(machine.name);
+  ToBytes(machine.description);
+  if (machine.installPath) ToBytes(*machine.installPath);
+  for (Driver& driver : machine.drivers) {
+    ToBytes(driver.description);
+    ToBytes(driver.name);
+    for (Device& device : driver.devices) {
+      ToBytes(device.name);
+      ToBytes(device.description);
+    }
+  }
+  for (SoundDevice& device : machine.soundDevices) {
+    ToBytes(device.description);
+    ToBytes(device.module);
+  }
 }
 
 // A driver or sound device is found again by its GUID, and the entry without
@@ -570,12 +593,14 @@ Machine ReadMachine(const toml::table& root, const std::string& file) {
   });
   top.Table("glide", [&](Section& section) { ReadGlide(section, machine.glide); });
   top.Table("registry", [&](Section& section) { machine.installPath = section.String("install_path"); });
+  top.Table("capture", [&](Section& section) { ReadCapture(section, machine.capture.emplace()); });
   top.Table("user", [&](Section& section) {
     machine.elevated = section.Bool("elevated").value_or(true);
     machine.virtualStore = section.String("virtual_store");
     machine.programFiles = section.String("program_files");
   });
   top.Finish();
+  if (machine.capture && machine.capture->byteStrings) StringsToBytes(machine);
   CheckIdentities(root, machine, file);
   return machine;
 }
@@ -622,32 +647,6 @@ std::string ProfileError::ToString() const {
   return text + message;
 }
 
-dx::DDPIXELFORMAT ModePixelFormat(dx::DWORD depth) {
-  switch (depth) {
-    case 8: return Format(kRgb | dx::DDPF_PALETTEINDEXED8, 8, 0, 0, 0, 0);
-    case 16: return Format(kRgb, 16, 0xF800, 0x07E0, 0x001F, 0);
-    case 24: return Format(kRgb, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0);
-    case 32: return Format(kRgb, 32, 0xFF0000, 0x00FF00, 0x0000FF, 0);
-    default: return Format(kRgb, depth, 0, 0, 0, 0);
-  }
-}
-
-std::optional<dx::DDPIXELFORMAT> NamedTextureFormat(const std::string& name) {
-  for (const auto& named : NamedFormats()) {
-    if (name == named.name) return named.format;
-  }
-  return std::nullopt;
-}
-
-const std::vector<std::string>& TextureFormatNames() {
-  static const std::vector<std::string> names = [] {
-    std::vector<std::string> list;
-    for (const auto& named : NamedFormats()) list.emplace_back(named.name);
-    return list;
-  }();
-  return names;
-}
-
 ProfileResult LoadMachineProfile(const std::string& path) {
   std::string problem;
   const std::optional<std::string> text = cli::ReadRegularFile(path, cli::kProfileLimit, problem);
@@ -656,7 +655,25 @@ ProfileResult LoadMachineProfile(const std::string& path) {
     result.error = ProfileError{path, 0, "", problem};
     return result;
   }
-  return ParseMachineProfile(*text, path);
+  return ParseMachineProfile(EmbeddedProfile(*text), path);
+}
+
+std::string EmbeddedProfile(const std::string& text) {
+  // The marker must stand on a line of its own.
+  std::size_t at = 0;
+  while ((at = text.find(kEmbeddedProfileMarker, at)) != std::string::npos) {
+    const std::size_t end = at + std::char_traits<char>::length(kEmbeddedProfileMarker);
+    const bool lineStart = at == 0 || text[at - 1] == '\n';
+    const bool lineEnd = end == text.size() || text[end] == '\n' || text[end] == '\r';
+    if (lineStart && lineEnd) {
+      // Everything up to the marker becomes empty lines, so that the
+      // profile's line numbers are the file's.
+      std::string profile(static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(end), '\n')), '\n');
+      return profile + text.substr(end);
+    }
+    at = end;
+  }
+  return text;
 }
 
 ProfileResult ParseMachineProfile(const std::string& text, const std::string& sourceName) {

@@ -5,6 +5,8 @@
 // that the probes look at can be set; each defaults to success.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -15,15 +17,23 @@
 
 namespace sim {
 
+// What CreateSurface returns for a refused mode unless the profile says.
+constexpr dx::HRESULT kModeRefused = static_cast<dx::HRESULT>(0x88760091u);  // DDERR_INVALIDPIXELFORMAT
+
 // One display mode offered by a driver.
 struct DisplayMode {
   dx::DWORD width = 0;
   dx::DWORD height = 0;
   dx::DDPIXELFORMAT format{};  // dwRGBBitCount is the mode's depth
   bool surfaceRefused = false;  // CreateSurface fails for this mode
+  dx::HRESULT refusedResult = kModeRefused;  // with this result
 
   bool operator==(const DisplayMode&) const = default;
 };
+
+// The words of a Glide board's configuration block: the eight 32-bit words
+// of the union that follows its type.
+constexpr std::size_t kGlideConfigWords = 8;
 
 // One Direct3D device of a driver.
 struct Device {
@@ -54,6 +64,10 @@ struct Driver {
   dx::HRESULT probeCreateResult = 0;  // DirectDrawCreate at any later time
   dx::HRESULT queryDirectDraw4Result = 0;
   dx::HRESULT queryDirect3DResult = 0;
+  // The same questions when the texture probe asks them again; none: as
+  // while the drivers are enumerated.
+  std::optional<dx::HRESULT> probeQueryDirectDraw4Result;
+  std::optional<dx::HRESULT> probeQueryDirect3DResult;
   dx::HRESULT cooperativeLevelResult = 0;
   dx::HRESULT enumDevicesResult = 0;
   dx::HRESULT enumModesResult = 0;
@@ -89,8 +103,28 @@ struct Glide {
   std::int32_t tmuRam = 0;     // MB per texture unit
   std::int32_t nTexelfx = 1;
   bool sliDetect = false;
+  // The first board's configuration exactly as a library filled it, when
+  // the fields above cannot say it; it then replaces them for that board.
+  std::optional<std::array<std::int32_t, kGlideConfigWords>> config;
 
   bool operator==(const Glide&) const = default;
+};
+
+// What a capture noted about itself: which program took it, when, on what
+// system, and the platform calls that failed. Read back for people only;
+// the machine plays the fields above.
+struct CaptureInfo {
+  std::string program;
+  std::string version;
+  std::string date;
+  std::string system;
+  std::vector<std::string> failedCalls;
+  std::vector<std::string> notes;  // what the profile cannot say exactly
+  // The profile's strings are bytes: each character U+0080 to U+00FF stands
+  // for the byte of that number (text in the Windows code page).
+  bool byteStrings = false;
+
+  bool operator==(const CaptureInfo&) const = default;
 };
 
 struct Machine {
@@ -102,6 +136,7 @@ struct Machine {
   std::vector<SoundDevice> soundDevices;
   Glide glide;
   std::optional<std::string> installPath;  // registry "Install Path"
+  std::optional<CaptureInfo> capture;
   // The user who runs the program: without elevation, Windows virtualizes
   // the game's writes below `programFiles` into `virtualStore`.
   bool elevated = true;
@@ -126,10 +161,14 @@ struct ProfileResult {
   std::optional<ProfileError> error;
 };
 
-// Reads the profile at `path`.
+// Reads the profile at `path`: a profile, or a report file that carries one.
 ProfileResult LoadMachineProfile(const std::string& path);
 // Reads a profile from `text`; `sourceName` stands for the file in messages.
 ProfileResult ParseMachineProfile(const std::string& text, const std::string& sourceName);
+// The profile a report file carries (the text after kEmbeddedProfileMarker,
+// with the lines before it left empty), or `text` itself when it carries
+// none.
+std::string EmbeddedProfile(const std::string& text);
 
 // The pixel format of a display mode of `depth` bits: 8 palettized, 16 as
 // 565, 24 and 32 as 888 RGB.
@@ -139,5 +178,15 @@ dx::DDPIXELFORMAT ModePixelFormat(dx::DWORD depth);
 std::optional<dx::DDPIXELFORMAT> NamedTextureFormat(const std::string& name);
 // The names NamedTextureFormat knows, in a stable order.
 const std::vector<std::string>& TextureFormatNames();
+// Whether two pixel formats agree in flags, FourCC, bit count and masks
+// (dwSize is not compared).
+bool SamePixelFormat(const dx::DDPIXELFORMAT& a, const dx::DDPIXELFORMAT& b);
+// The name of `format` when it is one of the named ones (flags, FourCC, bit
+// count and masks alike), else empty.
+std::string TextureFormatName(const dx::DDPIXELFORMAT& format);
+
+// A report file (halcyra-report.txt) carries its machine profile after this
+// line; LoadMachineProfile reads such a file as the profile it carries.
+inline constexpr char kEmbeddedProfileMarker[] = "======== Machine profile ========";
 
 }  // namespace sim

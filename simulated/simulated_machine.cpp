@@ -1,6 +1,7 @@
 // The simulated machine's platform calls and objects.
 #include "simulated/simulated_machine.h"
 
+#include "simulated/glide_config.h"
 #include "simulated/inventory_report.h"
 
 #include <algorithm>
@@ -13,7 +14,6 @@ namespace {
 
 constexpr dx::HRESULT kInjected = dx::E_FAIL;
 constexpr dx::HRESULT DDERR_INVALIDDIRECTDRAWGUID = static_cast<dx::HRESULT>(0x88760231u);
-constexpr dx::HRESULT DDERR_INVALIDPIXELFORMAT = static_cast<dx::HRESULT>(0x88760091u);
 constexpr dx::HRESULT D3DERR_INVALID_DEVICE = static_cast<dx::HRESULT>(0x88760705u);
 constexpr dx::HRESULT DSERR_INVALIDPARAM = static_cast<dx::HRESULT>(0x80070057u);
 constexpr dx::HRESULT E_PROP_ID_UNSUPPORTED = static_cast<dx::HRESULT>(0x80070490u);
@@ -49,12 +49,6 @@ std::string Hex(std::int64_t value) {
 }
 
 std::string GuidOrNull(const dx::GUID* guid) { return guid == nullptr ? "null" : GuidString(*guid); }
-
-bool SameFormat(const dx::DDPIXELFORMAT& a, const dx::DDPIXELFORMAT& b) {
-  return a.dwFlags == b.dwFlags && a.dwFourCC == b.dwFourCC && a.dwRGBBitCount == b.dwRGBBitCount &&
-         a.dwRBitMask == b.dwRBitMask && a.dwGBitMask == b.dwGBitMask && a.dwBBitMask == b.dwBBitMask &&
-         a.dwRGBAlphaBitMask == b.dwRGBAlphaBitMask;
-}
 
 // The machine whose "glide2x.dll" is loaded: the exports are plain
 // functions and find it here.
@@ -170,7 +164,9 @@ class SimDirect3D final : public SimObject, public dx::IDirect3D3 {
 
 class SimDirectDraw4 final : public SimObject, public dx::IDirectDraw4 {
  public:
-  SimDirectDraw4(SimulatedMachine& machine, int driver) : SimObject(machine, "IDirectDraw4", "IDirectDraw4::Release", driver, -1, -1) {}
+  // `probe`: made after the driver enumeration, for the texture probe.
+  SimDirectDraw4(SimulatedMachine& machine, int driver, bool probe)
+      : SimObject(machine, "IDirectDraw4", "IDirectDraw4::Release", driver, -1, -1), m_probe(probe) {}
 
   dx::HRESULT QueryInterface(const dx::GUID& iid, void** object) override {
     auto call = m_machine.Begin("IDirectDraw4::QueryInterface", m_machine.Detail([&] { return GuidString(iid); }), true, this);
@@ -179,7 +175,9 @@ class SimDirectDraw4 final : public SimObject, public dx::IDirectDraw4 {
     if (call.fail) {
       result = kInjected;
     } else if (iid == dx::IID_IDirect3D3) {
-      result = m_machine.DriverAt(m_driver).queryDirect3DResult;
+      const Driver& driver = m_machine.DriverAt(m_driver);
+      result = m_probe ? driver.probeQueryDirect3DResult.value_or(driver.queryDirect3DResult)
+                       : driver.queryDirect3DResult;
     }
     if (object != nullptr) {
       *object = DdSucceeded(result) ? static_cast<dx::IDirect3D3*>(m_machine.Make<SimDirect3D>(m_driver)) : nullptr;
@@ -248,9 +246,9 @@ class SimDirectDraw4 final : public SimObject, public dx::IDirectDraw4 {
         for (std::size_t index = 0; index < driver.modes.size(); ++index) {
           const DisplayMode& mode = driver.modes[index];
           if (mode.width == description->dwWidth && mode.height == description->dwHeight &&
-              SameFormat(mode.format, description->ddpfPixelFormat)) {
+              SamePixelFormat(mode.format, description->ddpfPixelFormat)) {
             m_machine.Record(call).mode = static_cast<int>(index);
-            if (mode.surfaceRefused) result = DDERR_INVALIDPIXELFORMAT;
+            if (mode.surfaceRefused) result = mode.refusedResult;
             break;
           }
         }
@@ -262,11 +260,15 @@ class SimDirectDraw4 final : public SimObject, public dx::IDirectDraw4 {
   }
 
   dx::ULONG Release() override { return DoRelease(); }
+
+ private:
+  bool m_probe;
 };
 
 class SimDirectDraw final : public SimObject, public dx::IDirectDraw {
  public:
-  SimDirectDraw(SimulatedMachine& machine, int driver) : SimObject(machine, "IDirectDraw", "IDirectDraw::Release", driver, -1, -1) {}
+  SimDirectDraw(SimulatedMachine& machine, int driver, bool probe)
+      : SimObject(machine, "IDirectDraw", "IDirectDraw::Release", driver, -1, -1), m_probe(probe) {}
 
   dx::HRESULT QueryInterface(const dx::GUID& iid, void** object) override {
     auto call = m_machine.Begin("IDirectDraw::QueryInterface", m_machine.Detail([&] { return GuidString(iid); }), true, this);
@@ -275,17 +277,22 @@ class SimDirectDraw final : public SimObject, public dx::IDirectDraw {
     if (call.fail) {
       result = kInjected;
     } else if (iid == dx::IID_IDirectDraw4) {
-      result = m_machine.DriverAt(m_driver).queryDirectDraw4Result;
+      const Driver& driver = m_machine.DriverAt(m_driver);
+      result = m_probe ? driver.probeQueryDirectDraw4Result.value_or(driver.queryDirectDraw4Result)
+                       : driver.queryDirectDraw4Result;
     }
     if (object != nullptr) {
       *object =
-          DdSucceeded(result) ? static_cast<dx::IDirectDraw4*>(m_machine.Make<SimDirectDraw4>(m_driver)) : nullptr;
+          DdSucceeded(result) ? static_cast<dx::IDirectDraw4*>(m_machine.Make<SimDirectDraw4>(m_driver, m_probe)) : nullptr;
     }
     m_machine.Record(call).result = result;
     return result;
   }
 
   dx::ULONG Release() override { return DoRelease(); }
+
+ private:
+  bool m_probe;
 };
 
 dx::HRESULT SimDirect3D::CreateDevice(const dx::GUID& guid, dx::IDirectDrawSurface4* surface,
@@ -714,7 +721,7 @@ dx::HRESULT SimulatedMachine::DirectDrawCreate(dx::GUID* guid, dx::IDirectDraw**
       code = m_inDriverEnumeration ? DriverAt(driver).createResult : DriverAt(driver).probeCreateResult;
     }
   }
-  if (result != nullptr) *result = DdSucceeded(code) ? Make<SimDirectDraw>(driver) : nullptr;
+  if (result != nullptr) *result = DdSucceeded(code) ? Make<SimDirectDraw>(driver, !m_inDriverEnumeration) : nullptr;
   Record(call).result = code;
   return code;
 }
@@ -811,35 +818,7 @@ glide::FxBool SimulatedMachine::GlideQueryHardware(glide::GrHwConfiguration* con
     const Glide& board = m_machine.glide;
     config->num_sst = board.numSst;
     for (int index = 0; index < board.numSst && index < glide::MAX_NUM_SST; ++index) {
-      auto& sst = config->SSTs[index];
-      sst.type = board.boardType;
-      // The member of the union that a library of this board type fills.
-      switch (board.boardType) {
-        case glide::GR_SSTTYPE_VOODOO:
-        case glide::GR_SSTTYPE_Voodoo2: {
-          auto& voodoo = sst.sstBoard.VoodooConfig;
-          voodoo.fbRam = board.fbRam;
-          voodoo.fbiRev = 2;
-          voodoo.nTexelfx = board.nTexelfx;
-          voodoo.sliDetect = board.sliDetect ? 1 : 0;
-          for (int tmu = 0; tmu < board.nTexelfx && tmu < glide::GLIDE_NUM_TMU; ++tmu) {
-            voodoo.tmuConfig[tmu].tmuRev = 1;
-            voodoo.tmuConfig[tmu].tmuRam = board.tmuRam;
-          }
-          break;
-        }
-        case glide::GR_SSTTYPE_AT3D:
-          sst.sstBoard.AT3DConfig.rev = 1;
-          break;
-        default: {
-          auto& sst96 = sst.sstBoard.SST96Config;
-          sst96.fbRam = board.fbRam;
-          sst96.nTexelfx = board.nTexelfx;
-          sst96.tmuConfig.tmuRev = 1;
-          sst96.tmuConfig.tmuRam = board.tmuRam;
-          break;
-        }
-      }
+      FillGlideBoard(board, index, *config);
     }
     result = 1;
   }

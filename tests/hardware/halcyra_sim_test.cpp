@@ -2,8 +2,6 @@
 // refusals.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -12,33 +10,15 @@
 
 namespace {
 
-struct SimRun {
-  std::string out;
-  int status = -1;
-};
-
-SimRun RunSim(const std::string& arguments) {
-  const std::string command = std::string(HALCYRA_SIM_PATH) + " " + arguments + " 2>&1";
-  SimRun run;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  std::array<char, 4096> buffer{};
-  std::size_t got = 0;
-  while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), got);
-  const int status = pclose(pipe);
-  run.status = status >= 0 && (status & 0x7F) == 0 ? (status >> 8) & 0xFF : -1;
-  return run;
-}
-
 bool Has(const std::string& text, const std::string& line) { return text.find(line) != std::string::npos; }
 
 TEST(HalcyraSim, ReportOnTheReferenceMachine) {
-  const SimRun run = RunSim("--machine " + test::ProfilesDir() + "/reference.toml --report");
+  const test::SimRun run = test::RunSim("--machine " + test::ProfilesDir() + "/reference.toml --report");
   ASSERT_EQ(run.status, 0) << run.out;
   for (const char* line : {"Display Devices", "Sound Devices", "3dfx Glide", "Fit: yes", "Fit: no",
                            "Unfit because: ", "Progress: 200 100 100 300 400 500 500 500",
                            "640 x 480 x 16", "EAX: supported", "EAX: not supported", "Board present: yes",
-                           "1024 x 768 x 16", "Install Path: (not set)"}) {
+                           "1024 x 768 x 16", "Install folder: . (no registry value \"Install Path\""}) {
     EXPECT_TRUE(Has(run.out, line)) << "missing \"" << line << "\" in\n" << run.out;
   }
   EXPECT_FALSE(Has(run.out, "simulated platform:")) << run.out;
@@ -48,9 +28,10 @@ TEST(HalcyraSim, InstallDirOverridesTheProfile) {
   // The folder must exist.
   const std::string game = ::testing::TempDir() + "game";
   std::filesystem::create_directories(game);
-  const SimRun run = RunSim("--machine " + test::ProfilesDir() + "/reference.toml --install-dir " + game + " --report");
+  const test::SimRun run =
+      test::RunSim("--machine " + test::ProfilesDir() + "/reference.toml --install-dir " + game + " --report");
   EXPECT_EQ(run.status, 0) << run.out;
-  EXPECT_TRUE(Has(run.out, "Install Path: " + game)) << run.out;
+  EXPECT_TRUE(Has(run.out, "Install folder: " + game + " (registry value \"Install Path\")")) << run.out;
 }
 
 TEST(HalcyraSim, UsageAndProfileErrorsExitTwo) {
@@ -70,7 +51,7 @@ TEST(HalcyraSim, UsageAndProfileErrorsExitTwo) {
       {"--machine " + test::ProfilesDir() + "/reference.toml", "must be a terminal"},
   };
   for (const auto& c : cases) {
-    const SimRun run = RunSim(c.arguments);
+    const test::SimRun run = test::RunSim(c.arguments);
     EXPECT_EQ(run.status, 2) << c.arguments << "\n" << run.out;
     EXPECT_TRUE(Has(run.out, c.message)) << c.arguments << "\n" << run.out;
   }

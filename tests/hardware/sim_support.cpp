@@ -1,5 +1,6 @@
 #include "sim_support.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -9,12 +10,6 @@ namespace {
 std::vector<std::int32_t>* g_progress = nullptr;
 void RecordProgress(std::int32_t code) {
   if (g_progress != nullptr) g_progress->push_back(code);
-}
-
-bool SameFormat(const dx::DDPIXELFORMAT& a, const dx::DDPIXELFORMAT& b) {
-  return a.dwFlags == b.dwFlags && a.dwFourCC == b.dwFourCC && a.dwRGBBitCount == b.dwRGBBitCount &&
-         a.dwRBitMask == b.dwRBitMask && a.dwGBitMask == b.dwGBitMask && a.dwBBitMask == b.dwBBitMask &&
-         a.dwRGBAlphaBitMask == b.dwRGBAlphaBitMask;
 }
 
 bool Is(const std::optional<sim::CallRecord>& failed, const char* name) {
@@ -230,7 +225,7 @@ Expected ExpectedInventory(const sim::Machine& machine, const std::optional<sim:
       const ExpectedMode& mode = record.modes[a];
       bool refused = failedHere("IDirectDraw4::CreateSurface") && failed->surfaceAttempt == static_cast<int>(a);
       for (const sim::DisplayMode& offered : driver.modes) {
-        if (offered.width == mode.width && offered.height == mode.height && SameFormat(offered.format, mode.format)) {
+        if (offered.width == mode.width && offered.height == mode.height && sim::SamePixelFormat(offered.format, mode.format)) {
           refused = refused || offered.surfaceRefused;
           break;
         }
@@ -328,7 +323,7 @@ std::vector<std::string> Compare(const Expected& expected, const HardwareInvento
     const DisplayModeRecord* m = r->modes;
     for (const ExpectedMode& mode : e.modes) {
       if (m == nullptr || m->width != mode.width || m->height != mode.height || m->depth != mode.depth ||
-          !SameFormat(m->pixelFormat, mode.format)) {
+          !sim::SamePixelFormat(m->pixelFormat, mode.format)) {
         differ(at + "modes");
         break;
       }
@@ -367,5 +362,18 @@ std::vector<std::string> Compare(const Expected& expected, const HardwareInvento
 }
 
 std::string ProfilesDir() { return HALCYRA_PROFILES_DIR; }
+
+SimRun RunSim(const std::string& arguments) {
+  const std::string command = std::string(HALCYRA_SIM_PATH) + " " + arguments + " 2>&1";
+  SimRun run;
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  std::array<char, 4096> buffer{};
+  std::size_t got = 0;
+  while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), got);
+  const int status = pclose(pipe);
+  run.status = status >= 0 && (status & 0x7F) == 0 ? (status >> 8) & 0xFF : -1;
+  return run;
+}
 
 }  // namespace test

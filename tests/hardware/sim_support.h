@@ -93,4 +93,12 @@ std::vector<std::string> Compare(const Expected& expected, const HardwareInvento
 // Directory of the machine profiles.
 std::string ProfilesDir();
 
+// One run of halcyra-sim with `arguments` (given to the shell): its
+// standard output and error together, and its exit status.
+struct SimRun {
+  std::string out;
+  int status = -1;
+};
+SimRun RunSim(const std::string& arguments);
+
 }  // namespace test

@@ -12,7 +12,8 @@
 #     DirectSound, without a Glide library and with test libraries that
 #     answer as the ones in the field;
 #   - the scenarios of tests/win32/scenarios on halcyra-setup-test.exe, with
-#     their options.ini and message boxes checked;
+#     their options.ini and message boxes checked, and again with halcyra-sim
+#     on the machine halcyra-report.exe --profile captured (the report too);
 #   - our profile engine side by side with Wine's GetPrivateProfileStringA and
 #     GetPrivateProfileIntA on generated and hand-edited files;
 #   - screenshots of both pages at 96, 144 and 192 DPI, written to
@@ -329,6 +330,19 @@ report_expect() {  # file description extended-regex
   grep -Eq "$3" "$1" || fail "report ($2): no line matching /$3/"
 }
 
+# The captured profile replayed by halcyra-sim gives the same report from its
+# "Machine" section on (the lines above it name the program, the Windows and
+# folders of this machine).
+replay_report() {  # profile windows-report description
+  if [ ! -x "$SIM" ]; then say "report replay skipped ($SIM is not built)"; return; fi
+  "$SIM" --machine "$1" --report --date 2026-01-02 >"$1.replay.txt" 2>&1 || fail "report ($3): halcyra-sim refused the capture"
+  if ! diff -u <(tr -d '\r' <"$2" | sed -n '/^Machine$/,$p') <(sed -n '/^Machine$/,$p' "$1.replay.txt") \
+       >"$LOGS/report-replay-${3// /-}.diff"; then
+    fail "report ($3): the capture's replay differs ($LOGS/report-replay-${3// /-}.diff)"
+    head -20 "$LOGS/report-replay-${3// /-}.diff" >&2
+  fi
+}
+
 # The report of this machine without Glide; its device names are the
 # scenarios' placeholders.
 base_report() {
@@ -336,14 +350,15 @@ base_report() {
   REPORT_DIR=$TMP/report
   mkdir -p "$REPORT_DIR"
   cp "$WINBUILD/package/unpacked/halcyra-report.exe" "$REPORT_DIR/"
-  (cd "$REPORT_DIR" && wine 120 ./halcyra-report.exe) >"$LOGS/report.txt" 2>"$LOGS/report.err" ||
-    fail "halcyra-report.exe failed"
+  (cd "$REPORT_DIR" && wine 120 ./halcyra-report.exe --stdout --profile captured.toml --date 2026-01-02) \
+    >"$LOGS/report.txt" 2>"$LOGS/report.err" || fail "halcyra-report.exe failed"
+  replay_report "$REPORT_DIR/captured.toml" "$LOGS/report.txt" "without Glide"
   R=$LOGS/report.txt
   report_expect "$R" "default driver" '^ +Description: DirectDraw HAL$'
   report_expect "$R" "default driver GUID" '^ +DDGUID: 0,0,0,0,0,0,0,0,0,0,0$'
   report_expect "$R" "HAL device" '^ +D3DGUID: 2229681632,18090,4559,129,111,0,0,192,32,21,110$'
   report_expect "$R" "a fit device" '^ +Fit: yes$'
-  report_expect "$R" "progress" '^ +Progress: 200( 100)+ 300 400( 500)+$'
+  report_expect "$R" "progress" '^ +Progress: 200( 100)+ 300 400( 500)+ \(200 start, '
   grep -q '^No sound device listed' "$R" && fail "report: no sound device (is ALSA routed to the null device?)"
   report_expect "$R" "EAX" '^ +EAX: not supported$'
   if grep -Eq '^ +EAX: supported$' "$R"; then fail "report: Wine's DirectSound should not pass the EAX test"; fi
@@ -382,9 +397,11 @@ part_report() {
     cp "$WINBUILD/test-glide/$library/glide2x.dll" "$REPORT_DIR/"
     { printf '[Board]\r\n'; for word in $keys; do printf '%s\r\n' "$word"; done; } >"$REPORT_DIR/glide2x.ini"
     R=$LOGS/report-glide-$name.txt
-    (cd "$REPORT_DIR" && wine 120 ./halcyra-report.exe) >"$R" 2>&1 || fail "halcyra-report.exe with Glide ($name) failed"
+    (cd "$REPORT_DIR" && wine 120 ./halcyra-report.exe --stdout --profile "captured-glide-$name.toml" --date 2026-01-02) \
+      >"$R" 2>&1 || fail "halcyra-report.exe with Glide ($name) failed"
+    replay_report "$REPORT_DIR/captured-glide-$name.toml" "$R" "with Glide ($name)"
     report_expect "$R" "Glide $name" "^ +Board present: $present\$"
-    got=$(awk '/^ +Glide modes:/ {on = 1; next} on && /^ +[0-9]/ {sub(/^ +/, ""); printf "%s%s", sep, $0; sep = ";"}' "$R")
+    got=$(awk '/^ +Glide modes:/ {on = 1; next} on && !/^ +[0-9]/ {on = 0} on {sub(/^ +/, ""); printf "%s%s", sep, $0; sep = ";"}' "$R")
     [ "$got" = "$modes" ] || fail "report ($name): Glide modes \"$got\", expected \"$modes\""
     got=
     [ -f "$REPORT_DIR/glide2x.log" ] && got=$(tr -d '\r' <"$REPORT_DIR/glide2x.log" | tr '\n' ' ')
@@ -487,6 +504,48 @@ run_scenario() {  # folder [pause-dir]
   fi
   if grep -q '^driver:' "$LOGS/scenario-$name.err"; then
     fail "scenario $name: $(grep '^driver:' "$LOGS/scenario-$name.err" | head -3)"
+  fi
+  [ -z "$pause_dir" ] && replay_scenario "$dir" "$run"
+}
+
+# The same scenario with halcyra-sim on this machine as halcyra-report.exe
+# captures it (with the run's glide2x.dll, if any): the same output, apart
+# from the "reading config from" paths, and the same options.ini.
+SIM=$ROOT/build/default/simulated/halcyra-sim
+replay_scenario() {  # folder run-folder
+  local dir=$1 run=$2 name sim_game status setup_line install=()
+  name=$(basename "$dir")
+  if [ ! -x "$SIM" ]; then say "  $name: replay skipped ($SIM is not built)"; return; fi
+  cp "$WINBUILD/win32/halcyra-report.exe" "$run/"
+  (cd "$run" && wine 120 ./halcyra-report.exe --profile captured.toml) >"$LOGS/capture-$name.log" 2>&1 ||
+    { fail "scenario $name: capture failed"; return; }
+  sim_game=$TMP/replay/$name
+  mkdir -p "$sim_game/static"
+  [ -f "$dir/options.ini" ] && cp "$dir/options.ini" "$sim_game/options.ini"
+  install=(--install-dir "$sim_game")
+  if [ -f "$dir/setup" ]; then
+    while read -r setup_line; do
+      set -- $setup_line
+      case "${1:-}" in
+        archive) : >"$sim_game/static/$2" ;;
+        readonly) chmod a-w "$sim_game/$2" ;;
+        no-install-dir) install=() ;;
+      esac
+    done <"$dir/setup"
+  fi
+  (cd "$TMP/replay" && "$SIM" --machine "$run/captured.toml" "${install[@]}" --script "$dir/script.txt") \
+    >"$LOGS/replay-$name.out" 2>"$LOGS/replay-$name.err"
+  status=$?
+  [ "$status" = "$(cat "$dir/expected-status" 2>/dev/null || echo 0)" ] ||
+    fail "scenario $name: halcyra-sim on the captured machine ended with $status"
+  if ! diff -u <(tr -d '\r' <"$LOGS/scenario-$name.out" | grep -v '^reading config from ') \
+       <(grep -v '^reading config from ' "$LOGS/replay-$name.out") >"$LOGS/replay-$name.diff"; then
+    fail "scenario $name: the captured machine's replay differs ($LOGS/replay-$name.diff)"
+    head -20 "$LOGS/replay-$name.diff" >&2
+  fi
+  if [ -f "$run/game/options.ini" ] || [ -f "$sim_game/options.ini" ]; then
+    cmp -s "$run/game/options.ini" "$sim_game/options.ini" ||
+      fail "scenario $name: options.ini differs between Windows and the replay"
   fi
 }
 

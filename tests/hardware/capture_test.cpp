@@ -1,0 +1,322 @@
+// The support loop: a capture of what the probes saw replays exactly, the
+// report a player sends explains what it shows, a report file is a machine
+// profile, and --fail-call fails the call the report numbers.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sim_support.h"
+#include "simulated/machine_profile.h"
+
+namespace {
+
+namespace fsys = std::filesystem;
+
+const char* const kDate = "--date 2026-01-02";
+
+std::string Read(const fsys::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+fsys::path Scratch(const std::string& name) {
+  const fsys::path dir = fsys::path(::testing::TempDir()) / ("halcyra-capture-" + name);
+  fsys::remove_all(dir);
+  fsys::create_directories(dir);
+  return dir;
+}
+
+// The scenarios the Windows tests play: each folder's script, options.ini
+// and setup lines.
+fsys::path ScenariosDir() { return fsys::path(HALCYRA_DOCS_DIR).parent_path() / "tests/win32/scenarios"; }
+
+struct ScenarioResult {
+  test::SimRun run;
+  std::optional<std::string> options;
+};
+
+// Plays scenario `dir` on `machine` in a fresh install folder `game`.
+ScenarioResult PlayScenario(const fsys::path& dir, const std::string& machine, const fsys::path& game) {
+  fsys::remove_all(game);
+  fsys::create_directories(game / "static");
+  if (fsys::exists(dir / "options.ini")) fsys::copy_file(dir / "options.ini", game / "options.ini");
+  std::string install = "--install-dir " + game.string();
+  for (const std::string& line : Lines(Read(dir / "setup"))) {
+    std::istringstream words(line);
+    std::string word, name;
+    words >> word >> name;
+    if (word == "archive") std::ofstream(game / "static" / name) << "";
+    if (word == "readonly") fsys::permissions(game / name, fsys::perms::owner_write, fsys::perm_options::remove);
+    if (word == "no-install-dir") install.clear();
+    // "glide": the board comes from the machine.
+  }
+  ScenarioResult result;
+  result.run = test::RunSim("--machine " + machine + " " + install + " --script " + (dir / "script.txt").string());
+  if (fsys::exists(game / "options.ini")) {
+    result.options = Read(game / "options.ini");
+    fsys::permissions(game / "options.ini", fsys::perms::owner_write, fsys::perm_options::add);
+  }
+  return result;
+}
+
+std::vector<std::string> ShippedProfiles() {
+  std::vector<std::string> names;
+  for (const auto& entry : fsys::directory_iterator(test::ProfilesDir())) {
+    if (entry.path().extension() == ".toml") names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class RoundTrip : public ::testing::TestWithParam<std::string> {};
+
+// Capture, then replay: the same report, the same events and options.ini
+// for every scenario, and a capture of the replay that equals the capture.
+TEST_P(RoundTrip, ReplaysExactly) {
+  const fsys::path dir = Scratch(GetParam());
+  const std::string original = test::ProfilesDir() + "/" + GetParam();
+  const std::string captured = (dir / "captured.toml").string();
+  const std::string again = (dir / "again.toml").string();
+
+  const test::SimRun capture = test::RunSim("--machine " + original + " --profile " + captured + " " + kDate);
+  ASSERT_EQ(capture.status, 0) << capture.out;
+  const test::SimRun report = test::RunSim("--machine " + original + " --report " + kDate);
+  const test::SimRun replayed = test::RunSim("--machine " + captured + " --report " + kDate);
+  ASSERT_EQ(replayed.status, 0) << replayed.out;
+  EXPECT_EQ(report.out, replayed.out);
+  ASSERT_EQ(test::RunSim("--machine " + captured + " --profile " + again + " " + kDate).status, 0);
+  EXPECT_EQ(Read(captured), Read(again));
+
+  for (const auto& entry : fsys::directory_iterator(ScenariosDir())) {
+    if (!fsys::exists(entry.path() / "script.txt")) continue;
+    const std::string name = entry.path().filename().string();
+    const ScenarioResult on = PlayScenario(entry.path(), original, dir / "game");
+    const ScenarioResult off = PlayScenario(entry.path(), captured, dir / "game");
+    EXPECT_EQ(on.run.status, off.run.status) << name;
+    EXPECT_EQ(on.run.out, off.run.out) << name;
+    EXPECT_EQ(on.options, off.options) << name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, RoundTrip, ::testing::ValuesIn(ShippedProfiles()), [](const auto& p) {
+  std::string name = p.param.substr(0, p.param.find('.'));
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return name;
+});
+
+// The round trip above covers a Voodoo Rush, two hardware devices of one
+// driver, a failing texture enumeration and a sound device without EAX
+// through this profile; it must keep them.
+TEST(Capture, ShippedProfileHasTheHardCases) {
+  const auto profile = sim::LoadMachineProfile(test::ProfilesDir() + "/voodoo_rush_es1868.toml");
+  ASSERT_FALSE(profile.error) << profile.error->ToString();
+  const sim::Machine& m = *profile.machine;
+  EXPECT_EQ(m.glide.boardType, 1);  // SST-96
+  ASSERT_FALSE(m.drivers.empty());
+  int hardware = 0;
+  bool failingEnumeration = false;
+  for (const sim::Device& device : m.drivers[0].devices) {
+    if (device.hardwareFlags != 0) ++hardware;
+    failingEnumeration = failingEnumeration || device.enumTextureFormatsResult != 0;
+  }
+  EXPECT_GE(hardware, 2);
+  EXPECT_TRUE(failingEnumeration);
+  ASSERT_GE(m.soundDevices.size(), 2u);
+  EXPECT_NE(m.soundDevices[1].eaxSupport & 3u, 3u);
+}
+
+// A Glide board whose configuration the profile's fields cannot say (here
+// a texture unit of another revision) is captured word for word, and text in
+// the Windows code page comes back byte for byte; the user who runs the
+// program is kept as the profile gave it.
+TEST(Capture, KeepsGlideWordsBytesAndUser) {
+  const fsys::path dir = Scratch("words");
+  const std::string machine = (dir / "odd.toml").string();
+  std::ofstream(machine) << "[machine]\nname = \"Odd\"\n[capture]\nbyte_strings = true\n"
+                            "[user]\nelevated = false\nvirtual_store = \"/vs\"\nprogram_files = \"/pf\"\n"
+                            "[[directsound.device]]\nguid = \"{00000001-0002-0003-0405-060708090A0B}\"\n"
+                            "description = \"Sound Blaster\\u00AE\"\n"
+                            "[glide]\nboard_type = \"sst96\"\nconfig = [4, 1, 7, 2, 0, 0, 0, 0]\n";
+  const std::string captured = (dir / "captured.toml").string();
+  ASSERT_EQ(test::RunSim("--machine " + machine + " --profile " + captured).status, 0);
+  const std::string text = Read(captured);
+  EXPECT_NE(text.find("config = [\n  4, 1, 7, 2, 0, 0, 0, 0,\n]"), std::string::npos) << text;
+  EXPECT_NE(text.find("Sound Blaster\\u00AE"), std::string::npos) << text;
+  const auto replay = sim::LoadMachineProfile(captured);
+  ASSERT_FALSE(replay.error) << replay.error->ToString();
+  EXPECT_EQ(replay.machine->soundDevices.at(0).description, "Sound Blaster\xAE");
+  EXPECT_FALSE(replay.machine->elevated);
+  EXPECT_EQ(replay.machine->virtualStore, "/vs");
+  EXPECT_EQ(replay.machine->programFiles, "/pf");
+  // An SST-96 block is read as one: word 3 is the texture unit's memory, not
+  // an interleave flag, so 4 MB offer 800 x 600 and no 1024 x 768.
+  const test::SimRun report = test::RunSim("--machine " + captured + " --report");
+  EXPECT_NE(report.out.find("SLI: 0 = none"), std::string::npos) << report.out;
+  EXPECT_NE(report.out.find("800 x 600 x 16"), std::string::npos) << report.out;
+  EXPECT_EQ(report.out.find("1024 x 768 x 16"), std::string::npos) << report.out;
+}
+
+// The report opens with program, date, Windows, install folder and the
+// choices in options.ini, and no value is a bare code.
+TEST(Report, OpensWithTheSetupAndExplainsEveryCode) {
+  const fsys::path game = Scratch("report");
+  std::ofstream(game / "options.ini") << "[Game]\r\nGame Rasterizer=2\r\nDDGUID=0,0,0,0,0,0,0,0,0,0,0\r\n"
+                                         "GameMipMapLevel=2\r\n[Performance]\r\nUse16BitTextures=1\r\n";
+  const test::SimRun run = test::RunSim("--machine " + test::ProfilesDir() + "/reference.toml --install-dir " +
+                                        game.string() + " --report " + kDate);
+  ASSERT_EQ(run.status, 0) << run.out;
+  const std::vector<std::string> lines = Lines(run.out);
+  const std::vector<std::string> opening = {
+      "             Program: halcyra-sim, Halcyra Setup ",
+      "                Date: 2026-01-02",
+      "             Windows: none: a simulated machine (halcyra-sim)",
+      "      Install folder: " + game.string() + " (registry value \"Install Path\")",
+      "         options.ini: " + game.string() + "\\options.ini",
+      "",
+      "Current choices in options.ini",
+      "------------------",
+      "            Renderer: 2 = Direct3D",
+      "              DDGUID: 0,0,0,0,0,0,0,0,0,0,0 = display device ",
+      "             D3DGUID: (empty)",
+      "            Textures: 1 = 16-bit textures",
+      "          Resolution: 640 x 480 x 16",
+      "         Mip-mapping: 2 = on, medium",
+      "                 EAX: 1 = on",
+  };
+  ASSERT_GT(lines.size(), opening.size() + 3);
+  for (std::size_t i = 0; i < opening.size(); ++i) {
+    EXPECT_EQ(lines[i + 3].substr(0, opening[i].size()), opening[i]) << "line " << i + 4;
+  }
+  // A value that is a number alone is a count, never a code.
+  const std::regex bare("^ *([A-Za-z0-9 -]+): (-?[0-9]+)$");
+  for (const std::string& line : lines) {
+    std::smatch match;
+    if (!std::regex_match(line, match, bare)) continue;
+    const std::string label = match[1];
+    EXPECT_TRUE(label == "Display modes" || label == "Glide modes" || label == "Hardware 3D buffers" ||
+                label == "Boards")
+        << line;
+  }
+}
+
+TEST(Report, SaysWhenOptionsIniCannotBeRead) {
+  const fsys::path game = Scratch("no-options");
+  const test::SimRun run = test::RunSim("--machine " + test::ProfilesDir() + "/reference.toml --install-dir " +
+                                        game.string() + " --report");
+  EXPECT_NE(run.out.find("options.ini cannot be read at " + game.string() +
+                         "\\options.ini: Halcyra Setup starts from its defaults and OK saves nothing."),
+            std::string::npos)
+      << run.out;
+}
+
+// halcyra-sim --machine takes the file halcyra-report.exe writes.
+TEST(Report, ReportFileIsAMachine) {
+  const fsys::path dir = Scratch("support-file");
+  const std::string machine = test::ProfilesDir() + "/tnt_voodoo2sli_sblive.toml";
+  const std::string file = (dir / "halcyra-report.txt").string();
+  ASSERT_EQ(test::RunSim("--machine " + machine + " --support-file " + file + " " + kDate).status, 0);
+  const std::string text = Read(file);
+  EXPECT_EQ(text.find("Halcyra Setup hardware report"), 19u);
+  EXPECT_NE(text.find(std::string("\n") + sim::kEmbeddedProfileMarker + "\n"), std::string::npos);
+  EXPECT_EQ(test::RunSim("--machine " + file + " --report " + kDate).out,
+            test::RunSim("--machine " + machine + " --report " + kDate).out);
+  // A fault in the embedded profile is reported at its line of the file.
+  std::string broken = text;
+  const std::size_t at = broken.find("[directdraw]\n");
+  ASSERT_NE(at, std::string::npos);
+  broken.insert(at + 13, "bogus = 1\n");
+  std::ofstream(dir / "broken.txt") << broken;
+  const std::size_t line = static_cast<std::size_t>(std::count(broken.begin(), broken.begin() + static_cast<long>(at), '\n')) + 2;
+  const test::SimRun refused = test::RunSim("--machine " + (dir / "broken.txt").string() + " --report");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.out.find("broken.txt:" + std::to_string(line) + ": directdraw.bogus: unknown key"), std::string::npos)
+      << refused.out;
+}
+
+// Whichever call fails, the capture replays the same report, or its notes
+// say what it could not hold. (A failed Glide query leaves no board, which
+// the replay gives with a query that succeeds: only its own line differs.)
+TEST(Capture, EveryInjectedFailureReplaysOrIsNoted) {
+  const fsys::path dir = Scratch("sweep");
+  const std::string machine = test::ProfilesDir() + "/reference.toml";
+  const std::string captured = (dir / "captured.toml").string();
+  const std::regex numbered("^ *([0-9]+) .*");
+  std::size_t calls = 0;
+  for (const std::string& line : Lines(test::RunSim("--machine " + machine + " --report").out)) {
+    if (std::regex_match(line, numbered)) ++calls;
+  }
+  ASSERT_GT(calls, 30u);
+  for (std::size_t n = 1; n <= calls; ++n) {
+    const std::string failCall = " --fail-call " + std::to_string(n);
+    const test::SimRun failed =
+        test::RunSim("--machine " + machine + failCall + " --report --profile " + captured + " " + kDate);
+    ASSERT_EQ(failed.status, 0) << n << failed.out;
+    const std::string replay = test::RunSim("--machine " + captured + " --report " + kDate).out;
+    if (replay == failed.out || Read(captured).find("notes = []") == std::string::npos) continue;
+    std::vector<std::string> a = Lines(failed.out), b = Lines(replay);
+    ASSERT_EQ(a.size(), b.size()) << "call " << n;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (a[i] != b[i]) {
+        EXPECT_NE(a[i].find(" grSstQuery"), std::string::npos) << "call " << n << ":\n" << a[i] << "\n" << b[i];
+      }
+    }
+  }
+}
+
+// --fail-call N fails the call the report lists as N, in the report and in
+// a session on the sheet alike; a capture made so replays that failure
+// without it.
+TEST(FailCall, FailsTheNumberedCallAndCapturesIt) {
+  const std::string machine = test::ProfilesDir() + "/reference.toml";
+  const test::SimRun clean = test::RunSim("--machine " + machine + " --report " + kDate);
+  const std::regex listed("^ *([0-9]+) IDirect3DDevice3::EnumTextureFormats .* = 0x00000000 \\(ok\\)$");
+  std::string number;
+  for (const std::string& line : Lines(clean.out)) {
+    std::smatch match;
+    if (std::regex_match(line, match, listed)) number = match[1];  // the last: the primary's device
+  }
+  ASSERT_FALSE(number.empty()) << clean.out;
+  const fsys::path dir = Scratch("fail-call");
+  const std::string captured = (dir / "failed.toml").string();
+  const test::SimRun failed =
+      test::RunSim("--machine " + machine + " --fail-call " + number + " --report --profile " + captured + " " + kDate);
+  ASSERT_EQ(failed.status, 0) << failed.out;
+  const std::regex failedLine("^ *" + number + " IDirect3DDevice3::EnumTextureFormats .* = 0x80004005 \\(E_FAIL: failed\\)$");
+  const auto lines = Lines(failed.out);
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return std::regex_match(l, failedLine); }))
+      << failed.out;
+  EXPECT_NE(failed.out, clean.out);
+  EXPECT_EQ(test::RunSim("--machine " + captured + " --report " + kDate).out, failed.out);
+  EXPECT_NE(Read(captured).find("enum_texture_formats_result = 0x80004005"), std::string::npos);
+
+  const fsys::path script = dir / "dump.txt";
+  std::ofstream(script) << "dump\n";
+  const test::SimRun session = test::RunSim("--machine " + machine + " --fail-call " + number + " --script " +
+                                            script.string());
+  EXPECT_NE(session.out.find("\"(?) Primary Display Driver\""), std::string::npos) << session.out;
+  EXPECT_EQ(test::RunSim("--machine " + machine + " --script " + script.string()).out.find("(?) Primary"),
+            std::string::npos);
+
+  for (const char* bad : {"0", "-1", "x", ""}) {
+    const test::SimRun refused = test::RunSim("--machine " + machine + " --report --fail-call '" + bad + "'");
+    EXPECT_EQ(refused.status, 2) << bad;
+  }
+}
+
+}  // namespace
