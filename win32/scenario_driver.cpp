@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include "app/printable_text.h"
+
 #include "res/resource.h"
 #include "res/strings.h"
 
@@ -250,7 +252,7 @@ void ScenarioDriver::Step() {
 }
 
 void ScenarioDriver::Fail(int line, const char* why) {
-  m_fault = "script line " + std::to_string(line) + ": " + why;
+  m_fault = "script line " + std::to_string(line) + ": " + printable::Escape(why);
   m_closing = true;
   ::SendMessageA(m_sheetWindow, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
 }
@@ -406,7 +408,8 @@ int RunScenario(std::string_view scriptText, const std::function<int()>& system,
                 const DriverOptions& options) {
   auto parsed = dm::ParseScript(scriptText);
   if (auto* error = std::get_if<dm::ScriptError>(&parsed)) {
-    std::fprintf(err, "script line %d: %s\n", error->line, error->message.c_str());
+    // The message may quote the script's line: its controls are shown escaped.
+    std::fprintf(err, "script line %d: %s\n", error->line, printable::Escape(error->message).c_str());
     return 2;
   }
   const dm::Script& script = std::get<dm::Script>(parsed);
