@@ -5,6 +5,7 @@
 #include <cstring>
 
 #ifdef _WIN32
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -41,17 +42,36 @@ std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t 
                                                   : "a special file, not a regular file";
     return std::nullopt;
   }
+  const std::string tooLarge = "larger than " + SizeText(limit);
+  const std::uintmax_t size = std::filesystem::file_size(path, code);
+  if (code || size > limit) {
+    error = code ? code.message() : tooLarge;
+    return std::nullopt;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = "cannot be opened";
     return std::nullopt;
   }
-  std::string text(limit + 1, '\0');
+  // Room for the size seen and one byte more: a file that grew past the
+  // limit meanwhile is still refused, and nothing is read beyond it.
+  std::string text(static_cast<std::size_t>(size) + 1, '\0');
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
   const auto got = static_cast<std::size_t>(in.gcount());
   if (got > limit) {
-    error = "larger than " + SizeText(limit);
+    error = tooLarge;
     return std::nullopt;
+  }
+  if (got == text.size()) {  // grew while read: take the rest up to the limit
+    text.resize(limit + 1);
+    in.read(text.data() + got, static_cast<std::streamsize>(text.size() - got));
+    const std::size_t total = got + static_cast<std::size_t>(in.gcount());
+    if (total > limit) {
+      error = tooLarge;
+      return std::nullopt;
+    }
+    text.resize(total);
+    return text;
   }
   text.resize(got);
   return text;
