@@ -42,6 +42,8 @@
 #   HALCYRA_WINE_KEEP=1      keeps the Wine prefix and the run folders
 #   HALCYRA_DIFF_SEED, HALCYRA_DIFF_RANDOM  the differential test's seed and
 #                            number of generated scripts (19990401, 24)
+#   HALCYRA_DIFF_SHARDS=N    the real sheet's processes playing the
+#                            differential list at once (2)
 #   HALCYRA_SCREENSHOT_DIR=DIR  where the 96 DPI screenshots go (build/screenshots)
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -516,9 +518,17 @@ replay_scenario() {  # folder run-folder
   local dir=$1 run=$2 name sim_game status setup_line install=()
   name=$(basename "$dir")
   if [ ! -x "$SIM" ]; then say "  $name: replay skipped ($SIM is not built)"; return; fi
-  cp "$WINBUILD/win32/halcyra-report.exe" "$run/"
-  (cd "$run" && wine 120 ./halcyra-report.exe --profile captured.toml) >"$LOGS/capture-$name.log" 2>&1 ||
-    { fail "scenario $name: capture failed"; return; }
+  # A scenario on Wine's own machine (no Glide library, the "Install Path"
+  # given) replays the machine the hardware report captured; one with a
+  # Glide library or without the value is captured in its own folder.
+  if [ -n "${REPORT_DIR:-}" ] && [ -f "$REPORT_DIR/captured.toml" ] && [ ! -f "$run/glide2x.dll" ] &&
+     ! grep -qx 'no-install-dir' "$dir/setup" 2>/dev/null; then
+    cp "$REPORT_DIR/captured.toml" "$run/captured.toml"
+  else
+    cp "$WINBUILD/win32/halcyra-report.exe" "$run/"
+    (cd "$run" && wine 120 ./halcyra-report.exe --profile captured.toml) >"$LOGS/capture-$name.log" 2>&1 ||
+      { fail "scenario $name: capture failed"; return; }
+  fi
   sim_game=$TMP/replay/$name
   mkdir -p "$sim_game/static"
   [ -f "$dir/options.ini" ] && cp "$dir/options.ini" "$sim_game/options.ini"
@@ -562,10 +572,10 @@ part_scenarios() {
 # 192 DPI (build/screenshots/dpi/). At each, every picture must fill its
 # frame: the driver reports the frame's inside and the bitmap's size.
 set_dpi() {  # dots-per-inch WIDTHxHEIGHT: the DPI and virtual desktop size the next programs start with
-  wine 60 reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >>"$LOGS/reg.log" 2>&1 ||
-    fail "could not set the DPI to $1"
-  wine 60 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$2" /f >>"$LOGS/reg.log" 2>&1 ||
-    fail "could not set the desktop to $2"
+  printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"LogPixels"=dword:%08x\n\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"Default"="%s"\n' \
+    "$1" "$2" >"$TMP/dpi.reg"
+  wine 60 reg import "$(winpath "$TMP/dpi.reg")" >>"$LOGS/reg.log" 2>&1 ||
+    fail "could not set the DPI to $1 and the desktop to $2"
   wineserver -k
   wineserver -w
 }
@@ -619,8 +629,8 @@ part_screenshots() {
     set_dpi "$dpi" 1600x1200
     screenshots_at "$dpi" "$ROOT/build/screenshots/dpi" "-$dpi"
   done
+  # The prefix stays at 192 DPI: this part runs last.
   export DISPLAY=$main_display
-  set_dpi 96 1024x768
 }
 
 # ---------------------------------------------------------------------------
@@ -649,6 +659,9 @@ part_profiles() {
 # directory given as the relative path "game", so they print the same paths.
 DIFF_SEED=${HALCYRA_DIFF_SEED:-19990401}
 DIFF_RANDOM=${HALCYRA_DIFF_RANDOM:-24}
+# The real sheet plays the list in this many processes at once.
+DIFF_SHARDS=${HALCYRA_DIFF_SHARDS:-2}
+[[ "$DIFF_SHARDS" =~ ^[1-9][0-9]*$ ]] || { echo "[wine] HALCYRA_DIFF_SHARDS must be a positive number" >&2; exit 2; }
 
 # The GUID texts of one machine's devices: "NAME n DDGUID D3DGUID" a line.
 machine_guids() {  # profile
@@ -712,6 +725,26 @@ make_run_folders() {  # diff-folder runs guids jobs
     END { if (readonly != "") system("chmod a-w" readonly) }' "$2"
 }
 
+# Plays one part of the differential list on the real sheet: jobs-SHARD.txt
+# of the folder, whose first line is run OFFSET of RUNS.
+play_shard() {  # diff-folder shard offset runs
+  local diff=$1 shard=$2 offset=$3 runs=$4 jobs count next=0 last
+  jobs=$diff/jobs-$shard.txt
+  count=$(wc -l <"$jobs")
+  while [ "$next" -lt "$count" ]; do
+    # Bounded by the runs left, ten seconds each: a sweep runs for long.
+    (cd "$diff" && wine $((120 + 10 * (count - next))) ./halcyra-setup-test.exe --batch "$(winpath "$jobs")" \
+      --from "$next") \
+      >>"$LOGS/differential-batch-$shard.log" 2>&1
+    last=$(awk 'END {print $1}' "$jobs.done" 2>/dev/null)
+    if [ -z "$last" ] || [ "$last" -lt "$next" ]; then
+      fail "differential: run $((offset + next)) ($(sed -n "$((offset + next + 1))p" "$runs")) ended the batch without a record"
+      last=$next
+    fi
+    next=$((last + 1))
+  done
+}
+
 part_differential() {
   local diff=$TMP/diff start=$SECONDS seed=$DIFF_SEED random=$DIFF_RANDOM
   local -a profiles machines fixed generated
@@ -756,27 +789,29 @@ part_differential() {
   ) &
   local model=$!
 
-  # The real sheet: one process for the whole list; a run whose system ends
-  # the process (message 103) ends it too, and the next process goes on after
-  # it. A run that leaves no record crashed the process.
-  local total=$n next=0 last status
-  while [ "$next" -lt "$total" ]; do
-    # Bounded by the runs left, ten seconds each: a sweep runs for long.
-    (cd "$diff" && wine $((120 + 10 * (total - next))) ./halcyra-setup-test.exe --batch "$(winpath "$jobs")" \
-      --from "$next") \
-      >>"$LOGS/differential-batch.log" 2>&1
-    last=$(awk 'END {print $1}' "$diff/jobs.txt.done" 2>/dev/null)
-    if [ -z "$last" ] || [ "$last" -lt "$next" ]; then
-      fail "differential: run $next ($(sed -n "$((next + 1))p" "$runs")) ended the batch without a record"
-      last=$next
-    fi
-    next=$((last + 1))
+  # The real sheet: the list cut into $DIFF_SHARDS consecutive parts, each
+  # played by one process at a time beside the others (the runs share
+  # nothing: each has its folders, and the machine is simulated). A run whose
+  # system ends the process (message 103) ends it too, and the part's next
+  # process goes on after it. A run that leaves no record crashed the process.
+  local total=$n shards=$DIFF_SHARDS shard size
+  [ "$shards" -gt "$total" ] && shards=$total
+  size=$(( (total + shards - 1) / shards ))
+  local -a players=()
+  for ((shard = 0; shard < shards; shard++)); do
+    sed -n "$((shard * size + 1)),$(((shard + 1) * size))p" "$jobs" >"$diff/jobs-$shard.txt"
+    play_shard "$diff" "$shard" $((shard * size)) "$runs" &
+    players+=("$!")
   done
+  wait "${players[@]}"
   wait "$model"
-  while read -r index status; do
-    printf -v name 'j%05d' "$index"
-    echo $((status & 255)) >"$diff/win/$name.status"
-  done <"$diff/jobs.txt.done"
+  local status
+  for ((shard = 0; shard < shards; shard++)); do
+    while read -r index status; do
+      printf -v name 'j%05d' $((shard * size + index))
+      echo $((status & 255)) >"$diff/win/$name.status"
+    done <"$diff/jobs-$shard.txt.done"
+  done
 
   # Compare: both sides' trees at once; a run differs when any of its files
   # (output, error, status, options.ini) does.
@@ -818,10 +853,21 @@ say "Wine prefix ready after $(($(date +%s) - WINE_START)) s"
 part layer && timed part_layer
 { part report || part scenarios; } && timed base_report
 part report && timed part_report
+# The profile comparison is one busy program sharing nothing with the
+# scenarios' short ones: it runs beside them.
+PROFILES_PID=
+if part profiles; then
+  timed part_profiles >"$TMP/profiles.out" 2>&1 &
+  PROFILES_PID=$!
+fi
 part scenarios && timed part_scenarios
-part screenshots && timed part_screenshots
-part profiles && timed part_profiles
+if [ -n "$PROFILES_PID" ]; then
+  wait "$PROFILES_PID"
+  cat "$TMP/profiles.out"
+fi
 part differential && timed part_differential
+# Last, since it leaves the prefix at another DPI.
+part screenshots && timed part_screenshots
 
 WINE_END=$(date +%s)
 say "Wine part took $((WINE_END - WINE_START)) s; logs in $LOGS"
