@@ -130,8 +130,11 @@ bool GameSettings::Save(std::string* written) {
   // The bytes read become the file's text, and Content() is the one copy.
   profile::ProfileFile file(read ? std::move(*original) : std::string());
   WriteTo(file);
-  std::string updated = file.Content();
-  if (written != nullptr) *written = updated;
+  // The new content is made once, straight into the caller's string when
+  // there is one.
+  std::string kept;
+  std::string& updated = written != nullptr ? *written : kept;
+  updated = file.Content();
 
   if (!iniPath) return true;
   // A file that is there but cannot be read is not overwritten: its content

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace profile {
@@ -147,6 +148,64 @@ std::string EncodeUtf16(std::string_view text, bool bigEndian) {
   return bytes;
 }
 
+// A section's header line: the line from `lineBegin`, the name (without
+// surrounding blanks) at [nameBegin, nameBegin + nameLength), the body from
+// `bodyBegin`.
+struct Header {
+  std::size_t lineBegin;
+  std::size_t nameBegin;
+  std::size_t nameLength;
+  std::size_t bodyBegin;
+};
+
+// The first section header at or after `pos` (a line start), which moves
+// past it; none at the end of the text. Only section lines matter here, and
+// each holds a '[': the scan jumps from one '[' to the next (memchr) and
+// takes the line it stands on when nothing but blanks come before it there.
+std::optional<Header> NextHeader(std::string_view text, std::size_t& pos, std::size_t contentStart) {
+  const char* data = text.data();
+  while (pos < text.size()) {
+    const void* hit = std::memchr(data + pos, '[', text.size() - pos);
+    if (hit == nullptr) break;
+    const auto bracket = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+    std::size_t lineBegin = bracket;
+    while (lineBegin > contentStart && IsBlank(text[lineBegin - 1])) --lineBegin;
+    const Line line = LineAt(text, bracket);
+    pos = line.next;
+    if (lineBegin > contentStart && !IsLineBreak(text[lineBegin - 1])) continue;
+    const std::size_t nameEnd = FindInLine(text, bracket + 1, line.end, ']');
+    // A line that opens with '[' but has no ']' opens no section, as in the
+    // Windows profile functions: the keys below it stay in the section above.
+    if (nameEnd == line.end) continue;
+    const std::size_t nameBegin = SkipBlanks(text, bracket + 1, nameEnd);
+    std::size_t nameLast = nameEnd;
+    while (nameLast > nameBegin && IsBlank(text[nameLast - 1])) --nameLast;
+    return Header{lineBegin, nameBegin, nameLast - nameBegin, line.next};
+  }
+  pos = text.size();
+  return std::nullopt;
+}
+
+// The first line of [begin, end) that holds key `name` (already trimmed),
+// and where its '=' stands (the line's end when it has none).
+struct KeyLine {
+  Line line;
+  std::size_t equals;
+};
+
+std::optional<KeyLine> FindKeyLine(std::string_view text, std::size_t begin, std::size_t end,
+                                   std::string_view name) {
+  for (std::size_t pos = begin; pos < end;) {
+    const Line line = LineAt(text, pos);
+    pos = line.next;
+    const std::size_t first = SkipBlanks(text, line.begin, line.end);
+    if (first == line.end || text[first] == ';') continue;
+    const std::size_t equals = FindInLine(text, first, line.end, '=');
+    if (SameName(Trim(text.substr(first, equals - first)), name)) return KeyLine{line, equals};
+  }
+  return std::nullopt;
+}
+
 std::string LookupText(std::string_view value) {
   value = value.substr(0, value.find('\0'));
   return std::string(value.substr(0, kMaxTextLength));
@@ -174,7 +233,7 @@ ProfileFile::ProfileFile() { Index(); }
 
 ProfileFile::ProfileFile(std::string content) {
   const bool little = content.starts_with("\xFF\xFE");
-  if (little || content.starts_with("\xFE\xFF")) {
+  if (IsUtf16(content)) {
     encoding_ = little ? Encoding::kUtf16LittleEndian : Encoding::kUtf16BigEndian;
     if (content.size() % 2 != 0) oddByte_ = content.substr(content.size() - 1);
     text_ = DecodeUtf16(std::string_view(content).substr(2), !little);
@@ -198,31 +257,14 @@ void ProfileFile::Index() {
     }
   }
 
-  // Only section lines matter here, and each holds a '[': the index jumps
-  // from one '[' to the next, and takes the line it stands on when nothing
-  // but blanks come before it there.
-  const char* data = text.data();
-  for (std::size_t pos = contentStart_; pos < text.size();) {
-    const void* hit = std::memchr(data + pos, '[', text.size() - pos);
-    if (hit == nullptr) break;
-    const auto bracket = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
-    std::size_t lineBegin = bracket;
-    while (lineBegin > contentStart_ && IsBlank(text[lineBegin - 1])) --lineBegin;
-    const Line line = LineAt(text, bracket);
-    pos = line.next;
-    if (lineBegin > contentStart_ && !IsLineBreak(text[lineBegin - 1])) continue;
-    const std::size_t nameEnd = FindInLine(text, bracket + 1, line.end, ']');
-    // A line that opens with '[' but has no ']' opens no section, as in the
-    // Windows profile functions: the keys below it stay in the section above.
-    if (nameEnd == line.end) continue;
-    if (!sections_.empty()) sections_.back().bodyEnd = lineBegin;
-    const std::size_t nameBegin = SkipBlanks(text, bracket + 1, nameEnd);
-    std::size_t nameLast = nameEnd;
-    while (nameLast > nameBegin && IsBlank(text[nameLast - 1])) --nameLast;
+  for (std::size_t pos = contentStart_;;) {
+    const std::optional<Header> header = NextHeader(text, pos, contentStart_);
+    if (!header) break;
+    if (!sections_.empty()) sections_.back().bodyEnd = header->lineBegin;
     Section section;
-    section.nameBegin = nameBegin;
-    section.nameLength = nameLast - nameBegin;
-    section.bodyBegin = line.next;
+    section.nameBegin = header->nameBegin;
+    section.nameLength = header->nameLength;
+    section.bodyBegin = header->bodyBegin;
     section.bodyEnd = text.size();
     sections_.push_back(std::move(section));
   }
@@ -250,23 +292,17 @@ std::optional<ProfileFile::KeyLocation> ProfileFile::FindKey(const Section& sect
   name = Trim(name);
   const std::string_view text = text_;
   if (!section.created) {
-    for (std::size_t pos = section.bodyBegin; pos < section.bodyEnd;) {
-      const Line line = LineAt(text, pos);
-      pos = line.next;
-      const std::size_t first = SkipBlanks(text, line.begin, line.end);
-      if (first == line.end || text[first] == ';') continue;
-      const std::size_t equals = FindInLine(text, first, line.end, '=');
-      if (!SameName(Trim(text.substr(first, equals - first)), name)) continue;
-
+    if (const auto found = FindKeyLine(text, section.bodyBegin, section.bodyEnd, name)) {
+      const Line& line = found->line;
       KeyLocation location;
       location.lineBegin = line.begin;
       const auto replaced = replacements_.find(line.begin);
       if (replaced != replacements_.end()) {
         location.hasValue = true;
         location.value = ReadValue(replaced->second.value);
-      } else if (equals < line.end) {
+      } else if (found->equals < line.end) {
         location.hasValue = true;
-        location.value = ReadValue(text.substr(equals + 1, line.end - equals - 1));
+        location.value = ReadValue(text.substr(found->equals + 1, line.end - found->equals - 1));
       }
       return location;
     }
@@ -299,6 +335,47 @@ std::int32_t ProfileFile::GetInt(std::string_view section, std::string_view key,
     if (location && location->hasValue) return ParseInt(LookupText(location->value));
   }
   return fallback;
+}
+
+std::optional<std::string_view> ProfileFile::FindValue(std::string_view content,
+                                                      std::string_view section,
+                                                      std::string_view key) {
+  section = Trim(section);
+  key = Trim(key);
+  const std::size_t contentStart = content.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+  std::size_t pos = contentStart;
+  std::optional<Header> header;
+  while ((header = NextHeader(content, pos, contentStart)) &&
+         !SameName(content.substr(header->nameBegin, header->nameLength), section)) {
+  }
+  if (!header) return std::nullopt;
+  // The section's body runs to the next header line, or to the end.
+  std::size_t bodyEnd = content.size();
+  std::size_t next = header->bodyBegin;
+  if (const std::optional<Header> following = NextHeader(content, next, contentStart)) {
+    bodyEnd = following->lineBegin;
+  }
+  const auto found = FindKeyLine(content, header->bodyBegin, bodyEnd, key);
+  if (!found || found->equals >= found->line.end) return std::nullopt;
+  return ReadValue(content.substr(found->equals + 1, found->line.end - found->equals - 1));
+}
+
+bool ProfileFile::IsUtf16(std::string_view content) {
+  return content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF");
+}
+
+std::string ProfileFile::ReadString(std::string_view content, std::string_view section,
+                                    std::string_view key, std::string_view fallback) {
+  if (IsUtf16(content)) return ProfileFile(std::string(content)).GetString(section, key, fallback);
+  const auto value = FindValue(content, section, key);
+  return LookupText(value ? *value : fallback);
+}
+
+std::int32_t ProfileFile::ReadInt(std::string_view content, std::string_view section,
+                                  std::string_view key, std::int32_t fallback) {
+  if (IsUtf16(content)) return ProfileFile(std::string(content)).GetInt(section, key, fallback);
+  const auto value = FindValue(content, section, key);
+  return value ? ParseInt(LookupText(*value)) : fallback;
 }
 
 bool ProfileFile::WriteString(std::string_view section, std::string_view key,

@@ -75,6 +75,16 @@ class ProfileFile {
   std::int32_t GetInt(std::string_view section, std::string_view key,
                       std::int32_t fallback) const;
 
+  // GetString and GetInt of the file `content` without making a
+  // ProfileFile: nothing is copied, and the text is read only up to the end
+  // of the first section of that name (a UTF-16 file is decoded whole, as
+  // the constructor does). For a check that reads a few keys of a text it
+  // does not change.
+  static std::string ReadString(std::string_view content, std::string_view section,
+                                std::string_view key, std::string_view fallback);
+  static std::int32_t ReadInt(std::string_view content, std::string_view section,
+                              std::string_view key, std::int32_t fallback);
+
   // Sets `key` in `section` to `value`. The value is cut at its first CR, LF
   // or NUL, so a write never breaks the line structure. False, and nothing
   // changed, when the section or key name cannot stand in a profile file
@@ -135,6 +145,11 @@ class ProfileFile {
   };
 
   void Index();
+  static bool IsUtf16(std::string_view content);
+  // The value of `key` in the first section `section` of the 8-bit text
+  // `content`, trimmed and unquoted; none when missing or without a value.
+  static std::optional<std::string_view> FindValue(std::string_view content,
+                                                   std::string_view section, std::string_view key);
   std::string ContentText() const;
   std::string_view NameOf(const Section& section) const;
   const Section* FindSection(std::string_view name) const;

@@ -12,9 +12,11 @@ const char* TextureArchiveName(int useCompressedTextures, int use16BitTextures) 
 }
 
 bool TextureSetCheck(const std::string& options) {
-  const profile::ProfileFile file(options);
-  const int useCompressed = file.GetInt("Performance", "UseCompressedTextures", 0);
-  const int use16Bit = file.GetInt("Performance", "Use16BitTextures", 0);
+  // Two keys of one section: read where they stand, without a copy of the
+  // text or an index of the whole file.
+  const int useCompressed =
+      profile::ProfileFile::ReadInt(options, "Performance", "UseCompressedTextures", 0);
+  const int use16Bit = profile::ProfileFile::ReadInt(options, "Performance", "Use16BitTextures", 0);
   // The game only reads the archive: one the player may read but not write
   // (a standard user's "Program Files") is installed.
   const std::string staticDirectory = JoinPath(InstallDirectory, "static");

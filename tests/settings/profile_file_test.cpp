@@ -27,6 +27,8 @@ TEST_P(ProfileReadTest, FindsValue) {
   const ReadCase& c = GetParam();
   const ProfileFile file(c.content);
   EXPECT_EQ(file.GetString(c.section, c.key, "<default>"), c.expected);
+  // The reader that stops after the section follows the same rules.
+  EXPECT_EQ(ProfileFile::ReadString(c.content, c.section, c.key, "<default>"), c.expected);
 }
 
 const std::string k300(300, 'x');
@@ -103,6 +105,9 @@ TEST(ProfileReadTest, IntegerLookups) {
   EXPECT_EQ(file.GetInt("P", "Bare", 7), 7);
   EXPECT_EQ(file.GetInt("P", "Missing", 7), 7);
   EXPECT_EQ(file.GetInt("Q", "One", 7), 7);
+  for (const char* key : {"One", "Blank", "Word", "Bare", "Missing"}) {
+    EXPECT_EQ(ProfileFile::ReadInt(file.Text(), "P", key, 7), file.GetInt("P", key, 7)) << key;
+  }
 }
 
 TEST(ParseIntTest, FollowsTheIntegerRule) {
@@ -290,6 +295,7 @@ TEST(ProfileUtf16Test, ReadsAndWritesInTheFilesEncoding) {
     EXPECT_EQ(file.GetInt("Game", "GameScreenWidth", 0), 1024) << bigEndian;
     EXPECT_EQ(file.GetString("Keys", "fire", ""), "Ctrl") << bigEndian;
     EXPECT_EQ(file.GetString("Game", "Name", ""), "Zo\xC3\xAB") << bigEndian;
+    EXPECT_EQ(ProfileFile::ReadInt(Utf16(before, bigEndian), "Game", "GameScreenWidth", 0), 1024);
     EXPECT_EQ(ProfileFile(Utf16(before, bigEndian)).Content(), Utf16(before, bigEndian));
     ASSERT_TRUE(file.WriteString("Game", "GameScreenWidth", "800"));
     ASSERT_TRUE(file.WriteString("Game", "GameScreenHeight", "600"));
