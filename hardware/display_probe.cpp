@@ -2,9 +2,9 @@
 // the texture-format probe.
 #include "hardware/display_probe.h"
 
-#include <cstdio>
 #include <cstring>
 #include <new>
+#include <string_view>
 
 #include "hardware/inventory.h"
 
@@ -12,22 +12,18 @@ namespace {
 
 // The enumerations add modes at the tail of a record's list. While the
 // device callback runs a record's mode enumeration it keeps the tail here,
-// so that adding a mode does not walk the list; a mode callback for any
-// other record finds the tail by walking.
+// so that adding a mode does not walk the list, and the store the modes are
+// made in; a mode callback for any other record has no store and keeps
+// nothing.
 struct ModeTail {
   DisplayDriverRecord* record = nullptr;
   DisplayModeRecord* tail = nullptr;
+  RecordStore* store = nullptr;
 };
 ModeTail g_modeTail;
 
 void AppendMode(DisplayDriverRecord* record, DisplayModeRecord* mode) {
-  DisplayModeRecord* tail = nullptr;
-  if (g_modeTail.record == record) {
-    tail = g_modeTail.tail;
-  } else {
-    for (tail = record->modes; tail != nullptr && tail->next != nullptr; tail = tail->next) {
-    }
-  }
+  DisplayModeRecord* tail = g_modeTail.record == record ? g_modeTail.tail : nullptr;
   if (tail == nullptr) {
     record->modes = mode;
   } else {
@@ -36,19 +32,16 @@ void AppendMode(DisplayDriverRecord* record, DisplayModeRecord* mode) {
   if (g_modeTail.record == record) g_modeTail.tail = mode;
 }
 
-char* CopyText(const char* text) {
-  const std::size_t length = std::strlen(text);
-  char* copy = new (std::nothrow) char[length + 1];
-  if (copy != nullptr) std::memcpy(copy, text, length + 1);
-  return copy;
-}
-
-// Releases a record made by the device callback that could not be completed.
-void DiscardRecord(DisplayDriverRecord* record) {
-  delete[] record->description;
-  delete[] record->ddGuidText;
-  delete[] record->d3dGuidText;
-  delete record;
+// Appends `value` in decimal, without leading zeros.
+char* AppendDecimal(char* out, unsigned long value) {
+  char digits[20];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (count > 0) *out++ = digits[--count];
+  return out;
 }
 
 template <typename Interface>
@@ -60,21 +53,40 @@ bool Succeeded(dx::HRESULT result) { return result == dx::DD_OK; }
 
 }  // namespace
 
+std::size_t FormatGuidText(const dx::GUID& guid, char (&text)[kGuidTextMaxLength + 1]) {
+  // The eleven fields as "%lu,%lu,...,%lu" writes them, without the cost of
+  // a format string: a large machine has thousands of these texts.
+  char* out = AppendDecimal(text, guid.Data1);
+  *out++ = ',';
+  out = AppendDecimal(out, guid.Data2);
+  *out++ = ',';
+  out = AppendDecimal(out, guid.Data3);
+  for (const unsigned char byte : guid.Data4) {
+    *out++ = ',';
+    out = AppendDecimal(out, byte);
+  }
+  *out = '\0';
+  return static_cast<std::size_t>(out - text);
+}
+
 char* MakeGuidText(const dx::GUID& guid) {
-  char text[kGuidTextMaxLength + 10];
-  const int length = std::snprintf(
-      text, sizeof text, "%lu,%lu,%lu,%lu,%lu,%lu,%lu,%lu,%lu,%lu,%lu",
-      static_cast<unsigned long>(guid.Data1), static_cast<unsigned long>(guid.Data2),
-      static_cast<unsigned long>(guid.Data3), static_cast<unsigned long>(guid.Data4[0]),
-      static_cast<unsigned long>(guid.Data4[1]), static_cast<unsigned long>(guid.Data4[2]),
-      static_cast<unsigned long>(guid.Data4[3]), static_cast<unsigned long>(guid.Data4[4]),
-      static_cast<unsigned long>(guid.Data4[5]), static_cast<unsigned long>(guid.Data4[6]),
-      static_cast<unsigned long>(guid.Data4[7]));
-  if (length < 0 || static_cast<std::size_t>(length) >= sizeof text) return nullptr;
-  char* copy = new (std::nothrow) char[static_cast<std::size_t>(length) + 1];
-  if (copy != nullptr) std::memcpy(copy, text, static_cast<std::size_t>(length) + 1);
+  char text[kGuidTextMaxLength + 1];
+  const std::size_t length = FormatGuidText(guid, text);
+  char* copy = new (std::nothrow) char[length + 1];
+  if (copy != nullptr) std::memcpy(copy, text, length + 1);
   return copy;
 }
+
+namespace {
+
+// A record's GUID text, made in the store.
+char* GuidTextIn(RecordStore& store, const dx::GUID& guid) {
+  char text[kGuidTextMaxLength + 1];
+  const std::size_t length = FormatGuidText(guid, text);
+  return store.CopyText(std::string_view(text, length));
+}
+
+}  // namespace
 
 bool HardwareInventory::EnumerateDisplayDrivers() {
   const dx::DWORD flags =
@@ -112,6 +124,7 @@ dx::BOOL HALCYRA_STDCALL DirectDrawEnumCallback(dx::GUID* guid, char* descriptio
   if (guid != nullptr) driver.driverGuid = *guid;
   driver.directDraw = directDraw4;
   driver.pending = nullptr;
+  driver.inventory = inventory;
 
   direct3D->EnumDevices(Direct3DDeviceEnumCallback, &driver);
 
@@ -140,25 +153,27 @@ dx::HRESULT HALCYRA_STDCALL Direct3DDeviceEnumCallback(dx::GUID* guid, char*, ch
   if (*guid == dx::IID_IDirect3DNullDevice) return dx::D3DENUMRET_OK;
   if (hardware->dwFlags == 0) return dx::D3DENUMRET_OK;  // a software rasteriser
 
-  auto* record = new (std::nothrow) DisplayDriverRecord{};
+  if (driver->inventory == nullptr) return dx::D3DENUMRET_CANCEL;
+  RecordStore& store = driver->inventory->Store();
+  auto* record = store.Make<DisplayDriverRecord>();
   if (record == nullptr) return dx::D3DENUMRET_CANCEL;
-  record->next = driver->pending;
-  driver->pending = record;
 
-  record->description = CopyText(driver->driverDescription != nullptr ? driver->driverDescription : "");
+  const char* description = driver->driverDescription != nullptr ? driver->driverDescription : "";
+  record->description = store.CopyText(description);
   record->ddGuid = driver->driverGuid;
   record->d3dGuid = *guid;
   if (record->description != nullptr) {
-    record->ddGuidText = MakeGuidText(record->ddGuid);
-    record->d3dGuidText = MakeGuidText(record->d3dGuid);
+    record->ddGuidText = GuidTextIn(store, record->ddGuid);
+    record->d3dGuidText = GuidTextIn(store, record->d3dGuid);
   }
   // A record without its description or GUID texts would leave the pages
-  // with null text: it is taken back and the enumeration stops.
+  // with null text: it is not listed (its memory goes with the store) and
+  // the enumeration stops.
   if (record->description == nullptr || record->ddGuidText == nullptr || record->d3dGuidText == nullptr) {
-    driver->pending = record->next;
-    DiscardRecord(record);
     return dx::D3DENUMRET_CANCEL;
   }
+  record->next = driver->pending;
+  driver->pending = record;
 
   record->hardware = 1;
   record->renderDepths = hardware->dwDeviceRenderBitDepth;
@@ -167,12 +182,12 @@ dx::HRESULT HALCYRA_STDCALL Direct3DDeviceEnumCallback(dx::GUID* guid, char*, ch
   }
 
   const ModeTail outer = g_modeTail;
-  g_modeTail = ModeTail{record, nullptr};
+  g_modeTail = ModeTail{record, nullptr, &store};
   driver->directDraw->EnumDisplayModes(0, nullptr, record, DisplayModeEnumCallback);
   g_modeTail = outer;
 
   if (record->modes == nullptr) {
-    auto* mode = new (std::nothrow) DisplayModeRecord{};
+    auto* mode = store.Make<DisplayModeRecord>();
     if (mode != nullptr) {
       record->modeCount = 1;
       mode->width = 640;
@@ -201,7 +216,7 @@ dx::HRESULT HALCYRA_STDCALL DisplayModeEnumCallback(dx::DDSURFACEDESC2* mode, vo
   }
   if (mode->dwWidth < 640 || mode->dwHeight < 480 || depth < 16) return dx::DDENUMRET_OK;
 
-  auto* kept = new (std::nothrow) DisplayModeRecord{};
+  auto* kept = g_modeTail.record == record ? g_modeTail.store->Make<DisplayModeRecord>() : nullptr;
   if (kept == nullptr) return dx::DDENUMRET_OK;
   ++record->modeCount;
   kept->next = nullptr;

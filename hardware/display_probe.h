@@ -17,11 +17,15 @@ struct DriverEnumContext {
   dx::GUID driverGuid;       // all zero for the default driver
   dx::IDirectDraw4* directDraw;  // borrowed, for the mode enumeration
   DisplayDriverRecord* pending;  // records made for this driver, newest first
+  HardwareInventory* inventory;  // whose store the records are made in
 };
 
 // The GUID text form: the eleven fields as unsigned decimal numbers
 // separated by commas. At most this many characters, terminator excluded.
 constexpr std::size_t kGuidTextMaxLength = 54;
+// Writes `guid` in the text form with its NUL into `text`; returns the
+// text's length.
+std::size_t FormatGuidText(const dx::GUID& guid, char (&text)[kGuidTextMaxLength + 1]);
 // A new heap string (release with delete[]) of `guid` in the text form, of
 // exactly the text's length; null when it cannot be allocated.
 char* MakeGuidText(const dx::GUID& guid);

@@ -28,37 +28,13 @@ HardwareInventory::HardwareInventory(ProgressCallback callback)
 }
 
 HardwareInventory::~HardwareInventory() {
-  while (displayDrivers != nullptr) {
-    DisplayDriverRecord* record = displayDrivers;
-    DisplayDriverRecord* following = record->next;
-    delete[] record->ddGuidText;
-    record->ddGuidText = nullptr;
-    delete[] record->d3dGuidText;
-    record->d3dGuidText = nullptr;
-    delete[] record->description;
-    record->description = nullptr;
-    while (record->modes != nullptr) {
-      DisplayModeRecord* mode = record->modes;
-      record->modes = mode->next;
-      delete mode;
-    }
-    record->modeCount = 0;
-    record->next = nullptr;
-    delete record;
-    displayDrivers = following;
-  }
+  // Every record, mode and text of both lists was made in the store:
+  // releasing it releases them all, without a walk through the lists.
+  displayDrivers = nullptr;
   displayDriverCount = 0;
-
-  while (soundDevices != nullptr) {
-    SoundDeviceRecord* record = soundDevices;
-    SoundDeviceRecord* following = record->next;
-    std::free(record->description);
-    record->description = nullptr;
-    record->next = nullptr;
-    delete record;
-    soundDevices = following;
-  }
+  soundDevices = nullptr;
   soundDeviceCount = 0;
+  m_store.Release();
   m_displayIndex.Forget();
   m_soundIndex.Forget();
 }

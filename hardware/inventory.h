@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "hardware/record_store.h"
 #include "hardware/records.h"
 
 using ProgressCallback = void (*)(std::int32_t code);
@@ -38,6 +39,9 @@ class HardwareInventory {
   bool EnumerateDisplayDrivers();
   bool ProbeDisplayDrivers();
   bool EnumerateSoundDevices();
+  // Where the construction stages take the records, modes and texts from;
+  // the teardown releases it whole.
+  RecordStore& Store() { return m_store; }
 
   ProgressCallback progress;
   std::int32_t displayDriverCount;
@@ -63,6 +67,7 @@ class HardwareInventory {
 
   mutable RecordIndex<DisplayDriverRecord> m_displayIndex;
   mutable RecordIndex<SoundDeviceRecord> m_soundIndex;
+  RecordStore m_store;
 };
 
 // The one inventory of the process, created by whichever page needs it

@@ -1,5 +1,6 @@
 // The records of the hardware inventory: plain structures in singly linked
-// lists, owned by the inventory.
+// lists, owned by the inventory, which makes them and their texts in its
+// record store (hardware/record_store.h) and releases them with it.
 #pragma once
 
 #include <cstdint>
@@ -42,7 +43,7 @@ struct DisplayDriverRecord {
 
 struct SoundDeviceRecord {
   SoundDeviceRecord* next;
-  char* description;  // strdup'ed, released with free
+  char* description;  // a copy, owned by the inventory
   dx::GUID guid;
   std::uint32_t hardware3DBuffers;
   std::uint32_t hardwareMemoryBytes;

@@ -62,8 +62,9 @@ dx::BOOL HALCYRA_STDCALL OnSoundDeviceFound(dx::GUID* guid, const char* descript
     dx::DSCAPS caps{};
     caps.dwSize = sizeof(dx::DSCAPS);
     if (!dx::DsFailed(device->GetCaps(&caps))) {
-      auto* record = new (std::nothrow) SoundDeviceRecord{};
-      char* text = record != nullptr ? strdup(description != nullptr ? description : "") : nullptr;
+      RecordStore& store = inventory->Store();
+      auto* record = store.Make<SoundDeviceRecord>();
+      char* text = record != nullptr ? store.CopyText(description != nullptr ? description : "") : nullptr;
       if (text != nullptr) {
         record->description = text;
         record->guid = *guid;
@@ -72,9 +73,7 @@ dx::BOOL HALCYRA_STDCALL OnSoundDeviceFound(dx::GUID* guid, const char* descript
         record->eaxSupported = TestEaxSupport(device) ? 1 : 0;
         record->next = nullptr;
         AppendSoundDevice(inventory, record);
-      } else {
-        delete record;  // no room for the record or its text: the device is skipped
-      }
+      }  // else no room for the record or its text: the device is skipped
     }
   }
 

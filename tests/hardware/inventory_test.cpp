@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "sim_support.h"
 
@@ -166,22 +169,38 @@ TEST(Judge, RecomputesFitOnEveryRecordWithinTheCount) {
   machine.Uninstall();
 }
 
-// Teardown releases every record, mode and string (the asan preset reports
-// anything left), and copes with strings a record never got.
-TEST(Teardown, ReleasesRecordsWithMissingStrings) {
+// Teardown releases every record, mode and text with the inventory's store
+// (the asan preset reports anything left).
+TEST(Teardown, ReleasesEveryRecordModeAndText) {
   sim::SimulatedMachine machine(ThreeRecordsTwoSounds());
   machine.Install();
   auto* inventory = new HardwareInventory(nullptr);
-  DisplayDriverRecord* record = inventory->GetDisplayDriver(1);
-  delete[] record->ddGuidText;
-  record->ddGuidText = nullptr;
-  delete[] record->description;
-  record->description = nullptr;
-  SoundDeviceRecord* sound = inventory->GetSoundDevice(1);
-  std::free(sound->description);
-  sound->description = nullptr;
+  ASSERT_NE(inventory->GetDisplayDriver(1)->modes, nullptr);
   delete inventory;
   machine.Uninstall();
+}
+
+// The store hands out memory that no other piece overlaps, aligned for its
+// type and zeroed, across many blocks and for a text larger than a block.
+TEST(RecordStore, PiecesAreSeparateAlignedAndZeroed) {
+  RecordStore store;
+  std::vector<DisplayModeRecord*> modes;
+  std::vector<char*> texts;
+  const std::string large(300 * 1024, 'L');
+  for (int i = 0; i < 20000; ++i) {
+    DisplayModeRecord* mode = store.Make<DisplayModeRecord>();
+    ASSERT_NE(mode, nullptr);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(mode) % alignof(DisplayModeRecord), 0u);
+    EXPECT_EQ(mode->next, nullptr);
+    EXPECT_EQ(mode->pixelFormat.dwRGBBitCount, 0u);
+    mode->width = static_cast<std::uint32_t>(i);
+    modes.push_back(mode);
+    texts.push_back(store.CopyText(i == 5000 ? std::string_view(large) : std::to_string(i)));
+  }
+  for (int i = 0; i < 20000; ++i) {
+    EXPECT_EQ(modes[static_cast<std::size_t>(i)]->width, static_cast<std::uint32_t>(i));
+    EXPECT_EQ(texts[static_cast<std::size_t>(i)], i == 5000 ? large : std::to_string(i));
+  }
 }
 
 TEST(Teardown, InventoryOutlivesThePlatform) {
