@@ -270,6 +270,10 @@ struct CursesScreen::Impl {
       return terminfo_glue::Pad(tiparm(cup.c_str(), row, col));
     };
     strings.skipLastCell = tigetflag("am") == 1 && tigetflag("xenl") != 1;
+    strings.backColorErase = tigetflag("bce") == 1;
+    if (const std::string ech = RawString("ech"); !ech.empty()) {
+      strings.eraseChars = [ech](int count) { return terminfo_glue::Pad(tiparm(ech.c_str(), count)); };
+    }
     caps.colors = strings.colors;
     writer.emplace(std::move(strings));
   }

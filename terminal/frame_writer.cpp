@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
 
 namespace term {
 
@@ -134,18 +137,58 @@ void FrameWriter::AppendStyle(std::string& out, const Style* from, const Style& 
   const bool reset = from == nullptr || (from->attrs & ~to.attrs) != 0 ||
                      (fg < 0 && ColorIndex(from->fg) >= 0) || (bg < 0 && ColorIndex(from->bg) >= 0);
   const auto added = static_cast<std::uint8_t>(reset ? to.attrs : to.attrs & ~from->attrs);
-  if (reset) out += m_strings.sgr0;
-  if (added & kBold) out += m_strings.bold;
-  if (added & kReverse) out += m_strings.rev;
-  if (added & kDim) out += m_strings.dim;
-  if (added & kUnderline) out += m_strings.smul;
-  if (fg >= 0 && (reset || fg != ColorIndex(from->fg))) out += ColorString(false, fg);
-  if (bg >= 0 && (reset || bg != ColorIndex(from->bg))) out += ColorString(true, bg);
+  if (reset) AppendSgr(out, m_strings.sgr0);
+  if (added & kBold) AppendSgr(out, m_strings.bold);
+  if (added & kReverse) AppendSgr(out, m_strings.rev);
+  if (added & kDim) AppendSgr(out, m_strings.dim);
+  if (added & kUnderline) AppendSgr(out, m_strings.smul);
+  if (fg >= 0 && (reset || fg != ColorIndex(from->fg))) AppendSgr(out, ColorString(false, fg));
+  if (bg >= 0 && (reset || bg != ColorIndex(from->bg))) AppendSgr(out, ColorString(true, bg));
 }
 
-void FrameWriter::AppendCursor(std::string& out, int row, int col) {
+void FrameWriter::AppendSgr(std::string& out, const std::string& sgr) {
+  // Only the form ESC [ digits and ';' m is joined; xterm's sgr0 brings a
+  // character set choice before it, which is kept as it is.
+  const std::size_t csi = sgr.rfind("\033[");
+  const bool joinable = csi != std::string::npos && sgr.size() >= csi + 3 && sgr.back() == 'm' &&
+                        sgr.find_first_not_of("0123456789;", csi + 2) == sgr.size() - 1;
+  if (!joinable) {
+    out += sgr;
+    m_sgrEnd = std::string::npos;
+    return;
+  }
+  if (csi > 0) {
+    out.append(sgr, 0, csi);
+    m_sgrEnd = std::string::npos;
+  }
+  const std::string_view params(sgr.data() + csi + 2, sgr.size() - csi - 3);
+  if (m_sgrEnd == out.size()) {
+    out.pop_back();  // the 'm'
+    if (out.back() == '[') out += '0';
+    out += ';';
+    out += params.empty() ? std::string_view("0") : params;
+    out += 'm';
+  } else {
+    out.append(sgr, csi, std::string::npos);
+  }
+  m_sgrEnd = out.size();
+}
+
+std::optional<int> FrameWriter::BlankBackground(const Cell& cell) {
+  if (cell.ch != U' ' || (cell.style.attrs & (kUnderline | kReverse)) != 0) return std::nullopt;
+  return ColorIndex(cell.style.bg);
+}
+
+void FrameWriter::AppendCursor(std::string& out, int row, int col, int from) {
   if (!m_ansiCup) {
     out += m_strings.address(row, col);
+    return;
+  }
+  if (from >= 0 && col > from) {
+    // Forward on the same row: shorter than an address.
+    out += "\033[";
+    if (col - from > 1) out += std::to_string(col - from);
+    out += 'C';
     return;
   }
   out += "\033[";
@@ -156,34 +199,105 @@ void FrameWriter::AppendCursor(std::string& out, int row, int col) {
 }
 
 std::string FrameWriter::Frame(const Grid& grid, Size size, bool unicode) {
+  // Runs of one blank at least this long are erased rather than written
+  // (the erase and the move past it take about ten bytes); gaps up to this
+  // long between cells to draw are written over with blanks rather than
+  // skipped with a move, when they show the current background.
+  constexpr int kEraseRun = 12;
+  constexpr int kWrittenGap = 4;
   const bool whole = !m_shown || m_shown->GetSize() != grid.GetSize();
+  const bool erase = m_strings.backColorErase && m_strings.colors > 0;
   std::string out;
   out.reserve(static_cast<std::size_t>(grid.Cols()) * static_cast<std::size_t>(grid.Rows()) * 4);
+  m_sgrEnd = std::string::npos;
   if (!m_started) {
     m_started = true;
     out += m_strings.smcup + m_strings.civis;
   }
-  if (whole) out += m_strings.sgr0 + m_strings.clear;  // the screen is blank, default colours
-  std::optional<Style> current;  // the terminal's style, unknown at first
   const int rows = std::min(size.rows, grid.Rows());
   const int cols = std::min(size.cols, grid.Cols());
-  const Cell blank{};
+  std::optional<Style> current;  // the terminal's style, unknown at first
+  // A whole frame starts from a cleared screen of one background: the
+  // default, or where the clear lays the current background, the one most
+  // blank cells show. Blank cells of that background are there already.
+  int fill = -1;
+  if (whole) {
+    Style fillStyle{};
+    if (erase) {
+      std::unordered_map<int, std::pair<int, Color>> blanks;  // index: count, a colour of it
+      for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < cols; ++x) {
+          const Cell& cell = grid.At(x, y);
+          if (const auto bg = BlankBackground(cell)) {
+            auto& [count, colour] = blanks[*bg];
+            if (count++ == 0) colour = cell.style.bg;
+          }
+        }
+      }
+      int most = 0;
+      for (const auto& [index, seen] : blanks) {
+        if (seen.first > most || (seen.first == most && index < fill)) {
+          most = seen.first;
+          fill = index;
+          fillStyle.bg = seen.second;
+        }
+      }
+    }
+    AppendSgr(out, m_strings.sgr0);
+    if (fill >= 0) AppendSgr(out, ColorString(true, fill));
+    out += m_strings.clear;
+    m_sgrEnd = std::string::npos;
+    current = fill >= 0 ? fillStyle : Style{};
+  }
   for (int y = 0; y < rows; ++y) {
     int cursor = -1;  // where the terminal's cursor is on this row
     for (int x = 0; x < cols; ++x) {
       if (m_strings.skipLastCell && y == size.rows - 1 && x == size.cols - 1) continue;
       const Cell& cell = grid.At(x, y);
-      if (cell == (whole ? blank : m_shown->At(x, y))) continue;
-      if (cursor != x) AppendCursor(out, y, x);
-      if (!current || !(*current == cell.style)) {
-        AppendStyle(out, current ? &*current : nullptr, cell.style);
-        current = cell.style;
+      if (whole ? BlankBackground(cell) == fill : cell == m_shown->At(x, y)) continue;
+      if (cursor != x) {
+        // A short gap that shows the current background is written over.
+        bool writeGap = cursor >= 0 && x - cursor <= kWrittenGap && current &&
+                        (current->attrs & (kUnderline | kReverse)) == 0;
+        for (int g = cursor; writeGap && g < x; ++g) {
+          writeGap = BlankBackground(grid.At(g, y)) == ColorIndex(current->bg);
+        }
+        if (writeGap) {
+          out.append(static_cast<std::size_t>(x - cursor), ' ');
+          m_sgrEnd = std::string::npos;
+        } else {
+          AppendCursor(out, y, x, cursor);
+          m_sgrEnd = std::string::npos;
+        }
+        cursor = x;
+      }
+      // A blank shows its background only: it keeps the foreground and
+      // the bold or dim the terminal has.
+      Style style = cell.style;
+      if (current && BlankBackground(cell)) {
+        style.fg = current->fg;
+        style.attrs = static_cast<std::uint8_t>(current->attrs & ~(kUnderline | kReverse));
+      }
+      if (!current || !(*current == style)) {
+        AppendStyle(out, current ? &*current : nullptr, style);
+        current = style;
+      }
+      int run = 1;
+      if (erase && m_strings.eraseChars && BlankBackground(cell)) {
+        while (x + run < cols && grid.At(x + run, y) == cell) ++run;
+      }
+      if (run >= kEraseRun) {
+        out += m_strings.eraseChars(run);
+        m_sgrEnd = std::string::npos;
+        x += run - 1;  // the cursor stays where the run begins
+        continue;
       }
       AppendUtf8(out, cell.ch, unicode);
+      m_sgrEnd = std::string::npos;
       cursor = x + 1;
     }
   }
-  out += m_strings.sgr0;
+  AppendSgr(out, m_strings.sgr0);
   // A grid of another size than the terminal (it changed meanwhile) went
   // out only in part: the next frame is drawn whole.
   if (size == grid.GetSize()) {

@@ -36,6 +36,12 @@ struct TerminalStrings {
   std::function<std::string(int row, int col)> address;
   int colors = 0;             // 0: no colour; 8, 16, 256 or kDirectColors
   bool skipLastCell = false;  // writing the lower right cell would scroll
+  // The terminal clears and erases with the current background colour
+  // (terminfo's bce), and erases `count` cells from the cursor without
+  // moving it (ech) where `eraseChars` is set: a frame then lays its most
+  // common background with the clear and long blank runs with an erase.
+  bool backColorErase = false;
+  std::function<std::string(int count)> eraseChars;
 };
 
 class FrameWriter {
@@ -56,7 +62,14 @@ class FrameWriter {
   int ColorIndex(Color color);
   const std::string& ColorString(bool background, int index);
   void AppendStyle(std::string& out, const Style* from, const Style& to);
-  void AppendCursor(std::string& out, int row, int col);
+  void AppendCursor(std::string& out, int row, int col, int from);
+  // Appends a string of the terminal's; one that only sets attributes
+  // (ESC [ ... m) joins the one before it when that did too.
+  void AppendSgr(std::string& out, const std::string& sgr);
+  // The palette index of the background a blank cell shows (-1: the
+  // default), or none when the cell is not blank (a character, underline
+  // or reverse video shows).
+  std::optional<int> BlankBackground(const Cell& cell);
 
   TerminalStrings m_strings;
   bool m_ansiCup = false;
@@ -66,6 +79,7 @@ class FrameWriter {
   std::array<std::pair<Color, int>, 256> m_recentColors{};
   std::vector<std::string> m_foreground, m_background;  // formatted when first used
   std::string m_directColor;
+  std::size_t m_sgrEnd = std::string::npos;  // where the last joinable SGR ends in the frame
 };
 
 }  // namespace term
