@@ -154,8 +154,8 @@ dx::HRESULT HALCYRA_STDCALL Direct3DDeviceEnumCallback(dx::GUID* guid, char*, ch
   if (hardware->dwFlags == 0) return dx::D3DENUMRET_OK;  // a software rasteriser
 
   if (driver->inventory == nullptr) return dx::D3DENUMRET_CANCEL;
-  RecordStore& store = driver->inventory->Store();
-  auto* record = store.Make<DisplayDriverRecord>();
+  RecordStore& store = driver->inventory->Details();
+  auto* record = driver->inventory->Records().Make<DisplayDriverRecord>();
   if (record == nullptr) return dx::D3DENUMRET_CANCEL;
 
   const char* description = driver->driverDescription != nullptr ? driver->driverDescription : "";

@@ -28,13 +28,14 @@ HardwareInventory::HardwareInventory(ProgressCallback callback)
 }
 
 HardwareInventory::~HardwareInventory() {
-  // Every record, mode and text of both lists was made in the store:
-  // releasing it releases them all, without a walk through the lists.
+  // Every record, mode and text of both lists was made in the two stores:
+  // releasing them releases it all, without a walk through the lists.
   displayDrivers = nullptr;
   displayDriverCount = 0;
   soundDevices = nullptr;
   soundDeviceCount = 0;
-  m_store.Release();
+  m_records.Release();
+  m_details.Release();
   m_displayIndex.Forget();
   m_soundIndex.Forget();
 }

@@ -39,9 +39,11 @@ class HardwareInventory {
   bool EnumerateDisplayDrivers();
   bool ProbeDisplayDrivers();
   bool EnumerateSoundDevices();
-  // Where the construction stages take the records, modes and texts from;
-  // the teardown releases it whole.
-  RecordStore& Store() { return m_store; }
+  // Where the construction stages make the records, and their modes and
+  // texts; the teardown releases both whole. The records have a store of
+  // their own so that a walk through a list reads memory in one run.
+  RecordStore& Records() { return m_records; }
+  RecordStore& Details() { return m_details; }
 
   ProgressCallback progress;
   std::int32_t displayDriverCount;
@@ -67,7 +69,8 @@ class HardwareInventory {
 
   mutable RecordIndex<DisplayDriverRecord> m_displayIndex;
   mutable RecordIndex<SoundDeviceRecord> m_soundIndex;
-  RecordStore m_store;
+  RecordStore m_records;
+  RecordStore m_details;
 };
 
 // The one inventory of the process, created by whichever page needs it

@@ -62,9 +62,8 @@ dx::BOOL HALCYRA_STDCALL OnSoundDeviceFound(dx::GUID* guid, const char* descript
     dx::DSCAPS caps{};
     caps.dwSize = sizeof(dx::DSCAPS);
     if (!dx::DsFailed(device->GetCaps(&caps))) {
-      RecordStore& store = inventory->Store();
-      auto* record = store.Make<SoundDeviceRecord>();
-      char* text = record != nullptr ? store.CopyText(description != nullptr ? description : "") : nullptr;
+      auto* record = inventory->Records().Make<SoundDeviceRecord>();
+      char* text = record != nullptr ? inventory->Details().CopyText(description != nullptr ? description : "") : nullptr;
       if (text != nullptr) {
         record->description = text;
         record->guid = *guid;
