@@ -159,7 +159,7 @@ bool RunPairs(int repetitions) {
   bool met = true;
   // Warm: build after build, as Google Benchmark runs them; the 1x machine
   // and its inventory (about 50 KB) stay in the first-level cache, the 64x
-  // ones (about 4 MB with the simulated machine's own description) do not
+  // ones (about 3 MB with the simulated machine's own description) do not
   // fit in the second. Cold: every build starts with the caches holding
   // neither, as the program's one build at start does. The target applies
   // to the cold pairs; the warm ones show what the caches add.
