@@ -41,7 +41,9 @@ class RecordStore {
   // in the last block, costs a few instructions.
   void* Allocate(std::size_t size, std::size_t align) {
     const std::uintptr_t at = (reinterpret_cast<std::uintptr_t>(m_free) + (align - 1)) & ~(align - 1);
-    if (m_free == nullptr || at + size > reinterpret_cast<std::uintptr_t>(m_end)) return AllocateInNewBlock(size, align);
+    if (m_free == nullptr || at + size > reinterpret_cast<std::uintptr_t>(m_end)) {
+      return AllocateInNewBlock(size, align);
+    }
     m_free = reinterpret_cast<char*>(at + size);
     return reinterpret_cast<void*>(at);
   }

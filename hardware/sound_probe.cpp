@@ -63,7 +63,8 @@ dx::BOOL HALCYRA_STDCALL OnSoundDeviceFound(dx::GUID* guid, const char* descript
     caps.dwSize = sizeof(dx::DSCAPS);
     if (!dx::DsFailed(device->GetCaps(&caps))) {
       auto* record = inventory->Records().Make<SoundDeviceRecord>();
-      char* text = record != nullptr ? inventory->Details().CopyText(description != nullptr ? description : "") : nullptr;
+      const char* given = description != nullptr ? description : "";
+      char* text = record != nullptr ? inventory->Details().CopyText(given) : nullptr;
       if (text != nullptr) {
         record->description = text;
         record->guid = *guid;
