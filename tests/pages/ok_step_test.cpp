@@ -155,7 +155,7 @@ TEST(OkStep, AUtf16OptionsFileIsReadAndKeepsItsEncoding) {
   install.options = utf16;
   const Outcome run = RunSetup(kDevicesAndBoard, install, "dump\nok\n");
   ASSERT_EQ(run.dumps.size(), 1u);
-  EXPECT_EQ(run.dumps[0].at(1007).text, "1024 x 768 x 16");
+  EXPECT_EQ(run.dumps[0].at(res::IDC_RESOLUTION).text, "1024 x 768 x 16");
   ASSERT_TRUE(run.options.has_value());
   ASSERT_TRUE(run.options->starts_with("\xFF\xFE"));
   ASSERT_EQ(run.options->size() % 2, 0u);
