@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
 #include <map>
 #include <sstream>
 #include <cstdio>
@@ -229,8 +231,8 @@ std::vector<std::string> ShippedProfiles() {
   return names;
 }
 
-SimRun RunSim(const std::string& arguments) {
-  const std::string command = std::string(HALCYRA_SIM_PATH) + " " + arguments + " 2>&1";
+SimRun RunSim(const std::string& arguments, bool errors) {
+  const std::string command = std::string(HALCYRA_SIM_PATH) + " " + arguments + (errors ? " 2>&1" : " 2>/dev/null");
   SimRun run;
   std::FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return run;
@@ -240,6 +242,51 @@ SimRun RunSim(const std::string& arguments) {
   const int status = pclose(pipe);
   run.status = status >= 0 && (status & 0x7F) == 0 ? (status >> 8) & 0xFF : -1;
   return run;
+}
+
+std::string Read(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::filesystem::path Scratch(const std::string& name) {
+  const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / ("halcyra-sim-" + name);
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+ScenarioResult PlayScenario(const std::filesystem::path& dir, const std::string& machine,
+                            const std::filesystem::path& game, bool errors) {
+  namespace fsys = std::filesystem;
+  fsys::remove_all(game);
+  fsys::create_directories(game / "static");
+  if (fsys::exists(dir / "options.ini")) fsys::copy_file(dir / "options.ini", game / "options.ini");
+  std::string install = "--install-dir " + game.string();
+  for (const std::string& line : Lines(Read(dir / "setup"))) {
+    std::istringstream words(line);
+    std::string word, name;
+    words >> word >> name;
+    if (word == "archive") std::ofstream(game / "static" / name) << "";
+    if (word == "readonly") fsys::permissions(game / name, fsys::perms::owner_write, fsys::perm_options::remove);
+    if (word == "no-install-dir") install.clear();
+  }
+  ScenarioResult result;
+  result.run = RunSim("--machine " + machine + " " + install + " --script " + (dir / "script.txt").string(), errors);
+  if (fsys::exists(game / "options.ini")) {
+    result.options = Read(game / "options.ini");
+    fsys::permissions(game / "options.ini", fsys::perms::owner_write, fsys::perm_options::add);
+  }
+  return result;
 }
 
 }  // namespace test

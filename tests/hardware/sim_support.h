@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -65,11 +66,29 @@ std::string ProfilesDir();
 std::vector<std::string> ShippedProfiles();
 
 // One run of halcyra-sim with `arguments` (given to the shell): its
-// standard output and error together, and its exit status.
+// standard output and (unless `errors` is false) error together, and its
+// exit status.
 struct SimRun {
   std::string out;
   int status = -1;
 };
-SimRun RunSim(const std::string& arguments);
+SimRun RunSim(const std::string& arguments, bool errors = true);
+
+// A file's bytes ("" when it cannot be read), a text's lines, and a fresh
+// folder for one test.
+std::string Read(const std::filesystem::path& path);
+std::vector<std::string> Lines(const std::string& text);
+std::filesystem::path Scratch(const std::string& name);
+
+// Plays scenario folder `dir` (script.txt, options.ini, setup lines as
+// tests/win32/scenarios holds them) on `machine` in a fresh install folder
+// `game`; a "glide" setup line is the machine's business. `errors`: as
+// RunSim's.
+struct ScenarioResult {
+  SimRun run;
+  std::optional<std::string> options;  // options.ini afterwards
+};
+ScenarioResult PlayScenario(const std::filesystem::path& dir, const std::string& machine,
+                            const std::filesystem::path& game, bool errors = true);
 
 }  // namespace test

@@ -52,31 +52,6 @@ class SettingsTest : public testing::Test {
   MemoryRegistry registry_;
 };
 
-TEST_F(SettingsTest, SaveIntoEmptyFileGivesTheThirteenLines) {
-  GameSettings* settings = Loaded("");
-  settings->rasterizer = RasterizerDirect3D;
-  settings->textureMode = Textures16Bit;
-  settings->d3dGuid = kD3d;
-  settings->ddGuid = kDd;
-  settings->enableAcoustics = 1;
-  ASSERT_TRUE(settings->Save());
-  EXPECT_EQ(files_.files[kIni],
-            "[Game]\r\n"
-            "Game Rasterizer=2\r\n"
-            "D3DGUID=" + kD3d + "\r\n"
-            "DDGUID=" + kDd + "\r\n"
-            "GameScreenWidth=640\r\n"
-            "GameScreenHeight=480\r\n"
-            "GameScreenDepth=16\r\n"
-            "GameMipMapLevel=0\r\n"
-            "[Performance]\r\n"
-            "Use16BitTextures=1\r\n"
-            "UseCompressedTextures=0\r\n"
-            "[Sound]\r\n"
-            "EnableAcoustics=1\r\n");
-  EXPECT_EQ(files_.replaces, 1);
-}
-
 TEST_F(SettingsTest, GlideLeavesTheGuidKeysAsTheyWere) {
   const std::string before =
       "[Game]\r\n"

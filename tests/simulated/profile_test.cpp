@@ -11,7 +11,7 @@
 #include <iterator>
 #include <set>
 
-#include "sim_support.h"
+#include "tests/hardware/sim_support.h"
 #include "simulated/machine_profile.h"
 #include "terminal/reference_profile.h"
 
