@@ -56,9 +56,15 @@ TEST(Progress, NullCallbackGivesTheSameInventory) {
   HardwareInventory quiet(nullptr);
   EXPECT_EQ(quiet.progress, &NoProgress);
   Bench loud(ThreeRecordsTwoSounds());
-  const auto expected = test::ExpectedInventory(ThreeRecordsTwoSounds(), std::nullopt);
-  EXPECT_TRUE(test::Compare(expected, quiet, expected.progress, nullptr).empty());
-  EXPECT_TRUE(test::Compare(expected, loud.Inventory(), loud.Progress(), nullptr).empty());
+  EXPECT_EQ(test::Describe(quiet, nullptr), test::Describe(loud.Inventory(), nullptr));
+  // Worked out by hand: Driver B's only device has 565 without 1555, so
+  // neither counts; Driver A's paletted device is fit, its 565/1555 one lacks
+  // a second format; Card Two reports only one EAX support bit.
+  EXPECT_EQ(test::Describe(quiet, nullptr),
+            (std::vector<std::string>{"d3d 177 | Driver B | pal=0 565=0 formats=20 depths=500 fit=0 | 640x480x16 800x600x16",
+                                      "d3d 161 | Driver A | pal=1 565=0 formats=21 depths=500 fit=1 | 640x480x16 800x600x16",
+                                      "d3d 162 | Driver A | pal=0 565=1 formats=22 depths=500 fit=0 | 640x480x16 800x600x16",
+                                      "sound 81 | Card One | buffers=16 eax=1 |", "sound 82 | Card Two | buffers=16 eax=0 |"}));
   machine.Uninstall();
 }
 
@@ -176,6 +182,14 @@ TEST(Teardown, ReleasesEveryRecordModeAndText) {
   machine.Install();
   auto* inventory = new HardwareInventory(nullptr);
   ASSERT_NE(inventory->GetDisplayDriver(1)->modes, nullptr);
+  // Records whose texts are missing (the store owns the memory, so the
+  // pointers are only cleared): lookups cope and teardown releases the rest.
+  DisplayDriverRecord* record = inventory->GetDisplayDriver(1);
+  record->ddGuidText = nullptr;
+  record->description = nullptr;
+  inventory->GetSoundDevice(1)->description = nullptr;
+  EXPECT_EQ(inventory->CopyDisplayDriverDescription(Guid(0xA)), nullptr);
+  EXPECT_NE(test::Describe(*inventory, nullptr)[1].find("| (none) |"), std::string::npos);
   delete inventory;
   machine.Uninstall();
 }

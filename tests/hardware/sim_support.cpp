@@ -1,6 +1,12 @@
 #include "sim_support.h"
 
+#include <algorithm>
 #include <array>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <sstream>
 #include <cstdio>
 #include <cstring>
 
@@ -10,53 +16,6 @@ namespace {
 std::vector<std::int32_t>* g_progress = nullptr;
 void RecordProgress(std::int32_t code) {
   if (g_progress != nullptr) g_progress->push_back(code);
-}
-
-bool Is(const std::optional<sim::CallRecord>& failed, const char* name) {
-  return failed && failed->name == name;
-}
-
-// The texture findings of one format, by the classification rules.
-void Classify(const dx::DDPIXELFORMAT& f, ExpectedRecord& r) {
-  const bool argb = f.dwRGBAlphaBitMask == 0xFF000000u && f.dwRBitMask == 0xFF0000u && f.dwGBitMask == 0xFF00u &&
-                    f.dwBBitMask == 0xFFu;
-  if (f.dwFlags & dx::DDPF_PALETTEINDEXED8) {
-    r.palettedTextures = 1;
-    r.textureFormats |= TEXFMT_8BIT;
-    return;
-  }
-  if ((f.dwFlags & (dx::DDPF_ALPHAPIXELS | dx::DDPF_ALPHA)) && f.dwRGBBitCount == 8) {
-    r.textureFormats |= TEXFMT_8BIT;
-    return;
-  }
-  if (f.dwRGBBitCount == 16) {
-    if (f.dwRBitMask == 0xF800 && f.dwGBitMask == 0x07E0 && f.dwBBitMask == 0x001F) {
-      r.has565Textures = 1;
-    } else if (f.dwRGBAlphaBitMask == 0x8000 && f.dwRBitMask == 0x7C00 && f.dwGBitMask == 0x03E0 &&
-               f.dwBBitMask == 0x001F) {
-      r.textureFormats |= TEXFMT_1555;
-    } else if (f.dwRGBAlphaBitMask == 0xF000 && f.dwRBitMask == 0x0F00 && f.dwGBitMask == 0x00F0 &&
-               f.dwBBitMask == 0x000F) {
-      r.textureFormats |= TEXFMT_4444;
-    } else if (argb) {
-      r.textureFormats |= TEXFMT_8888;
-    } else if ((f.dwRBitMask == 0xFF && f.dwRGBAlphaBitMask == 0xFF00) ||
-               (f.dwRBitMask == 0xFF00 && f.dwRGBAlphaBitMask == 0xFF)) {
-      r.textureFormats |= TEXFMT_88;
-    }
-    return;
-  }
-  if (f.dwRGBBitCount == 32 && argb) r.textureFormats |= TEXFMT_8888;
-}
-
-bool ModeKept(const sim::DisplayMode& m, std::uint32_t depths) {
-  const dx::DWORD d = m.format.dwRGBBitCount;
-  const std::pair<dx::DWORD, dx::DWORD> rules[] = {{8, dx::DDBD_8}, {16, dx::DDBD_16}, {24, dx::DDBD_24},
-                                                  {32, dx::DDBD_32}};
-  for (const auto& [depth, flag] : rules) {
-    if (d == depth && (depths & flag) == 0) return false;
-  }
-  return m.width >= 640 && m.height >= 480 && d >= 16;
 }
 
 }  // namespace
@@ -155,216 +114,125 @@ std::vector<std::string> Bench::Records() const {
   return names;
 }
 
-Expected ExpectedInventory(const sim::Machine& machine, const std::optional<sim::CallRecord>& failed) {
-  Expected out;
-  out.progress.push_back(200);
+namespace {
 
-  // Driver enumeration: each driver's records form a group; the groups end
-  // up in reverse driver order.
-  std::vector<std::vector<ExpectedRecord>> groups;
-  if (!Is(failed, "DirectDrawEnumerateExA")) {
-    for (std::size_t i = 0; i < machine.drivers.size(); ++i) {
-      const sim::Driver& driver = machine.drivers[i];
-      const int di = static_cast<int>(i);
-      auto failedHere = [&](const char* name) {
-        return Is(failed, name) && failed->duringDriverEnumeration && failed->driver == di;
-      };
-      if (driver.createResult != 0 || failedHere("DirectDrawCreate")) continue;
-      if (driver.queryDirectDraw4Result != 0 || failedHere("IDirectDraw::QueryInterface")) continue;
-      if (driver.queryDirect3DResult != 0 || failedHere("IDirectDraw4::QueryInterface")) continue;
-      out.progress.push_back(100);
-      std::vector<ExpectedRecord> group;
-      if (!failedHere("IDirect3D3::EnumDevices")) {
-        for (std::size_t j = 0; j < driver.devices.size(); ++j) {
-          const sim::Device& device = driver.devices[j];
-          if (device.nullGuid || device.nullHardwareDescription || device.nullSoftwareDescription) break;
-          if (device.guid == dx::IID_IDirect3DNullDevice || device.hardwareFlags == 0) continue;
-          ExpectedRecord record;
-          record.description = driver.description;
-          record.ddGuid = driver.guid.value_or(dx::GUID{});
-          record.d3dGuid = device.guid;
-          record.renderDepths = device.renderDepths;
-          record.driver = di;
-          if (device.textureOpCaps & (dx::D3DTEXOPCAPS_SELECTARG2 | dx::D3DTEXOPCAPS_MODULATE)) {
-            record.textureFormats = TEXFMT_BLENDOPS;
-          }
-          const bool modesFailed =
-              failedHere("IDirectDraw4::EnumDisplayModes") && failed->device == static_cast<int>(j);
-          if (!modesFailed) {
-            for (const sim::DisplayMode& mode : driver.modes) {
-              if (ModeKept(mode, record.renderDepths)) {
-                record.modes.push_back({mode.width, mode.height, mode.format.dwRGBBitCount, mode.format});
-              }
-            }
-          }
-          if (record.modes.empty()) record.modes.push_back({640, 480, 16, sim::ModePixelFormat(16)});
-          group.push_back(record);
-        }
-      }
-      groups.push_back(std::move(group));
-    }
-  }
-  for (auto group = groups.rbegin(); group != groups.rend(); ++group) {
-    for (auto& record : *group) out.records.push_back(record);
-  }
+std::string Text(const char* text) { return text != nullptr ? text : "(none)"; }
 
-  // The texture probe, record by record.
-  out.progress.push_back(300);
-  for (std::size_t k = 0; k < out.records.size(); ++k) {
-    ExpectedRecord& record = out.records[k];
-    const sim::Driver& driver = machine.drivers[static_cast<std::size_t>(record.driver)];
-    auto failedHere = [&](const char* name) {
-      return Is(failed, name) && failed->probeOrdinal == static_cast<int>(k);
-    };
-    if (driver.probeCreateResult != 0 || failedHere("DirectDrawCreate")) continue;
-    if (driver.queryDirectDraw4Result != 0 || failedHere("IDirectDraw::QueryInterface")) continue;
-    if (driver.queryDirect3DResult != 0 || failedHere("IDirectDraw4::QueryInterface")) continue;
-    if (driver.cooperativeLevelResult != 0 || failedHere("IDirectDraw4::SetCooperativeLevel")) continue;
-    bool surface = false;
-    for (std::size_t a = 0; a < record.modes.size() && !surface; ++a) {
-      const ExpectedMode& mode = record.modes[a];
-      bool refused = failedHere("IDirectDraw4::CreateSurface") && failed->surfaceAttempt == static_cast<int>(a);
-      for (const sim::DisplayMode& offered : driver.modes) {
-        if (offered.width == mode.width && offered.height == mode.height && sim::SamePixelFormat(offered.format, mode.format)) {
-          refused = refused || offered.surfaceRefused;
-          break;
-        }
-      }
-      surface = !refused;
-    }
-    if (!surface) continue;
-    const sim::Device* device = nullptr;
-    for (const sim::Device& candidate : driver.devices) {
-      if (candidate.guid == record.d3dGuid) {
-        device = &candidate;
-        break;
-      }
-    }
-    if (device == nullptr || device->createDeviceResult != 0 || failedHere("IDirect3D3::CreateDevice")) continue;
-    if (failedHere("IDirect3DDevice3::EnumTextureFormats")) continue;
-    for (const dx::DDPIXELFORMAT& format : device->textureFormats) Classify(format, record);
-    if (device->enumTextureFormatsResult == 0 && (record.textureFormats & TEXFMT_1555) == 0) {
-      record.has565Textures = 0;
-    }
+template <typename Mode>
+std::string ModeList(const Mode* mode) {
+  std::string list;
+  for (; mode != nullptr; mode = mode->next) {
+    list += " " + std::to_string(mode->width) + "x" + std::to_string(mode->height);
+    if constexpr (requires { mode->depth; }) list += "x" + std::to_string(mode->depth);
   }
-
-  out.progress.push_back(400);
-  for (ExpectedRecord& record : out.records) {
-    const bool second = (record.textureFormats & 0x1D) != 0;
-    record.fit = record.palettedTextures != 0 ||
-                 (record.has565Textures != 0 && (record.textureFormats & TEXFMT_1555) != 0 && second);
-    if (record.palettedTextures != 0 && record.has565Textures != 0) record.palettedTextures = 2;
-  }
-
-  // Sound.
-  if (!Is(failed, "DirectSoundEnumerateA")) {
-    for (std::size_t s = 0; s < machine.soundDevices.size(); ++s) {
-      const sim::SoundDevice& device = machine.soundDevices[s];
-      auto failedHere = [&](const char* name) { return Is(failed, name) && failed->sound == static_cast<int>(s); };
-      if (device.createResult < 0 || failedHere("DirectSoundCreate")) continue;
-      out.progress.push_back(500);
-      if (!device.guid) continue;
-      if (device.capsResult < 0 || failedHere("IDirectSound::GetCaps")) continue;
-      ExpectedSound sound;
-      sound.description = device.description;
-      sound.guid = *device.guid;
-      sound.buffers = device.maxHw3DAllBuffers;
-      sound.memory = device.totalHwMemBytes;
-      sound.eax = device.createBufferResult >= 0 && !failedHere("IDirectSound::CreateSoundBuffer") &&
-                  device.query3DBufferResult >= 0 && !failedHere("IDirectSoundBuffer::QueryInterface") &&
-                  device.queryPropertySetResult >= 0 && !failedHere("IDirectSound3DBuffer::QueryInterface") &&
-                  device.querySupportResult >= 0 && !failedHere("IKsPropertySet::QuerySupport") &&
-                  (device.eaxSupport & 3) == 3;
-      out.sounds.push_back(sound);
-    }
-  }
-
-  // Glide.
-  const sim::Glide& glide = machine.glide;
-  if (glide.library && glide.missingExports.empty() && !Is(failed, "LoadLibraryA") &&
-      !Is(failed, "GetProcAddress") && !Is(failed, "grSstQueryBoards") && glide.numSst != 0) {
-    out.glidePresent = true;
-    const bool queried = !Is(failed, "grSstQueryHardware");
-    const int fbRam = queried ? glide.fbRam : 0;
-    const bool sli = queried && glide.sliDetect;
-    if (fbRam > 4 || sli) out.glideModes.insert(out.glideModes.end(), {1024, 768});
-    if (fbRam > 2) out.glideModes.insert(out.glideModes.end(), {800, 600});
-    out.glideModes.insert(out.glideModes.end(), {640, 480});
-  }
-  return out;
+  return list;
 }
 
-std::vector<std::string> Compare(const Expected& expected, const HardwareInventory& inventory,
-                                 const std::vector<std::int32_t>& progress, const GlideBoardInfo* glide) {
-  std::vector<std::string> diffs;
-  auto differ = [&](const std::string& what) { diffs.push_back(what); };
-  if (progress != expected.progress) differ("progress codes differ");
-  if (inventory.displayDriverCount != static_cast<std::int32_t>(expected.records.size())) {
-    differ("displayDriverCount " + std::to_string(inventory.displayDriverCount) + ", expected " +
-           std::to_string(expected.records.size()));
+template <typename Record>
+std::int32_t Length(const Record* record) {
+  std::int32_t length = 0;
+  for (; record != nullptr; record = record->next) ++length;
+  return length;
+}
+
+// The four fields of a described line, without the blanks around them.
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::istringstream in(line);
+  for (std::string field; std::getline(in, field, '|');) {
+    const std::size_t first = field.find_first_not_of(' ');
+    fields.push_back(first == std::string::npos ? "" : field.substr(first, field.find_last_not_of(' ') + 1 - first));
   }
-  const DisplayDriverRecord* r = inventory.displayDrivers;
-  for (std::size_t k = 0; k < expected.records.size(); ++k, r = r != nullptr ? r->next : nullptr) {
-    const ExpectedRecord& e = expected.records[k];
-    const std::string at = "record " + std::to_string(k) + ": ";
-    if (r == nullptr) {
-      differ(at + "missing");
-      break;
-    }
-    if (r->description == nullptr || e.description != r->description) differ(at + "description");
-    if (!(r->ddGuid == e.ddGuid) || !(r->d3dGuid == e.d3dGuid)) differ(at + "GUIDs");
-    if (r->palettedTextures != e.palettedTextures) differ(at + "palettedTextures");
-    if (r->has565Textures != e.has565Textures) differ(at + "has565Textures");
-    if (r->textureFormats != e.textureFormats) differ(at + "textureFormats");
-    if (r->renderDepths != e.renderDepths) differ(at + "renderDepths");
-    if (r->hardware != 1) differ(at + "hardware");
-    if ((r->fit != 0) != e.fit) differ(at + "fit");
-    if (r->modeCount != static_cast<std::int32_t>(e.modes.size())) differ(at + "modeCount");
-    const DisplayModeRecord* m = r->modes;
-    for (const ExpectedMode& mode : e.modes) {
-      if (m == nullptr || m->width != mode.width || m->height != mode.height || m->depth != mode.depth ||
-          !sim::SamePixelFormat(m->pixelFormat, mode.format)) {
-        differ(at + "modes");
-        break;
-      }
-      m = m->next;
-    }
-    if (m != nullptr && diffs.empty()) differ(at + "extra modes");
+  fields.resize(4);
+  return fields;
+}
+
+// Whether the words of `part` are the words of `whole` with some left out.
+bool FewerModes(const std::string& part, const std::string& whole) {
+  std::istringstream partWords(part);
+  std::istringstream wholeWords(whole);
+  std::string word;
+  std::string candidate;
+  while (partWords >> word) {
+    do {
+      if (!(wholeWords >> candidate)) return false;
+    } while (candidate != word);
   }
-  if (r != nullptr) differ("extra display records");
-  if (inventory.soundDeviceCount != static_cast<std::int32_t>(expected.sounds.size())) differ("soundDeviceCount");
-  const SoundDeviceRecord* s = inventory.soundDevices;
-  for (std::size_t k = 0; k < expected.sounds.size(); ++k, s = s != nullptr ? s->next : nullptr) {
-    const ExpectedSound& e = expected.sounds[k];
-    const std::string at = "sound " + std::to_string(k) + ": ";
-    if (s == nullptr) {
-      differ(at + "missing");
-      break;
-    }
-    if (s->description == nullptr || e.description != s->description) differ(at + "description");
-    if (!(s->guid == e.guid)) differ(at + "guid");
-    if (s->hardware3DBuffers != e.buffers || s->hardwareMemoryBytes != e.memory) differ(at + "caps");
-    if ((s->eaxSupported != 0) != e.eax) differ(at + "eax");
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::string> Describe(const HardwareInventory& inventory, const GlideBoardInfo* glide) {
+  std::vector<std::string> lines;
+  char text[128];
+  for (const DisplayDriverRecord* r = inventory.displayDrivers; r != nullptr; r = r->next) {
+    std::snprintf(text, sizeof text, "pal=%u 565=%u formats=%02x depths=%03x fit=%d", r->palettedTextures,
+                  r->has565Textures, r->textureFormats, r->renderDepths, r->fit);
+    lines.push_back("d3d " + std::to_string(r->d3dGuid.Data1) + " | " + Text(r->description) + " | " + text + " |" +
+                    ModeList(r->modes));
   }
-  if (s != nullptr) differ("extra sound records");
+  for (const SoundDeviceRecord* s = inventory.soundDevices; s != nullptr; s = s->next) {
+    lines.push_back("sound " + std::to_string(s->guid.Data1) + " | " + Text(s->description) + " | buffers=" +
+                    std::to_string(s->hardware3DBuffers) + " eax=" + std::to_string(s->eaxSupported) + " |");
+  }
   if (glide != nullptr) {
-    if ((glide->present != 0) != expected.glidePresent) differ("glide present");
-    std::vector<std::int32_t> modes;
-    for (const GlideModeRecord* g = glide->modes; g != nullptr; g = g->next) {
-      modes.push_back(g->width);
-      modes.push_back(g->height);
-      if (g->bitsPerPixel != 16) differ("glide depth");
-    }
-    if (modes != expected.glideModes) differ("glide modes");
-    if (glide->modeCount != static_cast<std::int32_t>(expected.glideModes.size() / 2)) differ("glide modeCount");
+    lines.push_back("glide | | present=" + std::to_string(glide->present) + " |" + ModeList(glide->modes));
   }
-  return diffs;
+  return lines;
+}
+
+std::vector<std::string> Violations(const HardwareInventory& inventory, const GlideBoardInfo* glide,
+                                    const std::vector<std::int32_t>& progress, const std::vector<std::string>& clean) {
+  std::vector<std::string> problems;
+  if (inventory.displayDriverCount != Length(inventory.displayDrivers)) problems.push_back("display count");
+  if (inventory.soundDeviceCount != Length(inventory.soundDevices)) problems.push_back("sound count");
+  for (const DisplayDriverRecord* r = inventory.displayDrivers; r != nullptr; r = r->next) {
+    if (r->modeCount != Length(r->modes)) problems.push_back("mode count");
+    if (r->hardware != 1 || r->ddGuidText == nullptr || r->d3dGuidText == nullptr) problems.push_back("record fields");
+  }
+  if (glide != nullptr && glide->modeCount != Length(glide->modes)) problems.push_back("glide mode count");
+  // Progress: 200, the drivers' 100s, 300, 400, then the sound devices' 500s.
+  const std::map<std::int32_t, int> stage = {{200, 0}, {100, 1}, {300, 2}, {400, 3}, {500, 4}};
+  for (std::size_t i = 0; i < progress.size(); ++i) {
+    if (!stage.contains(progress[i]) || (i > 0 && stage.at(progress[i]) < stage.at(progress[i - 1]))) {
+      problems.push_back("progress order");
+      break;
+    }
+  }
+  // A failure only leaves things out: each record is one of the clean run's,
+  // in the same order, with its findings or as none found (unfit, no EAX, no
+  // board), and with some of its modes or the fall-back mode of a failed
+  // mode enumeration.
+  std::size_t next = 0;
+  for (const std::string& line : Describe(inventory, glide)) {
+    const std::vector<std::string> fields = Fields(line);
+    bool found = false;
+    while (!found && next < clean.size()) {
+      const std::vector<std::string> was = Fields(clean[next++]);
+      found = fields[0] == was[0] && fields[1] == was[1] &&
+              (fields[2] == was[2] || fields[2].ends_with("fit=0") || fields[2].ends_with("eax=0") ||
+               fields[2] == "present=0") &&
+              (FewerModes(fields[3], was[3]) || fields[3] == "640x480x16");
+    }
+    if (!found) problems.push_back("not as in the clean run: " + line);
+  }
+  return problems;
 }
 
 std::string ProfilesDir() { return HALCYRA_PROFILES_DIR; }
 
-SimRun RunSim(const std::string& arguments) {
-  const std::string command = std::string(HALCYRA_SIM_PATH) + " " + arguments + " 2>&1";
+std::vector<std::string> ShippedProfiles() {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(ProfilesDir())) {
+    if (entry.path().extension() == ".toml") names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+SimRun RunSim(const std::string& arguments, bool errors) {
+  const std::string command = std::string(HALCYRA_SIM_PATH) + " " + arguments + (errors ? " 2>&1" : " 2>/dev/null");
   SimRun run;
   std::FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return run;
@@ -374,6 +242,51 @@ SimRun RunSim(const std::string& arguments) {
   const int status = pclose(pipe);
   run.status = status >= 0 && (status & 0x7F) == 0 ? (status >> 8) & 0xFF : -1;
   return run;
+}
+
+std::string Read(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::filesystem::path Scratch(const std::string& name) {
+  const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / ("halcyra-sim-" + name);
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+ScenarioResult PlayScenario(const std::filesystem::path& dir, const std::string& machine,
+                            const std::filesystem::path& game, bool errors) {
+  namespace fsys = std::filesystem;
+  fsys::remove_all(game);
+  fsys::create_directories(game / "static");
+  if (fsys::exists(dir / "options.ini")) fsys::copy_file(dir / "options.ini", game / "options.ini");
+  std::string install = "--install-dir " + game.string();
+  for (const std::string& line : Lines(Read(dir / "setup"))) {
+    std::istringstream words(line);
+    std::string word, name;
+    words >> word >> name;
+    if (word == "archive") std::ofstream(game / "static" / name) << "";
+    if (word == "readonly") fsys::permissions(game / name, fsys::perms::owner_write, fsys::perm_options::remove);
+    if (word == "no-install-dir") install.clear();
+  }
+  ScenarioResult result;
+  result.run = RunSim("--machine " + machine + " " + install + " --script " + (dir / "script.txt").string(), errors);
+  if (fsys::exists(game / "options.ini")) {
+    result.options = Read(game / "options.ini");
+    fsys::permissions(game / "options.ini", fsys::perms::owner_write, fsys::perm_options::add);
+  }
+  return result;
 }
 
 }  // namespace test

@@ -1,9 +1,9 @@
 // Test support: machines built in code, an inventory built on a simulated
-// machine, and the expected inventory computed from a machine description by
-// the probing rules, for comparison.
+// machine, and a description of an inventory with the rules every one keeps.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,54 +51,44 @@ class Bench {
   HardwareInventory* m_inventory = nullptr;
 };
 
-// The inventory that the rules give for `machine`, with `failed` (a call
-// that failed by injection) taken into account.
-struct ExpectedMode {
-  dx::DWORD width, height, depth;
-  dx::DDPIXELFORMAT format;
-};
-struct ExpectedRecord {
-  std::string description;
-  dx::GUID ddGuid{};
-  dx::GUID d3dGuid{};
-  std::uint32_t palettedTextures = 0;
-  std::uint32_t has565Textures = 0;
-  std::uint32_t textureFormats = 0;
-  std::uint32_t renderDepths = 0;
-  std::vector<ExpectedMode> modes;
-  bool fit = false;
-  int driver = -1;  // index in the machine
-};
-struct ExpectedSound {
-  std::string description;
-  dx::GUID guid{};
-  std::uint32_t buffers = 0;
-  std::uint32_t memory = 0;
-  bool eax = false;
-};
-struct Expected {
-  std::vector<ExpectedRecord> records;
-  std::vector<ExpectedSound> sounds;
-  std::vector<std::int32_t> progress;
-  std::vector<std::int32_t> glideModes;  // width, height pairs, in list order
-  bool glidePresent = false;
-};
-Expected ExpectedInventory(const sim::Machine& machine, const std::optional<sim::CallRecord>& failed);
+// The inventory (and Glide finding, when given) one line a record:
+// "KIND GUID | DESCRIPTION | FINDINGS | MODES".
+std::vector<std::string> Describe(const HardwareInventory& inventory, const GlideBoardInfo* glide);
 
-// Differences between the inventory (and Glide finding, when given) and the
-// expectation, one line each; empty when they agree.
-std::vector<std::string> Compare(const Expected& expected, const HardwareInventory& inventory,
-                                 const std::vector<std::int32_t>& progress, const GlideBoardInfo* glide);
+// What breaks the rules every inventory keeps whatever call failed: counts
+// that match the lists, progress codes in stage order, and nothing found
+// that the clean run (`clean`, described) did not find. Empty when none.
+std::vector<std::string> Violations(const HardwareInventory& inventory, const GlideBoardInfo* glide,
+                                    const std::vector<std::int32_t>& progress, const std::vector<std::string>& clean);
 
-// Directory of the machine profiles.
+// Directory of the machine profiles, and the file names of those shipped.
 std::string ProfilesDir();
+std::vector<std::string> ShippedProfiles();
 
 // One run of halcyra-sim with `arguments` (given to the shell): its
-// standard output and error together, and its exit status.
+// standard output and (unless `errors` is false) error together, and its
+// exit status.
 struct SimRun {
   std::string out;
   int status = -1;
 };
-SimRun RunSim(const std::string& arguments);
+SimRun RunSim(const std::string& arguments, bool errors = true);
+
+// A file's bytes ("" when it cannot be read), a text's lines, and a fresh
+// folder for one test.
+std::string Read(const std::filesystem::path& path);
+std::vector<std::string> Lines(const std::string& text);
+std::filesystem::path Scratch(const std::string& name);
+
+// Plays scenario folder `dir` (script.txt, options.ini, setup lines as
+// tests/win32/scenarios holds them) on `machine` in a fresh install folder
+// `game`; a "glide" setup line is the machine's business. `errors`: as
+// RunSim's.
+struct ScenarioResult {
+  SimRun run;
+  std::optional<std::string> options;  // options.ini afterwards
+};
+ScenarioResult PlayScenario(const std::filesystem::path& dir, const std::string& machine,
+                            const std::filesystem::path& game, bool errors = true);
 
 }  // namespace test

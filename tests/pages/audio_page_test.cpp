@@ -42,10 +42,10 @@ TEST_P(EaxBox, ShowsTheDevicesSupportAndKeepsTheFlag) {
   const Outcome run = RunSetup(Machine(c.sound), install, std::string("tab 1\n") + c.script + "dump\nok\n");
   ASSERT_EQ(run.status, 0) << run.errors;
   const Dump& page = run.dumps.back();
-  EXPECT_EQ(page.at(1015).checked, c.checked);
-  EXPECT_EQ(page.at(1015).enabled, c.enabled);
-  EXPECT_EQ(page.at(1016).text, c.voices);
-  EXPECT_EQ(page.at(1017).text, c.voices);
+  EXPECT_EQ(page.at(res::IDC_EAX).checked, c.checked);
+  EXPECT_EQ(page.at(res::IDC_EAX).enabled, c.enabled);
+  EXPECT_EQ(page.at(res::IDC_VOICES).text, c.voices);
+  EXPECT_EQ(page.at(res::IDC_3D_VOICES).text, c.voices);
   EXPECT_EQ(run.Value("Sound", "EnableAcoustics"), c.saved);
 }
 
@@ -75,11 +75,11 @@ TEST(AudioPage, ListsDevicesInEnumerationOrderWithoutTheDefaultEntry) {
                             SoundDevice("{00000032-0000-0000-0000-000000000002}", "Alpha", 8, 3);
   const Outcome run = RunSetup(Machine(sound), Install{}, "tab 1\ndump\n");
   const Dump& page = run.dumps.at(0);
-  EXPECT_EQ(page.at(1014).items, (Lines{"Zeta", "Alpha"}));
-  EXPECT_EQ(page.at(1014).current, 0);
-  EXPECT_EQ(page.at(1014).text, "Zeta");
-  EXPECT_EQ(page.at(1016).text, "4");
-  EXPECT_FALSE(page.at(1015).enabled);
+  EXPECT_EQ(page.at(res::IDC_SOUND_DEVICE).items, (Lines{"Zeta", "Alpha"}));
+  EXPECT_EQ(page.at(res::IDC_SOUND_DEVICE).current, 0);
+  EXPECT_EQ(page.at(res::IDC_SOUND_DEVICE).text, "Zeta");
+  EXPECT_EQ(page.at(res::IDC_VOICES).text, "4");
+  EXPECT_FALSE(page.at(res::IDC_EAX).enabled);
 }
 
 TEST(AudioPage, ThePreferredNameInAnyCaseIsSelectedAndShown) {
@@ -88,10 +88,10 @@ TEST(AudioPage, ThePreferredNameInAnyCaseIsSelectedAndShown) {
                             SoundDevice("{00000043-0000-0000-0000-000000000003}", "hELLo", 24, 3);
   const Outcome run = RunSetup(Machine(sound), Install{}, "tab 1\ndump\n");
   const Dump& page = run.dumps.at(0);
-  EXPECT_EQ(page.at(1014).current, 2);
-  EXPECT_EQ(page.at(1014).text, "hELLo");
-  EXPECT_EQ(page.at(1016).text, "24");
-  EXPECT_EQ(page.at(1015).checked, 1);
+  EXPECT_EQ(page.at(res::IDC_SOUND_DEVICE).current, 2);
+  EXPECT_EQ(page.at(res::IDC_SOUND_DEVICE).text, "hELLo");
+  EXPECT_EQ(page.at(res::IDC_VOICES).text, "24");
+  EXPECT_EQ(page.at(res::IDC_EAX).checked, 1);
 }
 
 TEST(AudioPage, NoSoundDevicesLeavesThePageAsTheTemplateHasIt) {
@@ -99,12 +99,12 @@ TEST(AudioPage, NoSoundDevicesLeavesThePageAsTheTemplateHasIt) {
   install.options = Ini({"[Sound]", "EnableAcoustics=0"});
   const Outcome run = RunSetup(Machine(kDefaultEntry), install, "tab 1\ndump\nclick 1015\nok\n");
   const Dump& page = run.dumps.at(0);
-  EXPECT_EQ(page.at(1014).items, Lines{});
-  EXPECT_EQ(page.at(1014).current, -1);
-  EXPECT_TRUE(page.at(1015).enabled);
-  EXPECT_EQ(page.at(1015).checked, 0);
-  EXPECT_EQ(page.at(1016).text, "");
-  EXPECT_EQ(page.at(1017).text, "");
+  EXPECT_EQ(page.at(res::IDC_SOUND_DEVICE).items, Lines{});
+  EXPECT_EQ(page.at(res::IDC_SOUND_DEVICE).current, -1);
+  EXPECT_TRUE(page.at(res::IDC_EAX).enabled);
+  EXPECT_EQ(page.at(res::IDC_EAX).checked, 0);
+  EXPECT_EQ(page.at(res::IDC_VOICES).text, "");
+  EXPECT_EQ(page.at(res::IDC_3D_VOICES).text, "");
   // The box still works on the flag.
   EXPECT_EQ(run.Value("Sound", "EnableAcoustics"), "1");
 }
@@ -112,8 +112,8 @@ TEST(AudioPage, NoSoundDevicesLeavesThePageAsTheTemplateHasIt) {
 TEST(AudioPage, ComingBackNeitherRefillsNorResets) {
   const Outcome run = RunSetup(Machine(kLive + kVortex), Install{}, "tab 1\nclick 1015\ntab 0\ntab 1\ndump\n");
   const Dump& page = run.dumps.at(0);
-  EXPECT_EQ(page.at(1014).items, (Lines{"SB Live! Wave Device", "Aureal Vortex"}));
-  EXPECT_EQ(page.at(1015).checked, 0);
+  EXPECT_EQ(page.at(res::IDC_SOUND_DEVICE).items, (Lines{"SB Live! Wave Device", "Aureal Vortex"}));
+  EXPECT_EQ(page.at(res::IDC_EAX).checked, 0);
 }
 
 }  // namespace

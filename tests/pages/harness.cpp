@@ -105,7 +105,7 @@ void ExpectShownResolutionSaved(const Outcome& outcome, const std::string& scrip
       outcome.Value("Game", "GameScreenWidth").empty() || outcome.Has(g_box106)) {
     return;
   }
-  const Control& list = outcome.dumps.back().at(1007);
+  const Control& list = outcome.dumps.back().at(res::IDC_RESOLUTION);
   const std::string saved = outcome.Value("Game", "GameScreenWidth") + " x " + outcome.Value("Game", "GameScreenHeight") +
                             " x " + outcome.Value("Game", "GameScreenDepth");
   EXPECT_EQ(list.items.empty() ? "640 x 480 x 8" : list.text, saved) << "script:\n" << script;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "res/resource.h"
+
 namespace pages_test {
 
 // One control as a dump line shows it.

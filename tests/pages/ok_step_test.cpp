@@ -12,29 +12,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(OkStep, WritesEveryKeyIntoAnEmptyFileInTheGameOrder) {
-  Install install;
-  const Outcome run = RunSetup(kDevicesAndBoard, install, "ok\n");
-  ASSERT_EQ(run.status, 0) << run.errors;
-  const std::string expected = std::string("[Game]\r\n") +
-                               "Game Rasterizer=2\r\n"
-                               "D3DGUID=" + kHalGuid + "\r\n" +
-                               "DDGUID=" + kDefaultDriverGuid + "\r\n" +
-                               "GameScreenWidth=640\r\n"
-                               "GameScreenHeight=480\r\n"
-                               "GameScreenDepth=16\r\n"
-                               "GameMipMapLevel=0\r\n"
-                               "[Performance]\r\n"
-                               "Use16BitTextures=1\r\n"
-                               "UseCompressedTextures=0\r\n"
-                               "[Sound]\r\n"
-                               "EnableAcoustics=1\r\n";
-  EXPECT_EQ(run.options, expected);
-  EXPECT_EQ(run.Events(), (Lines{"result ok", "exit 0"}));
-  // The path is composed the Windows way, whatever the platform.
-  EXPECT_TRUE(run.Has("reading config from " + run.installDir.string() + "\\options.ini"));
-}
-
 TEST(OkStep, KeepsWhatItDoesNotOwnAndReplacesKeysWhereTheyStand) {
   Install install;
   install.options = Ini({"; written by the game", "[Sound]", "EnableAcoustics=0", "[Game]",
@@ -100,14 +77,6 @@ INSTANTIATE_TEST_SUITE_P(
                     {"bitmapsh.flx", "bitmap16.flx"}, kWarned}),
     [](const auto& test) { return std::string(test.param.name); });
 
-TEST(OkStep, CompressedTexturesSetBothKeys) {
-  Install install;
-  install.options = kDirect3D;
-  const Outcome run = RunSetup(kDevicesAndBoard, install, "click 1015\nok\n");
-  EXPECT_EQ(run.Value("Performance", "Use16BitTextures"), "1");
-  EXPECT_EQ(run.Value("Performance", "UseCompressedTextures"), "1");
-}
-
 TEST(OkStep, AnArchiveThatCannotBeOpenedForUpdateWarns) {
   // A directory in the archive's place fails an open for update, even for
   // root.
@@ -131,18 +100,6 @@ TEST(OkStep, AFailedSaveWarnsAndLeavesTheFileAsItWas) {
   EXPECT_EQ(run.options, install.options);
 }
 
-TEST(OkStep, AMissingOptionsFileIsCreatedWithTheRecord) {
-  Install install;
-  install.options = std::nullopt;
-  const Outcome run = RunSetup(kDevicesAndBoard, install, "ok\n");
-  EXPECT_EQ(run.Events(), (Lines{"result ok", "exit 0"}));
-  EXPECT_FALSE(run.Has("reading config from " + run.installDir.string() + "\\options.ini"));
-  EXPECT_EQ(run.options, Ini({"[Game]", "Game Rasterizer=2", ("D3DGUID=" + std::string(kHalGuid)).c_str(),
-                              ("DDGUID=" + std::string(kDefaultDriverGuid)).c_str(), "GameScreenWidth=640",
-                              "GameScreenHeight=480", "GameScreenDepth=16", "GameMipMapLevel=0", "[Performance]",
-                              "Use16BitTextures=1", "UseCompressedTextures=0", "[Sound]", "EnableAcoustics=0"}));
-}
-
 // Notepad's "Unicode": a UTF-16LE options.ini stays UTF-16LE, each key once.
 TEST(OkStep, AUtf16OptionsFileIsReadAndKeepsItsEncoding) {
   std::string utf16 = "\xFF\xFE";
@@ -155,7 +112,7 @@ TEST(OkStep, AUtf16OptionsFileIsReadAndKeepsItsEncoding) {
   install.options = utf16;
   const Outcome run = RunSetup(kDevicesAndBoard, install, "dump\nok\n");
   ASSERT_EQ(run.dumps.size(), 1u);
-  EXPECT_EQ(run.dumps[0].at(1007).text, "1024 x 768 x 16");
+  EXPECT_EQ(run.dumps[0].at(res::IDC_RESOLUTION).text, "1024 x 768 x 16");
   ASSERT_TRUE(run.options.has_value());
   ASSERT_TRUE(run.options->starts_with("\xFF\xFE"));
   ASSERT_EQ(run.options->size() % 2, 0u);

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "sim_support.h"
+#include "tests/hardware/sim_support.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "settings/game_settings.h"
 #include "settings/profile_file.h"
 #include "simulated/posix_file_system.h"
-#include "tests/settings/temp_directory.h"
+#include "tests/simulated/temp_directory.h"
 
 namespace {
 

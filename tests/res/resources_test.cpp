@@ -1,6 +1,7 @@
 // The resources every layer shows: dialog templates, string table, bitmaps.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 #include "res/bitmaps.h"
@@ -26,49 +27,33 @@ std::vector<std::set<int>> RadioGroups(const res::DialogTemplate& dialog) {
   return groups;
 }
 
-TEST(DialogTemplates, HardwarePageHasItsCaptionSizeAndRadioGroups) {
-  const res::DialogTemplate& dialog = res::HardwareDialog();
-  EXPECT_EQ(dialog.id, 131);
-  EXPECT_STREQ(dialog.caption, "3D Hardware");
-  EXPECT_EQ(dialog.cx, 346);
-  EXPECT_EQ(dialog.cy, 175);
-  EXPECT_STREQ(dialog.fontName, "MS Sans Serif");
-  EXPECT_EQ(dialog.pointSize, 8);
-  EXPECT_EQ(dialog.controls.size(), 17u);
-  EXPECT_EQ(RadioGroups(dialog), (std::vector<std::set<int>>{
-                                     {1002, 1003}, {1005, 1006, 1015}, {1008, 1009, 1010, 1011, 1012}}));
-  for (const auto& control : dialog.controls) {
-    if (control.kind == res::ControlKind::RadioButton) {
-      EXPECT_EQ(control.style & 0xF, res::BS_AUTORADIOBUTTON) << control.text;
+// The radio groups the page's rules rely on, the combo boxes' and buttons'
+// styles the dialog manager acts on, and each page's picture.
+TEST(DialogTemplates, GroupsAndStylesThePagesRelyOn) {
+  using namespace res;
+  const DialogTemplate& hardware = HardwareDialog();
+  EXPECT_EQ(RadioGroups(hardware), (std::vector<std::set<int>>{{IDC_GLIDE, IDC_DIRECT3D},
+                                                               {IDC_TEXTURE_8BIT, IDC_TEXTURE_16BIT, IDC_TEXTURE_COMPRESSED},
+                                                               {IDC_MIP_ON, IDC_MIP_OFF, IDC_MIP_HIGH, IDC_MIP_MEDIUM, IDC_MIP_LOW}}));
+  for (const auto& control : hardware.controls) {
+    if (control.kind == ControlKind::RadioButton) {
+      EXPECT_EQ(control.style & 0xF, BS_AUTORADIOBUTTON) << control.text;
     }
-    if (control.kind == res::ControlKind::ComboBox) {
-      EXPECT_EQ(control.style & 0x3, res::CBS_DROPDOWN);
-      EXPECT_NE(control.style & res::WS_VSCROLL, 0u);
+    if (control.kind == ControlKind::ComboBox) {
+      EXPECT_EQ(control.style & 0x3, CBS_DROPDOWN);
+      EXPECT_NE(control.style & WS_VSCROLL, 0u);
     }
   }
-  const res::ControlTemplate& picture = dialog.controls.back();
-  EXPECT_EQ(picture.kind, res::ControlKind::Picture);
-  EXPECT_EQ(picture.bitmapId, 142);
-  EXPECT_EQ(picture.cx, 82);
-  EXPECT_EQ(picture.cy, 161);
-}
-
-TEST(DialogTemplates, AudioPageHasItsControlsInOrder) {
-  const res::DialogTemplate& dialog = res::AudioDialog();
-  EXPECT_EQ(dialog.id, 136);
-  EXPECT_STREQ(dialog.caption, "Audio Selections");
-  std::vector<int> ids;
-  for (const auto& control : dialog.controls) ids.push_back(control.id);
-  EXPECT_EQ(ids, (std::vector<int>{1014, 1015, -1, -1, 1016, 1017, -1, -1, -1, -1}));
-  const auto& combo = dialog.controls[0];
-  EXPECT_NE(combo.style & res::CBS_SORT, 0u);
-  const auto& edit = dialog.controls[4];
-  EXPECT_NE(edit.style & res::ES_READONLY, 0u);
-  EXPECT_EQ(dialog.controls[1].style & 0xF, res::BS_AUTOCHECKBOX);
-  EXPECT_FALSE(dialog.controls[1].InitiallyDisabled());
-  EXPECT_EQ(dialog.controls.back().bitmapId, 141);
-  EXPECT_EQ(res::FindDialog(131), &res::HardwareDialog());
-  EXPECT_EQ(res::FindDialog(999), nullptr);
+  const DialogTemplate& audio = AudioDialog();
+  std::map<int, std::uint32_t> style;
+  for (const auto& control : audio.controls) style[control.id] = control.style;
+  EXPECT_NE(style[IDC_SOUND_DEVICE] & CBS_SORT, 0u);
+  EXPECT_NE(style[IDC_VOICES] & style[IDC_3D_VOICES] & ES_READONLY, 0u);
+  EXPECT_EQ(style[IDC_EAX] & 0xF, BS_AUTOCHECKBOX);
+  EXPECT_EQ(hardware.controls.back().bitmapId, IDB_HARDWARE);
+  EXPECT_EQ(audio.controls.back().bitmapId, IDB_AUDIO);
+  EXPECT_EQ(FindDialog(IDD_HARDWARE), &hardware);
+  EXPECT_EQ(FindDialog(999), nullptr);
 }
 
 TEST(StringTable, HoldsTheWarningTexts) {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "settings/game_settings.h"
-#include "tests/settings/temp_directory.h"
+#include "tests/simulated/temp_directory.h"
 
 namespace {
 

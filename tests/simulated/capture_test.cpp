@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "sim_support.h"
+#include "tests/hardware/sim_support.h"
 #include "simulated/machine_profile.h"
 
 namespace {
@@ -19,68 +19,11 @@ namespace fsys = std::filesystem;
 
 const char* const kDate = "--date 2026-01-02";
 
-std::string Read(const fsys::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-fsys::path Scratch(const std::string& name) {
-  const fsys::path dir = fsys::path(::testing::TempDir()) / ("halcyra-capture-" + name);
-  fsys::remove_all(dir);
-  fsys::create_directories(dir);
-  return dir;
-}
-
-// The scenarios the Windows tests play: each folder's script, options.ini
-// and setup lines.
-fsys::path ScenariosDir() { return fsys::path(HALCYRA_DOCS_DIR).parent_path() / "tests/win32/scenarios"; }
-
-struct ScenarioResult {
-  test::SimRun run;
-  std::optional<std::string> options;
-};
-
-// Plays scenario `dir` on `machine` in a fresh install folder `game`.
-ScenarioResult PlayScenario(const fsys::path& dir, const std::string& machine, const fsys::path& game) {
-  fsys::remove_all(game);
-  fsys::create_directories(game / "static");
-  if (fsys::exists(dir / "options.ini")) fsys::copy_file(dir / "options.ini", game / "options.ini");
-  std::string install = "--install-dir " + game.string();
-  for (const std::string& line : Lines(Read(dir / "setup"))) {
-    std::istringstream words(line);
-    std::string word, name;
-    words >> word >> name;
-    if (word == "archive") std::ofstream(game / "static" / name) << "";
-    if (word == "readonly") fsys::permissions(game / name, fsys::perms::owner_write, fsys::perm_options::remove);
-    if (word == "no-install-dir") install.clear();
-    // "glide": the board comes from the machine.
-  }
-  ScenarioResult result;
-  result.run = test::RunSim("--machine " + machine + " " + install + " --script " + (dir / "script.txt").string());
-  if (fsys::exists(game / "options.ini")) {
-    result.options = Read(game / "options.ini");
-    fsys::permissions(game / "options.ini", fsys::perms::owner_write, fsys::perm_options::add);
-  }
-  return result;
-}
-
-std::vector<std::string> ShippedProfiles() {
-  std::vector<std::string> names;
-  for (const auto& entry : fsys::directory_iterator(test::ProfilesDir())) {
-    if (entry.path().extension() == ".toml") names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using test::Lines;
+using test::PlayScenario;
+using test::Read;
+using test::ScenarioResult;
+using test::Scratch;
 
 class RoundTrip : public ::testing::TestWithParam<std::string> {};
 
@@ -101,7 +44,7 @@ TEST_P(RoundTrip, ReplaysExactly) {
   ASSERT_EQ(test::RunSim("--machine " + captured + " --profile " + again + " " + kDate).status, 0);
   EXPECT_EQ(Read(captured), Read(again));
 
-  for (const auto& entry : fsys::directory_iterator(ScenariosDir())) {
+  for (const auto& entry : fsys::directory_iterator(HALCYRA_SCENARIOS_DIR)) {
     if (!fsys::exists(entry.path() / "script.txt")) continue;
     const std::string name = entry.path().filename().string();
     const ScenarioResult on = PlayScenario(entry.path(), original, dir / "game");
@@ -112,7 +55,7 @@ TEST_P(RoundTrip, ReplaysExactly) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Profiles, RoundTrip, ::testing::ValuesIn(ShippedProfiles()), [](const auto& p) {
+INSTANTIATE_TEST_SUITE_P(Profiles, RoundTrip, ::testing::ValuesIn(test::ShippedProfiles()), [](const auto& p) {
   std::string name = p.param.substr(0, p.param.find('.'));
   for (char& c : name) {
     if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "sim_support.h"
+#include "tests/hardware/sim_support.h"
 
 namespace {
 
