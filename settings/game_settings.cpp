@@ -3,6 +3,7 @@
 #include "app/ascii_text.h"
 
 #include <cstdio>
+#include <iterator>
 #include <new>
 #include <string_view>
 #include <utility>
@@ -14,10 +15,6 @@
 GameSettings* g_pSettings = nullptr;
 
 namespace {
-
-constexpr const char* kGame = "Game";
-constexpr const char* kPerformance = "Performance";
-constexpr const char* kSound = "Sound";
 
 // The content of the record's file; a file that cannot be read reads as an
 // empty one, so every key takes its default.
@@ -48,71 +45,55 @@ void GameSettings::Load() {
 }
 
 void GameSettings::ReadFrom(const profile::ProfileFile& file) {
-  const std::string rasterizerText = file.GetString(kGame, "Game Rasterizer", "undefined");
+  const std::string rasterizerText = file.GetString(kGameSection, "Game Rasterizer", "undefined");
   rasterizer = ascii::EqualsIgnoringCase(rasterizerText, "undefined") ? RasterizerUndefined
                                                                 : profile::ParseInt(rasterizerText);
 
   if (rasterizer == RasterizerDirect3D) {
-    d3dGuid = file.GetString(kGame, "D3DGUID", "");
-    ddGuid = file.GetString(kGame, "DDGUID", "");
+    d3dGuid = file.GetString(kGameSection, "D3DGUID", "");
+    ddGuid = file.GetString(kGameSection, "DDGUID", "");
   }
 
   const bool use16Bit =
-      profile::ParseInt(file.GetString(kPerformance, "Use16BitTextures",
+      profile::ParseInt(file.GetString(kPerformanceSection, kUse16BitTexturesKey,
                                        rasterizer == RasterizerDirect3D ? "1" : "0")) != 0;
   const bool useCompressed =
-      profile::ParseInt(file.GetString(kPerformance, "UseCompressedTextures", "0")) != 0;
-  textureMode = useCompressed ? TexturesCompressed : use16Bit ? Textures16Bit : Textures8Bit;
+      profile::ParseInt(file.GetString(kPerformanceSection, kUseCompressedTexturesKey, "0")) != 0;
+  textureMode = TextureModeFromKeys(use16Bit, useCompressed).mode;
 
-  screenWidth = profile::ParseInt(file.GetString(kGame, "GameScreenWidth", "640"));
-  screenHeight = profile::ParseInt(file.GetString(kGame, "GameScreenHeight", "480"));
-  screenDepth = profile::ParseInt(file.GetString(kGame, "GameScreenDepth", "16"));
+  screenWidth = profile::ParseInt(file.GetString(kGameSection, "GameScreenWidth", "640"));
+  screenHeight = profile::ParseInt(file.GetString(kGameSection, "GameScreenHeight", "480"));
+  screenDepth = profile::ParseInt(file.GetString(kGameSection, "GameScreenDepth", "16"));
 
   mipMapLevel = static_cast<std::uint8_t>(
-      static_cast<std::uint32_t>(profile::ParseInt(file.GetString(kGame, "GameMipMapLevel", "0"))) &
+      static_cast<std::uint32_t>(profile::ParseInt(file.GetString(kGameSection, "GameMipMapLevel", "0"))) &
       0xFFu);
 
-  enableAcoustics = file.GetString(kSound, "EnableAcoustics", "1") == "0" ? 0 : 1;
+  enableAcoustics = file.GetString(kSoundSection, "EnableAcoustics", "1") == "0" ? 0 : 1;
 }
 
 void GameSettings::WriteTo(profile::ProfileFile& file) const {
   if (rasterizer == RasterizerDirect3D || rasterizer == RasterizerGlide) {
-    file.WriteString(kGame, "Game Rasterizer", std::to_string(rasterizer));
+    file.WriteString(kGameSection, "Game Rasterizer", std::to_string(rasterizer));
   }
 
-  const char* use16Bit = nullptr;
-  const char* useCompressed = nullptr;
-  switch (textureMode) {
-    case Textures8Bit:
-      use16Bit = "0";
-      useCompressed = "0";
-      break;
-    case Textures16Bit:
-      use16Bit = "1";
-      useCompressed = "0";
-      break;
-    case TexturesCompressed:
-      use16Bit = "1";
-      useCompressed = "1";
-      break;
-    default:
-      break;
-  }
-  if (use16Bit != nullptr) {
-    file.WriteString(kPerformance, "Use16BitTextures", use16Bit);
-    file.WriteString(kPerformance, "UseCompressedTextures", useCompressed);
+  // A mode outside the table leaves both keys as the file has them.
+  if (textureMode < std::size(kTextureModes)) {
+    const TextureModeKeys& keys = kTextureModes[textureMode];
+    file.WriteString(kPerformanceSection, kUse16BitTexturesKey, keys.use16Bit);
+    file.WriteString(kPerformanceSection, kUseCompressedTexturesKey, keys.useCompressed);
   }
 
   if (rasterizer == RasterizerDirect3D) {
-    file.WriteString(kGame, "D3DGUID", d3dGuid);
-    file.WriteString(kGame, "DDGUID", ddGuid);
+    file.WriteString(kGameSection, "D3DGUID", d3dGuid);
+    file.WriteString(kGameSection, "DDGUID", ddGuid);
   }
 
-  file.WriteString(kGame, "GameScreenWidth", std::to_string(screenWidth));
-  file.WriteString(kGame, "GameScreenHeight", std::to_string(screenHeight));
-  file.WriteString(kGame, "GameScreenDepth", std::to_string(screenDepth));
-  file.WriteString(kGame, "GameMipMapLevel", std::to_string(static_cast<unsigned>(mipMapLevel)));
-  file.WriteString(kSound, "EnableAcoustics", enableAcoustics != 0 ? "1" : "0");
+  file.WriteString(kGameSection, "GameScreenWidth", std::to_string(screenWidth));
+  file.WriteString(kGameSection, "GameScreenHeight", std::to_string(screenHeight));
+  file.WriteString(kGameSection, "GameScreenDepth", std::to_string(screenDepth));
+  file.WriteString(kGameSection, "GameMipMapLevel", std::to_string(static_cast<unsigned>(mipMapLevel)));
+  file.WriteString(kSoundSection, "EnableAcoustics", enableAcoustics != 0 ? "1" : "0");
 }
 
 bool GameSettings::Save(std::string* written) {
@@ -169,7 +150,7 @@ CommitResult CommitSettings() {
 
 std::string OptionsPathIn(const std::string& directory) {
   fs::FileSystem& files = fs::TheFileSystem();
-  const std::string path = JoinPath(directory, "options.ini");
+  const std::string path = JoinPath(directory, kOptionsFileName);
   const std::optional<std::string> copy = files.VirtualStorePath(path);
   return copy && files.Exists(*copy) ? *copy : path;
 }

@@ -17,6 +17,36 @@ constexpr std::uint8_t Textures8Bit = 0;
 constexpr std::uint8_t Textures16Bit = 1;
 constexpr std::uint8_t TexturesCompressed = 2;
 
+// The file of the record in the game's folder, and its sections.
+constexpr const char* kOptionsFileName = "options.ini";
+constexpr const char* kGameSection = "Game";
+constexpr const char* kPerformanceSection = "Performance";
+constexpr const char* kSoundSection = "Sound";
+// The two keys of the texture mode, in kPerformanceSection.
+constexpr const char* kUse16BitTexturesKey = "Use16BitTextures";
+constexpr const char* kUseCompressedTexturesKey = "UseCompressedTextures";
+
+// A texture mode: the two keys' values the save writes for it, and the
+// archive in the game's "static" folder that the game then reads.
+struct TextureModeKeys {
+  std::uint8_t mode;
+  const char* use16Bit;
+  const char* useCompressed;
+  const char* archive;
+};
+
+// Indexed by the mode.
+inline constexpr TextureModeKeys kTextureModes[] = {
+    {Textures8Bit, "0", "0", "bitmapsh.flx"},
+    {Textures16Bit, "1", "0", "bitmap16.flx"},
+    {TexturesCompressed, "1", "1", "bitmapc.flx"},
+};
+
+// The mode the two keys select: the compressed key wins over the 16-bit one.
+constexpr const TextureModeKeys& TextureModeFromKeys(bool use16Bit, bool useCompressed) {
+  return kTextureModes[useCompressed ? TexturesCompressed : use16Bit ? Textures16Bit : Textures8Bit];
+}
+
 // At most this many characters of a text value are read from options.ini.
 constexpr std::size_t kMaxValueLength = 255;
 

@@ -274,7 +274,7 @@ ProbeRun RunProbes() {
   MachineCapture capture;
   run.installFolder = ".";
   ReadInstallDirectory(run.installFolder);
-  run.options = fs::TheFileSystem().ReadFile(JoinPath(run.installFolder, "options.ini"));
+  run.options = fs::TheFileSystem().ReadFile(JoinPath(run.installFolder, kOptionsFileName));
   g_progress = &run.progress;
   run.inventory = std::make_unique<HardwareInventory>(RecordProgress);
   g_progress = nullptr;
@@ -307,8 +307,8 @@ std::string SupportReport(const ReportHeader& header, const ProbeRun& run) {
       << (run.captured.installPath ? " (registry value \"Install Path\")"
                                    : " (no registry value \"Install Path\": the folder it is started in)")
       << "\n";
-  const std::string optionsPath = JoinPath(run.installFolder, "options.ini");
-  out << Label("options.ini") << Shown(optionsPath) << "\n\n";
+  const std::string optionsPath = JoinPath(run.installFolder, kOptionsFileName);
+  out << Label(kOptionsFileName) << Shown(optionsPath) << "\n\n";
   Choices(out, run, optionsPath);
 
   out << kRule << "Machine\n" << kRule;
