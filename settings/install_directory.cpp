@@ -7,18 +7,11 @@
 
 std::string InstallDirectory = ".";
 
-namespace {
-
-constexpr const char* kGameKey = "Software\\Corvane\\Halcyra\\";
-constexpr const char* kInstallPathValue = "Install Path";
-
-}  // namespace
-
 void ReadInstallDirectory(std::string& directory) {
   reg::Registry& registry = reg::TheRegistry();
   reg::HKEY key = 0;
   // Opening creates the game's key, empty, when it is missing.
-  if (registry.CreateKeyEx(reg::HKEY_CURRENT_USER, kGameKey, reg::KEY_ALL_ACCESS, &key) !=
+  if (registry.CreateKeyEx(reg::HKEY_CURRENT_USER, kGameRegistryKey, reg::KEY_ALL_ACCESS, &key) !=
       reg::ERROR_SUCCESS) {
     return;
   }

@@ -3,6 +3,12 @@
 
 #include <string>
 
+// Where the game's installer records its folder: this value of this key
+// under HKEY_CURRENT_USER. Every platform reads it through
+// ReadInstallDirectory.
+constexpr const char* kGameRegistryKey = "Software\\Corvane\\Halcyra\\";
+constexpr const char* kInstallPathValue = "Install Path";
+
 // Fills `directory` with the install directory, whole at any length; leaves
 // it unchanged when the value is missing or empty.
 void ReadInstallDirectory(std::string& directory);

@@ -12,6 +12,7 @@
 #include "hardware/directsound_api.h"
 #include "hardware/glide_library.h"
 #include "hardware/library_loader.h"
+#include "settings/install_directory.h"
 #include "settings/registry.h"
 #include "simulated/glide_config.h"
 #include "simulated/inventory_report.h"
@@ -845,7 +846,7 @@ class MachineCapture::Recorder final : public dx::DirectDrawApi,
                     std::uint32_t* size) override {
     const std::size_t index = Begin("RegQueryValueExA", "\"" + name + "\"", true);
     const long code = m_registry.QueryValueEx(key, name, type, data, size);
-    if (EqualNoCase(name.c_str(), "Install Path")) {
+    if (EqualNoCase(name.c_str(), kInstallPathValue)) {
       if (code == reg::ERROR_FILE_NOT_FOUND) {
         m_machine.installPath.reset();
       } else if (code == reg::ERROR_SUCCESS && data != nullptr && size != nullptr) {

@@ -1,6 +1,7 @@
 // The simulated machine's platform calls and objects.
 #include "simulated/simulated_machine.h"
 
+#include "settings/install_directory.h"
 #include "simulated/glide_config.h"
 #include "simulated/inventory_report.h"
 
@@ -563,11 +564,11 @@ void SimulatedMachine::Uninstall() {
 
 void SimulatedMachine::SetInstallPath(std::optional<std::string> path) {
   m_machine.installPath = path;
-  auto& values = m_keys[KeyPath("Software\\Corvane\\Halcyra\\")];
+  auto& values = m_keys[KeyPath(kGameRegistryKey)];
   if (path) {
-    values["install path"] = *path;
+    values[Lower(kInstallPathValue)] = *path;
   } else {
-    values.erase("install path");
+    values.erase(Lower(kInstallPathValue));
   }
 }
 

@@ -1,6 +1,6 @@
 #include "win32/host.h"
 
-#include <vector>
+#include "settings/install_directory.h"
 
 namespace win32 {
 
@@ -26,11 +26,11 @@ WindowsHost::~WindowsHost() {
 
 bool SetInstallPath(const std::string& directory) {
   HKEY key = nullptr;
-  if (::RegCreateKeyExA(HKEY_CURRENT_USER, kInstallKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+  if (::RegCreateKeyExA(HKEY_CURRENT_USER, kGameRegistryKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                         nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  const LONG status = ::RegSetValueExA(key, kInstallValue, 0, REG_SZ,
+  const LONG status = ::RegSetValueExA(key, kInstallPathValue, 0, REG_SZ,
                                        reinterpret_cast<const BYTE*>(directory.c_str()),
                                        static_cast<DWORD>(directory.size() + 1));
   ::RegCloseKey(key);
@@ -39,28 +39,10 @@ bool SetInstallPath(const std::string& directory) {
 
 bool ClearInstallPath() {
   HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_CURRENT_USER, kInstallKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return true;
-  const LONG status = ::RegDeleteValueA(key, kInstallValue);
+  if (::RegOpenKeyExA(HKEY_CURRENT_USER, kGameRegistryKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return true;
+  const LONG status = ::RegDeleteValueA(key, kInstallPathValue);
   ::RegCloseKey(key);
   return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
-}
-
-std::optional<std::string> InstallPath(reg::Registry& registry) {
-  reg::HKEY key = 0;
-  if (registry.CreateKeyEx(0x80000001u /* HKEY_CURRENT_USER */, kInstallKey, KEY_ALL_ACCESS, &key) != 0) {
-    return std::nullopt;
-  }
-  std::uint32_t type = 0;
-  std::uint32_t size = 0;
-  std::optional<std::string> path;
-  if (registry.QueryValueEx(key, kInstallValue, &type, nullptr, &size) == 0 && size > 0) {
-    std::vector<char> buffer(size);
-    if (registry.QueryValueEx(key, kInstallValue, &type, buffer.data(), &size) == 0) {
-      path = std::string(buffer.data());
-    }
-  }
-  registry.CloseKey(key);
-  return path;
 }
 
 }  // namespace win32

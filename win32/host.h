@@ -5,7 +5,6 @@
 // them again.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "win32/directx_win32.h"
@@ -34,15 +33,9 @@ class WindowsHost {
   Win32LibraryLoader m_loader;
 };
 
-// The registry key and value of the game's install directory.
-constexpr char kInstallKey[] = "Software\\Corvane\\Halcyra\\";
-constexpr char kInstallValue[] = "Install Path";
-
-// Sets the value (the test build's --install-dir); false on failure.
+// Sets the registry value of the game's install directory (kInstallPathValue) (the test build's --install-dir); false on failure.
 bool SetInstallPath(const std::string& directory);
 // Removes the value; true when it is gone.
 bool ClearInstallPath();
-// The value, or nullopt when it is missing.
-std::optional<std::string> InstallPath(reg::Registry& registry);
 
 }  // namespace win32
