@@ -1,6 +1,8 @@
 #include "res/bitmaps.h"
 
 #include <algorithm>
+#include <array>
+#include <iterator>
 #include <cmath>
 
 #include "res/resource.h"
@@ -103,12 +105,27 @@ Image AudioPicture(int width, int height) {
   return canvas.image;
 }
 
+// Every bitmap of the programs, once, with the code that draws it.
+struct BitmapEntry {
+  int id;
+  Image (*draw)(int width, int height);
+};
+constexpr BitmapEntry kBitmaps[] = {{IDB_AUDIO, AudioPicture}, {IDB_HARDWARE, HardwarePicture}};
+constexpr auto kBitmapIds = [] {
+  std::array<int, std::size(kBitmaps)> ids{};
+  for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = kBitmaps[i].id;
+  return ids;
+}();
+
 }  // namespace
+
+std::span<const int> BitmapIds() { return kBitmapIds; }
 
 Image RenderBitmap(int id, int width, int height) {
   if (width <= 0 || height <= 0) return {};
-  if (id == IDB_HARDWARE) return HardwarePicture(width, height);
-  if (id == IDB_AUDIO) return AudioPicture(width, height);
+  for (const BitmapEntry& bitmap : kBitmaps) {
+    if (bitmap.id == id) return bitmap.draw(width, height);
+  }
   return {};
 }
 

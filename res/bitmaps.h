@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace res {
@@ -28,7 +29,9 @@ struct Image {
 constexpr int kPictureWidth = 116;
 constexpr int kPictureHeight = 270;
 
-// Bitmap 141 or 142, drawn at design size (116 x 270 pixels) or at any
+// The ids of every bitmap, each once (res::IDB_*).
+std::span<const int> BitmapIds();
+// A bitmap of BitmapIds(), drawn at design size (116 x 270 pixels) or at any
 // other; an empty image for other ids or an empty size.
 Image RenderBitmap(int id, int width = kPictureWidth, int height = kPictureHeight);
 // The application icon, `size` x `size` pixels.

@@ -62,6 +62,9 @@ constexpr DialogTemplate kHardwareDialog{
 constexpr DialogTemplate kAudioDialog{
     IDD_AUDIO, "Audio Selections", 346, 175, "MS Sans Serif", 8, kAudioControls};
 
+// Every dialog template of the programs, once.
+constexpr const DialogTemplate* kDialogs[] = {&kHardwareDialog, &kAudioDialog};
+
 }  // namespace
 
 const char* KindName(ControlKind kind) {
@@ -80,9 +83,12 @@ const char* KindName(ControlKind kind) {
 const DialogTemplate& HardwareDialog() { return kHardwareDialog; }
 const DialogTemplate& AudioDialog() { return kAudioDialog; }
 
+std::span<const DialogTemplate* const> Dialogs() { return kDialogs; }
+
 const DialogTemplate* FindDialog(int id) {
-  if (id == IDD_HARDWARE) return &kHardwareDialog;
-  if (id == IDD_AUDIO) return &kAudioDialog;
+  for (const DialogTemplate* dialog : kDialogs) {
+    if (dialog->id == id) return dialog;
+  }
   return nullptr;
 }
 

@@ -61,6 +61,8 @@ struct DialogTemplate {
 
 const DialogTemplate& HardwareDialog();  // template 131
 const DialogTemplate& AudioDialog();     // template 136
+// Every template, each once.
+std::span<const DialogTemplate* const> Dialogs();
 // The template with `id`, or null.
 const DialogTemplate* FindDialog(int id);
 

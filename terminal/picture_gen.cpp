@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
          "namespace term {\n\nnamespace {\n\n";
   std::string preload;
   int n = 0;
-  for (const res::DialogTemplate* dialog : {&res::HardwareDialog(), &res::AudioDialog()}) {
+  for (const res::DialogTemplate* dialog : res::Dialogs()) {
     for (const res::ControlTemplate& control : dialog->controls) {
       if (control.kind != res::ControlKind::Picture) continue;
       const term::Rect frame = term::FrameCells(control);

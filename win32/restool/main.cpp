@@ -1,8 +1,9 @@
 // The resource tool: runs on the build machine and writes the resources that
 // the Windows executables embed, from the one definition in res/:
-//   bitmap141.bmp, bitmap142.bmp  the pictures of the two pages
-//   halcyra.ico                   the application icon (16, 32, 48 pixels)
-//   strings.rc                    the string table
+//   bitmap<ID>.bmp  each bitmap of res/ (the pictures of the pages)
+//   halcyra.ico     the application icon (16, 32, 48 pixels)
+//   pictures.rc     the resource statements of the icon and the bitmaps
+//   strings.rc      the string table
 // Usage: halcyra-restool OUTPUT_DIRECTORY
 #include <cstdio>
 #include <fstream>
@@ -40,13 +41,16 @@ int main(int argc, char** argv) {
   }
   const std::string dir = argv[1];
   bool ok = true;
-  for (const int id : {res::IDB_AUDIO, res::IDB_HARDWARE}) {
-    ok = Write(dir + "/bitmap" + std::to_string(id) + ".bmp",
-               win32::EncodeBmp(res::RenderBitmap(id))) && ok;
-  }
   const std::vector<res::Image> icons = {res::RenderIcon(16), res::RenderIcon(32),
                                          res::RenderIcon(48)};
   ok = Write(dir + "/halcyra.ico", win32::EncodeIco(icons)) && ok;
+  std::string pictures = std::to_string(res::IDI_APPLICATION_ICON) + " ICON \"" + dir + "/halcyra.ico\"\n";
+  for (const int id : res::BitmapIds()) {
+    const std::string path = dir + "/bitmap" + std::to_string(id) + ".bmp";
+    ok = Write(path, win32::EncodeBmp(res::RenderBitmap(id))) && ok;
+    pictures += std::to_string(id) + " BITMAP \"" + path + "\"\n";
+  }
+  ok = Write(dir + "/pictures.rc", pictures.data(), pictures.size()) && ok;
   const std::string table = win32::RcStringTable(res::StringTable());
   ok = Write(dir + "/strings.rc", table.data(), table.size()) && ok;
   return ok ? 0 : 1;
