@@ -6,44 +6,11 @@
 #include <new>
 
 #include "hardware/inventory.h"
-
-namespace {
-
-// Records are appended at the tail of the sound list. While the inventory's
-// own enumeration runs, the tail is kept here so that appending does not
-// walk the list; a callback for any other inventory walks.
-struct SoundTail {
-  HardwareInventory* inventory = nullptr;
-  SoundDeviceRecord* tail = nullptr;
-};
-SoundTail g_soundTail;
-
-void AppendSoundDevice(HardwareInventory* inventory, SoundDeviceRecord* record) {
-  SoundDeviceRecord* tail = nullptr;
-  if (g_soundTail.inventory == inventory) {
-    tail = g_soundTail.tail;
-  } else {
-    for (tail = inventory->soundDevices; tail != nullptr && tail->next != nullptr; tail = tail->next) {
-    }
-  }
-  if (tail == nullptr) {
-    inventory->soundDevices = record;
-  } else {
-    tail->next = record;
-  }
-  if (g_soundTail.inventory == inventory) g_soundTail.tail = record;
-  ++inventory->soundDeviceCount;
-}
-
-}  // namespace
+#include "hardware/record_list.h"
 
 bool HardwareInventory::EnumerateSoundDevices() {
-  SoundDeviceRecord* tail = soundDevices;
-  while (tail != nullptr && tail->next != nullptr) tail = tail->next;
-  const SoundTail outer = g_soundTail;
-  g_soundTail = SoundTail{this, tail};
+  const OpenRecordList<SoundDeviceRecord> devices(soundDevices);
   const dx::HRESULT result = dx::TheDirectSound().DirectSoundEnumerateA(OnSoundDeviceFound, this);
-  g_soundTail = outer;
   return !dx::DsFailed(result);
 }
 
@@ -72,7 +39,8 @@ dx::BOOL HALCYRA_STDCALL OnSoundDeviceFound(dx::GUID* guid, const char* descript
         record->hardwareMemoryBytes = caps.dwTotalHwMemBytes;
         record->eaxSupported = TestEaxSupport(device) ? 1 : 0;
         record->next = nullptr;
-        AppendSoundDevice(inventory, record);
+        AppendRecord(inventory->soundDevices, record);
+        ++inventory->soundDeviceCount;
       }  // else no room for the record or its text: the device is skipped
     }
   }
