@@ -7,19 +7,13 @@
 namespace ui {
 
 namespace {
-UiPlatform* g_platform = nullptr;
 CWinApp* g_app = nullptr;
 }  // namespace
 
-UiPlatform& Platform() {
-  if (g_platform == nullptr) {
-    std::fputs("Halcyra Setup: no user-interface platform installed\n", stderr);
-    std::abort();
-  }
-  return *g_platform;
+UiPlatform& EmptyPlatform(std::type_identity<UiPlatform>) {
+  std::fputs("Halcyra Setup: no user-interface platform installed\n", stderr);
+  std::abort();
 }
-
-void SetPlatform(UiPlatform* platform) { g_platform = platform; }
 
 // ---------------------------------------------------------------------------
 
@@ -173,7 +167,7 @@ CPropertyPage* CPropertySheet::GetPage(int index) const {
   return m_pages[static_cast<std::size_t>(index)];
 }
 
-std::intptr_t CPropertySheet::DoModal() { return Platform().RunPropertySheet(*this); }
+std::intptr_t CPropertySheet::DoModal() { return UiPlatformSlot::Get().RunPropertySheet(*this); }
 
 BOOL CPropertySheet::OnInitDialog() {
   if (m_hWnd != nullptr) m_hWnd->CreateStartPage();
@@ -223,7 +217,7 @@ const MessageMap* CWinApp::GetMessageMap() const { return GetThisMessageMap(); }
 
 CWinApp* AfxGetApp() { return g_app; }
 
-std::string AfxGetAppName() { return Platform().ApplicationName(); }
+std::string AfxGetAppName() { return UiPlatformSlot::Get().ApplicationName(); }
 
 int AfxWinMain() {
   CWinApp* app = AfxGetApp();

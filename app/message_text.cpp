@@ -10,7 +10,7 @@ char* LoadMessageText(unsigned id) {
   // The platform copies at most 4095 characters and a terminator.
   constexpr int kBufferSize = 4096;
   std::vector<char> buffer(kBufferSize, '\0');
-  const int length = ui::Platform().LoadString(id, buffer.data(), kBufferSize);
+  const int length = ui::UiPlatformSlot::Get().LoadString(id, buffer.data(), kBufferSize);
   const std::size_t copied = length > 0 ? static_cast<std::size_t>(length) : 0;
   char* text = new (std::nothrow) char[copied + 1];
   if (text == nullptr) return nullptr;

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/platform_slot.h"
+
 namespace ui {
 
 using WPARAM = std::uintptr_t;
@@ -132,9 +134,10 @@ class UiPlatform {
 };
 
 // The platform in use, installed once by the host program before the
-// application runs.
-UiPlatform& Platform();
-void SetPlatform(UiPlatform* platform);
+// application runs. Its empty platform ends the process with a message:
+// there is no user interface to run without one.
+using UiPlatformSlot = halcyra::PlatformSlot<UiPlatform>;
+UiPlatform& EmptyPlatform(std::type_identity<UiPlatform>);
 
 // Thrown by platform layers whose ExitProcess must unwind instead of ending
 // the host (the dialog model inside tests and the scenario runner). The

@@ -388,12 +388,12 @@ int CountReplacesOfOneSave() {
     return true;
   };
   posixfs::PosixFileSystem counting(options);
-  fs::SetFileSystem(&counting);
+  fs::FileSystemSlot::Install(&counting);
   GameSettings settings;
   settings.iniPath = Copy("100KB", ".count");
   settings.rasterizer = RasterizerGlide;
   settings.Save();
-  fs::SetFileSystem(&Files());
+  fs::FileSystemSlot::Install(&Files());
   return replaces;
 }
 
@@ -407,7 +407,7 @@ int main(int argc, char** argv) {
   if (::mkdtemp(pattern.data()) == nullptr) return 1;
   g_directory = pattern;
   for (const auto& [name, size] : kSizes) WriteFile(PathFor(name), MakeOptions(size));
-  fs::SetFileSystem(&Files());
+  fs::FileSystemSlot::Install(&Files());
 
   bool met = true;
   if (options.pairs) met = RunPairs(options);
@@ -422,7 +422,7 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
   }
 
-  fs::SetFileSystem(nullptr);
+  fs::FileSystemSlot::Install(nullptr);
   std::error_code ignored;
   std::filesystem::remove_all(g_directory, ignored);
   if (options.pairs) std::printf("\nTargets: %s\n", met ? "all met" : "some MISSED");

@@ -297,13 +297,13 @@ void BM_RenderPage(benchmark::State& state) {
   sim::SimulatedMachine machine(std::move(*profile.machine));
   machine.SetInstallPath(DemoDirectory());
   machine.Install();
-  reg::SetRegistry(&machine);
+  reg::RegistrySlot::Install(&machine);
   posixfs::PosixFileSystem files;
-  fs::SetFileSystem(&files);
+  fs::FileSystemSlot::Install(&files);
   MeasuringUser user(state);
   user.m_page = static_cast<int>(state.range(0));
   dm::ModelPlatform platform(user, "halcyra-setup");
-  ui::SetPlatform(&platform);
+  ui::UiPlatformSlot::Install(&platform);
   // The system prints the options.ini it reads; keep the report clean.
   std::fflush(stdout);
   const int saved = ::dup(STDOUT_FILENO);
@@ -314,9 +314,9 @@ void BM_RenderPage(benchmark::State& state) {
   ::dup2(saved, STDOUT_FILENO);
   ::close(saved);
   ::close(null);
-  ui::SetPlatform(nullptr);
-  fs::SetFileSystem(nullptr);
-  reg::SetRegistry(nullptr);
+  ui::UiPlatformSlot::Install(nullptr);
+  fs::FileSystemSlot::Install(nullptr);
+  reg::RegistrySlot::Install(nullptr);
   machine.Uninstall();
 }
 BENCHMARK(BM_RenderPage)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);

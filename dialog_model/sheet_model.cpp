@@ -454,8 +454,8 @@ void ModelPlatform::ExitProcess(int code) { throw ui::ProcessExit{code}; }
 int RunOnModel(UserAgent& agent, const std::string& appName, const std::function<int()>& system) {
   ModelPlatform platform(agent, appName);
   struct Installed {
-    explicit Installed(ui::UiPlatform* p) { ui::SetPlatform(p); }
-    ~Installed() { ui::SetPlatform(nullptr); }
+    explicit Installed(ui::UiPlatform* p) { ui::UiPlatformSlot::Install(p); }
+    ~Installed() { ui::UiPlatformSlot::Install(nullptr); }
     Installed(const Installed&) = delete;
     Installed& operator=(const Installed&) = delete;
   } installed(&platform);

@@ -9,6 +9,7 @@
 // profile. Objects are released through Release, never deleted by callers.
 #pragma once
 
+#include "base/platform_slot.h"
 #include "hardware/directx_types.h"
 
 namespace dx {
@@ -95,10 +96,9 @@ class DirectDrawApi {
   virtual HRESULT DirectDrawCreate(GUID* driver, IDirectDraw** result, void* outer) = 0;
 };
 
-// The DirectDraw in use. Until the host installs one (and after it installs
-// null) it is a machine without DirectDraw: the enumeration fails without a
-// callback and nothing can be created.
-DirectDrawApi& TheDirectDraw();
-void SetDirectDraw(DirectDrawApi* api);
+// The DirectDraw in use. Its empty platform is a machine without DirectDraw:
+// the enumeration fails without a callback and nothing can be created.
+using DirectDrawSlot = halcyra::PlatformSlot<DirectDrawApi>;
+DirectDrawApi& EmptyPlatform(std::type_identity<DirectDrawApi>);
 
 }  // namespace dx

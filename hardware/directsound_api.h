@@ -8,6 +8,7 @@
 // on Windows, the simulated machine elsewhere).
 #pragma once
 
+#include "base/platform_slot.h"
 #include "hardware/directx_types.h"
 
 namespace dx {
@@ -72,10 +73,10 @@ class DirectSoundApi {
   virtual HRESULT DirectSoundCreate(const GUID* device, IDirectSound** result, void* outer) = 0;
 };
 
-// The DirectSound in use. Until the host installs one (and after it installs
-// null) it is a machine without DirectSound: the enumeration fails without a
-// callback and nothing can be opened.
-DirectSoundApi& TheDirectSound();
-void SetDirectSound(DirectSoundApi* api);
+// The DirectSound in use. Its empty platform is a machine without
+// DirectSound: the enumeration fails without a callback and nothing can be
+// opened.
+using DirectSoundSlot = halcyra::PlatformSlot<DirectSoundApi>;
+DirectSoundApi& EmptyPlatform(std::type_identity<DirectSoundApi>);
 
 }  // namespace dx

@@ -91,7 +91,7 @@ char* GuidTextIn(RecordStore& store, const dx::GUID& guid) {
 bool HardwareInventory::EnumerateDisplayDrivers() {
   const dx::DWORD flags =
       dx::DDENUM_ATTACHEDSECONDARYDEVICES | dx::DDENUM_DETACHEDSECONDARYDEVICES | dx::DDENUM_NONDISPLAYDEVICES;
-  return dx::TheDirectDraw().DirectDrawEnumerateExA(DirectDrawEnumCallback, this, flags) == dx::DD_OK;
+  return dx::DirectDrawSlot::Get().DirectDrawEnumerateExA(DirectDrawEnumCallback, this, flags) == dx::DD_OK;
 }
 
 dx::BOOL HALCYRA_STDCALL DirectDrawEnumCallback(dx::GUID* guid, char* description, char* name, void* context,
@@ -99,7 +99,7 @@ dx::BOOL HALCYRA_STDCALL DirectDrawEnumCallback(dx::GUID* guid, char* descriptio
   auto* inventory = static_cast<HardwareInventory*>(context);
 
   dx::IDirectDraw* directDraw = nullptr;
-  if (!Succeeded(dx::TheDirectDraw().DirectDrawCreate(guid, &directDraw, nullptr)) || directDraw == nullptr) {
+  if (!Succeeded(dx::DirectDrawSlot::Get().DirectDrawCreate(guid, &directDraw, nullptr)) || directDraw == nullptr) {
     return dx::TRUE;
   }
 
@@ -231,7 +231,7 @@ dx::HRESULT HALCYRA_STDCALL DisplayModeEnumCallback(dx::DDSURFACEDESC2* mode, vo
 bool HardwareInventory::ProbeDisplayDrivers() {
   for (DisplayDriverRecord* record = displayDrivers; record != nullptr; record = record->next) {
     dx::IDirectDraw* directDraw = nullptr;
-    if (!Succeeded(dx::TheDirectDraw().DirectDrawCreate(&record->ddGuid, &directDraw, nullptr)) ||
+    if (!Succeeded(dx::DirectDrawSlot::Get().DirectDrawCreate(&record->ddGuid, &directDraw, nullptr)) ||
         directDraw == nullptr) {
       continue;
     }

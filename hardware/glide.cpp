@@ -26,7 +26,7 @@ template <typename Entry>
 bool Resolve(dll::ModuleHandle module, const char* name, Entry& entry) {
   // The loader hands out untyped addresses; each is cast back to the type of
   // the export it names.
-  entry = reinterpret_cast<Entry>(dll::TheLibraryLoader().GetProcAddress(module, name));
+  entry = reinterpret_cast<Entry>(dll::LibraryLoaderSlot::Get().GetProcAddress(module, name));
   return entry != nullptr;
 }
 
@@ -36,7 +36,7 @@ bool GlideLibrary::Load() {
   // A module already held: the earlier load decided whether every entry
   // point is there.
   if (module != nullptr) return loaded != 0;
-  module = dll::TheLibraryLoader().LoadLibraryA(glide::kLibraryName);
+  module = dll::LibraryLoaderSlot::Get().LoadLibraryA(glide::kLibraryName);
   if (module == nullptr) return false;
   // The first missing export ends the search; the module stays loaded until
   // Unload.
@@ -48,7 +48,7 @@ bool GlideLibrary::Load() {
 }
 
 void GlideLibrary::Unload() {
-  if (module != nullptr) dll::TheLibraryLoader().FreeLibrary(module);
+  if (module != nullptr) dll::LibraryLoaderSlot::Get().FreeLibrary(module);
   module = nullptr;
   loaded = 0;
   grSstQueryHardware = nullptr;

@@ -3,6 +3,8 @@
 // Windows). The host installs one implementation for the process.
 #pragma once
 
+#include "base/platform_slot.h"
+
 namespace dll {
 
 using ModuleHandle = void*;
@@ -20,9 +22,8 @@ class LibraryLoader {
   virtual bool FreeLibrary(ModuleHandle module) = 0;
 };
 
-// The loader in use. Until the host installs one (and after it installs
-// null) no library can be loaded.
-LibraryLoader& TheLibraryLoader();
-void SetLibraryLoader(LibraryLoader* loader);
+// The loader in use. Its empty platform loads no library.
+using LibraryLoaderSlot = halcyra::PlatformSlot<LibraryLoader>;
+LibraryLoader& EmptyPlatform(std::type_identity<LibraryLoader>);
 
 }  // namespace dll

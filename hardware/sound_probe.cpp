@@ -10,7 +10,7 @@
 
 bool HardwareInventory::EnumerateSoundDevices() {
   const OpenRecordList<SoundDeviceRecord> devices(soundDevices);
-  const dx::HRESULT result = dx::TheDirectSound().DirectSoundEnumerateA(OnSoundDeviceFound, this);
+  const dx::HRESULT result = dx::DirectSoundSlot::Get().DirectSoundEnumerateA(OnSoundDeviceFound, this);
   return !dx::DsFailed(result);
 }
 
@@ -19,7 +19,7 @@ dx::BOOL HALCYRA_STDCALL OnSoundDeviceFound(dx::GUID* guid, const char* descript
   if (inventory == nullptr) return dx::TRUE;
 
   dx::IDirectSound* device = nullptr;
-  if (dx::DsFailed(dx::TheDirectSound().DirectSoundCreate(guid, &device, nullptr)) || device == nullptr) {
+  if (dx::DsFailed(dx::DirectSoundSlot::Get().DirectSoundCreate(guid, &device, nullptr)) || device == nullptr) {
     return dx::TRUE;
   }
   inventory->progress(kProgressSound);

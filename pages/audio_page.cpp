@@ -87,7 +87,7 @@ void SetComboDroppedWidth(ui::CComboBox& combo) {
       if (size.cx > widest) widest = size.cx;
     }
   }
-  ui::UiPlatform& platform = ui::Platform();
+  ui::UiPlatform& platform = ui::UiPlatformSlot::Get();
   combo.SetDroppedWidth(widest + platform.GetSystemMetrics(ui::SM_CXVSCROLL) +
                         2 * platform.GetSystemMetrics(ui::SM_CXEDGE));
 }

@@ -148,7 +148,7 @@ ui::BOOL CHARDWARE::OnInitDialog() {
 
 void CHARDWARE::FillDeviceList() {
   if (g_pInventory == nullptr) {
-    ui::Platform().SetCursor(ui::Cursor::Wait);
+    ui::UiPlatformSlot::Get().SetCursor(ui::Cursor::Wait);
     // Every display and sound probe runs inside this construction.
     g_pInventory = new HardwareInventory(nullptr);
     m_nDevices = g_pInventory->GetDisplayDriverCount();
@@ -169,7 +169,7 @@ void CHARDWARE::FillDeviceList() {
       devices.EnableWindow(false);
       GetDlgItem(res::IDC_DIRECT3D)->EnableWindow(false);
     }
-    ui::Platform().SetCursor(ui::Cursor::Arrow);
+    ui::UiPlatformSlot::Get().SetCursor(ui::Cursor::Arrow);
   }
 
   if (g_pGlide == nullptr) g_pGlide = new GlideBoardInfo();
@@ -177,7 +177,7 @@ void CHARDWARE::FillDeviceList() {
   if (m_nDevices == 0 && !g_pGlide->HasGlideBoard()) {
     // Nothing to render with: say so and end without saving.
     ShowWarningBox(*this, res::IDS_NO_3D_HARDWARE, ui::MB_ICONHAND);
-    ui::Platform().ExitProcess(-1);
+    ui::UiPlatformSlot::Get().ExitProcess(-1);
   }
 }
 
@@ -207,7 +207,7 @@ std::int32_t CHARDWARE::SavedDevice() const {
 }
 
 void CHARDWARE::RestoreRenderer() {
-  ui::Platform().SetCursor(ui::Cursor::Wait);
+  ui::UiPlatformSlot::Get().SetCursor(ui::Cursor::Wait);
   GameSettings& settings = *g_pSettings;
   const std::int32_t width = settings.screenWidth;
   const std::int32_t height = settings.screenHeight;
@@ -225,7 +225,7 @@ void CHARDWARE::RestoreRenderer() {
     // device saved.
     UseDirect3D(width, height, depth);
   }
-  ui::Platform().SetCursor(ui::Cursor::Arrow);
+  ui::UiPlatformSlot::Get().SetCursor(ui::Cursor::Arrow);
 }
 
 void CHARDWARE::UseDirect3D(std::int32_t width, std::int32_t height, std::int32_t depth) {

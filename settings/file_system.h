@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "base/platform_slot.h"
+
 namespace fs {
 
 // The result of a write: whether the file now holds the new content, and,
@@ -47,8 +49,9 @@ class FileSystem {
   virtual std::optional<std::string> VirtualStorePath(const std::string& path) = 0;
 };
 
-// The file system in use, installed by the host program.
-FileSystem& TheFileSystem();
-void SetFileSystem(FileSystem* files);
+// The file system in use, installed by the host program. Its empty platform
+// has no files and writes nothing.
+using FileSystemSlot = halcyra::PlatformSlot<FileSystem>;
+FileSystem& EmptyPlatform(std::type_identity<FileSystem>);
 
 }  // namespace fs

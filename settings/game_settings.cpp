@@ -19,7 +19,7 @@ namespace {
 // The content of the record's file; a file that cannot be read reads as an
 // empty one, so every key takes its default.
 profile::ProfileFile ReadProfile(const std::string& path) {
-  std::optional<std::string> content = fs::TheFileSystem().ReadFile(path);
+  std::optional<std::string> content = fs::FileSystemSlot::Get().ReadFile(path);
   return content ? profile::ProfileFile(std::move(*content)) : profile::ProfileFile();
 }
 
@@ -97,7 +97,7 @@ void GameSettings::WriteTo(profile::ProfileFile& file) const {
 }
 
 bool GameSettings::Save(std::string* written) {
-  fs::FileSystem& files = fs::TheFileSystem();
+  fs::FileSystem& files = fs::FileSystemSlot::Get();
   // The writes go into the file as it is now, so that whatever else it holds
   // (the game's own keys, the player's comments) survives. A missing file
   // starts empty.
@@ -149,7 +149,7 @@ CommitResult CommitSettings() {
 }
 
 std::string OptionsPathIn(const std::string& directory) {
-  fs::FileSystem& files = fs::TheFileSystem();
+  fs::FileSystem& files = fs::FileSystemSlot::Get();
   const std::string path = JoinPath(directory, kOptionsFileName);
   const std::optional<std::string> copy = files.VirtualStorePath(path);
   return copy && files.Exists(*copy) ? *copy : path;
@@ -159,7 +159,7 @@ void CreateSettingsAtDialogStart() {
   ReadInstallDirectory(InstallDirectory);
   if (g_pSettings != nullptr) return;
   const std::string path = OptionsPathIn(InstallDirectory);
-  if (fs::TheFileSystem().CanOpenForReading(path)) {
+  if (fs::FileSystemSlot::Get().CanOpenForReading(path)) {
     g_pSettings = new GameSettings(path);
   } else {
     // Nothing to load: the page starts from the defaults, and OK writes them

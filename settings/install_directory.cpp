@@ -8,7 +8,7 @@
 std::string InstallDirectory = ".";
 
 void ReadInstallDirectory(std::string& directory) {
-  reg::Registry& registry = reg::TheRegistry();
+  reg::Registry& registry = reg::RegistrySlot::Get();
   reg::HKEY key = 0;
   // Opening creates the game's key, empty, when it is missing.
   if (registry.CreateKeyEx(reg::HKEY_CURRENT_USER, kGameRegistryKey, reg::KEY_ALL_ACCESS, &key) !=

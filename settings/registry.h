@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+
+#include "base/platform_slot.h"
 #include <string>
 
 namespace reg {
@@ -34,8 +36,9 @@ class Registry {
   virtual long CloseKey(HKEY key) = 0;
 };
 
-// The registry in use, installed by the host program.
-Registry& TheRegistry();
-void SetRegistry(Registry* registry);
+// The registry in use, installed by the host program. Its empty platform
+// opens every key and holds no value.
+using RegistrySlot = halcyra::PlatformSlot<Registry>;
+Registry& EmptyPlatform(std::type_identity<Registry>);
 
 }  // namespace reg

@@ -19,6 +19,6 @@ bool TextureSetCheck(const std::string& options) {
   // The game only reads the archive: one the player may read but not write
   // (a standard user's "Program Files") is installed.
   const std::string staticDirectory = JoinPath(InstallDirectory, "static");
-  return fs::TheFileSystem().CanOpenForReading(
+  return fs::FileSystemSlot::Get().CanOpenForReading(
       JoinPath(staticDirectory, TextureArchiveName(useCompressed, use16Bit)));
 }

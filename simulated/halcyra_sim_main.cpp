@@ -153,14 +153,14 @@ int main(int argc, char** argv) {
   sim::SimulatedMachine machine(std::move(*profile.machine));
   if (parsed.installDir) machine.SetInstallPath(*parsed.installDir);
   machine.Install();
-  reg::SetRegistry(&machine);
+  reg::RegistrySlot::Install(&machine);
   posixfs::PosixFileSystem::Options fileOptions;
   const sim::Machine& declared = machine.GetMachine();
   if (!declared.elevated && declared.virtualStore && declared.programFiles) {
     fileOptions.virtualStore = posixfs::VirtualStore{*declared.virtualStore, {*declared.programFiles}};
   }
   posixfs::PosixFileSystem files(fileOptions);
-  fs::SetFileSystem(&files);
+  fs::FileSystemSlot::Install(&files);
 
   machine.FailCall(parsed.failCall);
 
@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
     status = sim::RunInteractive();
   }
 
-  fs::SetFileSystem(nullptr);
+  fs::FileSystemSlot::Install(nullptr);
   machine.Uninstall();
   // The system's -1 appears as 255, as a process exit status does.
   return status & 0xFF;

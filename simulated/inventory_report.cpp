@@ -274,7 +274,7 @@ ProbeRun RunProbes() {
   MachineCapture capture;
   run.installFolder = ".";
   ReadInstallDirectory(run.installFolder);
-  run.options = fs::TheFileSystem().ReadFile(JoinPath(run.installFolder, kOptionsFileName));
+  run.options = fs::FileSystemSlot::Get().ReadFile(JoinPath(run.installFolder, kOptionsFileName));
   g_progress = &run.progress;
   run.inventory = std::make_unique<HardwareInventory>(RecordProgress);
   g_progress = nullptr;

@@ -118,22 +118,22 @@ class MachineCapture::Recorder final : public dx::DirectDrawApi,
                                        public reg::Registry {
  public:
   Recorder()
-      : m_directDraw(dx::TheDirectDraw()),
-        m_directSound(dx::TheDirectSound()),
-        m_loader(dll::TheLibraryLoader()),
-        m_registry(reg::TheRegistry()) {
-    dx::SetDirectDraw(this);
-    dx::SetDirectSound(this);
-    dll::SetLibraryLoader(this);
-    reg::SetRegistry(this);
+      : m_directDraw(dx::DirectDrawSlot::Get()),
+        m_directSound(dx::DirectSoundSlot::Get()),
+        m_loader(dll::LibraryLoaderSlot::Get()),
+        m_registry(reg::RegistrySlot::Get()) {
+    dx::DirectDrawSlot::Install(this);
+    dx::DirectSoundSlot::Install(this);
+    dll::LibraryLoaderSlot::Install(this);
+    reg::RegistrySlot::Install(this);
     s_active = this;
   }
 
   ~Recorder() override {
-    dx::SetDirectDraw(&m_directDraw);
-    dx::SetDirectSound(&m_directSound);
-    dll::SetLibraryLoader(&m_loader);
-    reg::SetRegistry(&m_registry);
+    dx::DirectDrawSlot::Install(&m_directDraw);
+    dx::DirectSoundSlot::Install(&m_directSound);
+    dll::LibraryLoaderSlot::Install(&m_loader);
+    reg::RegistrySlot::Install(&m_registry);
     if (s_active == this) s_active = nullptr;
   }
 

@@ -549,16 +549,16 @@ SimulatedMachine::~SimulatedMachine() {
 }
 
 void SimulatedMachine::Install() {
-  dx::SetDirectDraw(this);
-  dx::SetDirectSound(this);
-  dll::SetLibraryLoader(this);
+  dx::DirectDrawSlot::Install(this);
+  dx::DirectSoundSlot::Install(this);
+  dll::LibraryLoaderSlot::Install(this);
   m_installed = true;
 }
 
 void SimulatedMachine::Uninstall() {
-  if (&dx::TheDirectDraw() == this) dx::SetDirectDraw(nullptr);
-  if (&dx::TheDirectSound() == this) dx::SetDirectSound(nullptr);
-  if (&dll::TheLibraryLoader() == this) dll::SetLibraryLoader(nullptr);
+  if (&dx::DirectDrawSlot::Get() == this) dx::DirectDrawSlot::Install(nullptr);
+  if (&dx::DirectSoundSlot::Get() == this) dx::DirectSoundSlot::Install(nullptr);
+  if (&dll::LibraryLoaderSlot::Get() == this) dll::LibraryLoaderSlot::Install(nullptr);
   m_installed = false;
 }
 

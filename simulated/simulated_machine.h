@@ -62,7 +62,7 @@ class SimulatedMachine final : public dx::DirectDrawApi,
   SimulatedMachine& operator=(const SimulatedMachine&) = delete;
 
   // Makes this machine the process's DirectDraw, DirectSound and library
-  // loader. The registry is installed by the host (reg::SetRegistry).
+  // loader. The registry is installed by the host (reg::RegistrySlot).
   void Install();
   void Uninstall();
 

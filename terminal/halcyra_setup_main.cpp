@@ -74,17 +74,17 @@ int main(int argc, char** argv) {
       "probed. options.ini is read from the current folder and written back there on OK.");
   if (const auto exit = parser.Parse(argc, argv, stdout, stderr)) return *exit;
   BuiltInMachine machine;
-  dx::SetDirectDraw(&machine);
-  dx::SetDirectSound(&machine);
-  dll::SetLibraryLoader(&machine);
+  dx::DirectDrawSlot::Install(&machine);
+  dx::DirectSoundSlot::Install(&machine);
+  dll::LibraryLoaderSlot::Install(&machine);
   // options.ini and the texture archives on this machine's files.
   posixfs::PosixFileSystem files;
-  fs::SetFileSystem(&files);
+  fs::FileSystemSlot::Install(&files);
   const int code = term::RunSetupInTerminal();
-  fs::SetFileSystem(nullptr);
-  dx::SetDirectDraw(nullptr);
-  dx::SetDirectSound(nullptr);
-  dll::SetLibraryLoader(nullptr);
+  fs::FileSystemSlot::Install(nullptr);
+  dx::DirectDrawSlot::Install(nullptr);
+  dx::DirectSoundSlot::Install(nullptr);
+  dll::LibraryLoaderSlot::Install(nullptr);
   // -1 from the system appears as 255, as a process exit status does.
   return code & 0xFF;
 }

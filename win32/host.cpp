@@ -7,21 +7,21 @@ namespace win32 {
 WindowsHost::WindowsHost(HINSTANCE instance) : m_ui(instance) {
   INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
   ::InitCommonControlsEx(&controls);
-  ui::SetPlatform(&m_ui);
-  reg::SetRegistry(&m_registry);
-  fs::SetFileSystem(&m_files);
-  dx::SetDirectDraw(&m_directDraw);
-  dx::SetDirectSound(&m_directSound);
-  dll::SetLibraryLoader(&m_loader);
+  ui::UiPlatformSlot::Install(&m_ui);
+  reg::RegistrySlot::Install(&m_registry);
+  fs::FileSystemSlot::Install(&m_files);
+  dx::DirectDrawSlot::Install(&m_directDraw);
+  dx::DirectSoundSlot::Install(&m_directSound);
+  dll::LibraryLoaderSlot::Install(&m_loader);
 }
 
 WindowsHost::~WindowsHost() {
-  dll::SetLibraryLoader(nullptr);
-  dx::SetDirectSound(nullptr);
-  dx::SetDirectDraw(nullptr);
-  fs::SetFileSystem(nullptr);
-  reg::SetRegistry(nullptr);
-  ui::SetPlatform(nullptr);
+  dll::LibraryLoaderSlot::Install(nullptr);
+  dx::DirectSoundSlot::Install(nullptr);
+  dx::DirectDrawSlot::Install(nullptr);
+  fs::FileSystemSlot::Install(nullptr);
+  reg::RegistrySlot::Install(nullptr);
+  ui::UiPlatformSlot::Install(nullptr);
 }
 
 bool SetInstallPath(const std::string& directory) {

@@ -81,10 +81,10 @@ class SimulatedHardware {
  public:
   explicit SimulatedHardware(sim::Machine machine) : m_machine(std::move(machine)) {
     m_machine.Install();
-    reg::SetRegistry(&m_machine);
+    reg::RegistrySlot::Install(&m_machine);
   }
   ~SimulatedHardware() {
-    reg::SetRegistry(nullptr);
+    reg::RegistrySlot::Install(nullptr);
     m_machine.Uninstall();
   }
   SimulatedHardware(const SimulatedHardware&) = delete;

@@ -27,10 +27,10 @@ struct Fixture {
       if (step == 0 && before) before(sheet);
       if (step == user.actions.size() && after) after(sheet);
     };
-    ui::SetPlatform(&platform);
+    ui::UiPlatformSlot::Install(&platform);
     test::RecordingSheet sheet(log);
     sheet.DoModal();
-    ui::SetPlatform(nullptr);
+    ui::UiPlatformSlot::Install(nullptr);
   }
 };
 

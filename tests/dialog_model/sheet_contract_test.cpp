@@ -27,13 +27,13 @@ RunResult RunSheet(std::vector<dm::Action> actions) {
     run.applyVisible = sheet.ApplyButtonVisible();
   };
   dm::ModelPlatform platform(user, "framework_tests");
-  ui::SetPlatform(&platform);
+  ui::UiPlatformSlot::Install(&platform);
   {
     test::RecordingSheet sheet(run.log);
     run.result = sheet.DoModal();
     EXPECT_EQ(sheet.first.GetSafeHwnd(), nullptr) << "page windows end with the sheet";
   }
-  ui::SetPlatform(nullptr);
+  ui::UiPlatformSlot::Install(nullptr);
   return run;
 }
 
@@ -80,7 +80,7 @@ class BoxPage : public ui::CPropertyPage {
   ui::BOOL OnInitDialog() override {
     ShowWarningBox(*this, res::IDS_MIPMAP_NOT_RECOMMENDED, ui::MB_ICONEXCLAMATION);
     ShowWarningBox(*this, res::IDS_NO_3D_HARDWARE, ui::MB_ICONHAND);
-    ui::Platform().ExitProcess(-1);
+    ui::UiPlatformSlot::Get().ExitProcess(-1);
     return ui::TRUE;
   }
 };
@@ -88,7 +88,7 @@ class BoxPage : public ui::CPropertyPage {
 TEST(MessageBoxes, CarryTheApplicationNameTheIconAndTheStringId) {
   test::ListUser user;
   dm::ModelPlatform platform(user, "halcyra-setup");
-  ui::SetPlatform(&platform);
+  ui::UiPlatformSlot::Install(&platform);
   BoxPage page;
   ui::CPropertySheet sheet("Halcyra Setup", nullptr, 0);
   sheet.AddPage(&page);
@@ -98,7 +98,7 @@ TEST(MessageBoxes, CarryTheApplicationNameTheIconAndTheStringId) {
   } catch (const ui::ProcessExit& exit) {
     code = exit.code;
   }
-  ui::SetPlatform(nullptr);
+  ui::UiPlatformSlot::Install(nullptr);
   EXPECT_EQ(code, -1);
   ASSERT_EQ(user.boxes.size(), 2u);
   EXPECT_EQ(user.boxes[0].caption, "halcyra-setup");
@@ -112,7 +112,7 @@ TEST(MessageBoxes, CarryTheApplicationNameTheIconAndTheStringId) {
 TEST(MessageText, IsANewCopyOfExactlyTheStringAndEmptyForAMissingId) {
   test::ListUser user;
   dm::ModelPlatform platform(user, "x");
-  ui::SetPlatform(&platform);
+  ui::UiPlatformSlot::Install(&platform);
   for (const auto& entry : res::StringTable()) {
     char* text = LoadMessageText(entry.id);
     ASSERT_NE(text, nullptr);
@@ -127,7 +127,7 @@ TEST(MessageText, IsANewCopyOfExactlyTheStringAndEmptyForAMissingId) {
   char small[8];
   EXPECT_EQ(platform.LoadString(res::IDS_NO_3D_HARDWARE, small, sizeof small), 7);
   EXPECT_STREQ(small, "No comp");
-  ui::SetPlatform(nullptr);
+  ui::UiPlatformSlot::Install(nullptr);
 }
 
 class CountingApp : public ui::CWinApp {

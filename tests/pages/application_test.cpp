@@ -31,9 +31,9 @@ TEST(Application, ReleasesTheInventoryAfterCancelAndOkAndReturnsZero) {
   sim::SimulatedMachine machine(std::move(*profile.machine));
   machine.SetInstallPath(dir.string());
   machine.Install();
-  reg::SetRegistry(&machine);
+  reg::RegistrySlot::Install(&machine);
   posixfs::PosixFileSystem files;
-  fs::SetFileSystem(&files);
+  fs::FileSystemSlot::Install(&files);
   std::FILE* out = std::tmpfile();
 
   // Cancel: the inventory goes, the unsaved record stays until the process ends.
@@ -51,8 +51,8 @@ TEST(Application, ReleasesTheInventoryAfterCancelAndOkAndReturnsZero) {
   EXPECT_EQ(g_pGlide, glide) << "the Glide finding is made once per process";
 
   std::fclose(out);
-  fs::SetFileSystem(nullptr);
-  reg::SetRegistry(nullptr);
+  fs::FileSystemSlot::Install(nullptr);
+  reg::RegistrySlot::Install(nullptr);
   machine.Uninstall();
   stdfs::remove_all(dir);
 }

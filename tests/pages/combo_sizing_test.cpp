@@ -18,14 +18,14 @@ class NoUser : public dm::UserAgent {
 TEST(ComboSizing, DroppedWidthIsTheWidestTextPlusScrollBarAndEdges) {
   NoUser user;
   dm::ModelPlatform platform(user, "pages_tests");
-  ui::SetPlatform(&platform);
+  ui::UiPlatformSlot::Install(&platform);
   dm::ControlModel control(res::AudioDialog().controls[0]);
   ui::CComboBox combo(&control);
   for (const char* text : {"SB16", "Aureal Vortex AU8830 (WDM)", "Live!"}) combo.InsertString(-1, text);
 
   SetComboDroppedWidth(combo);
   SetComboItemHeights(combo);
-  ui::SetPlatform(nullptr);
+  ui::UiPlatformSlot::Install(nullptr);
 
   EXPECT_EQ(control.droppedWidth, 26 * dm::kCharWidth + dm::kVScrollWidth + 2 * dm::kEdgeWidth);
   EXPECT_EQ(control.itemHeights, (std::vector<int>(3, dm::kCharHeight)));
@@ -34,11 +34,11 @@ TEST(ComboSizing, DroppedWidthIsTheWidestTextPlusScrollBarAndEdges) {
 TEST(ComboSizing, AnEmptyListGetsTheScrollBarAndEdgesOnly) {
   NoUser user;
   dm::ModelPlatform platform(user, "pages_tests");
-  ui::SetPlatform(&platform);
+  ui::UiPlatformSlot::Install(&platform);
   dm::ControlModel control(res::AudioDialog().controls[0]);
   ui::CComboBox combo(&control);
   SetComboDroppedWidth(combo);
-  ui::SetPlatform(nullptr);
+  ui::UiPlatformSlot::Install(nullptr);
   EXPECT_EQ(control.droppedWidth, dm::kVScrollWidth + 2 * dm::kEdgeWidth);
 }
 

@@ -26,16 +26,16 @@ const std::string kDd = "4294967295,0,0,0,0,0,0,0,0,0,1";
 class SettingsTest : public testing::Test {
  protected:
   void SetUp() override {
-    fs::SetFileSystem(&files_);
-    reg::SetRegistry(&registry_);
+    fs::FileSystemSlot::Install(&files_);
+    reg::RegistrySlot::Install(&registry_);
     registry_.SetValue(kKey, "Install Path", kDir);
   }
   void TearDown() override {
     delete g_pSettings;
     g_pSettings = nullptr;
     InstallDirectory = ".";
-    fs::SetFileSystem(nullptr);
-    reg::SetRegistry(nullptr);
+    fs::FileSystemSlot::Install(nullptr);
+    reg::RegistrySlot::Install(nullptr);
   }
 
   // Loads `content` as options.ini (without the console line).
@@ -529,7 +529,7 @@ TEST(ReadInstallDirectoryTest, FitsOrLeavesTheTextAsItWas) {
   for (const Case& c : cases) {
     MemoryRegistry registry;
     if (c.hasValue) registry.SetValue(kKey, "Install Path", c.data, false);
-    reg::SetRegistry(&registry);
+    reg::RegistrySlot::Install(&registry);
     std::string directory = ".";
     ReadInstallDirectory(directory);
     EXPECT_EQ(directory, c.expected) << c.name;
@@ -539,11 +539,11 @@ TEST(ReadInstallDirectoryTest, FitsOrLeavesTheTextAsItWas) {
   }
   MemoryRegistry refusing;
   refusing.failCreate = true;
-  reg::SetRegistry(&refusing);
+  reg::RegistrySlot::Install(&refusing);
   std::string directory = "kept";
   ReadInstallDirectory(directory);
   EXPECT_EQ(directory, "kept");
-  reg::SetRegistry(nullptr);
+  reg::RegistrySlot::Install(nullptr);
 }
 
 TEST(JoinPathTest, OneBackslashBetween) {

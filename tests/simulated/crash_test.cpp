@@ -70,7 +70,7 @@ bool SaveKilledAt(const std::string& ini, int killAt) {
       return true;
     };
     PosixFileSystem files(options);
-    fs::SetFileSystem(&files);
+    fs::FileSystemSlot::Install(&files);
     GameSettings settings(ini);
     Change(settings);
     ::_exit(settings.Save() ? 0 : 1);
@@ -112,14 +112,14 @@ TEST(CrashTest, KilledAtEveryStepOfASaveLeavesOldOrNew) {
   WriteWholeFile(ini, oldContent);
   SaveKilledAt(ini, 5);
   PosixFileSystem files;
-  fs::SetFileSystem(&files);
+  fs::FileSystemSlot::Install(&files);
   testing::internal::CaptureStdout();
   GameSettings settings(ini);
   testing::internal::GetCapturedStdout();
   Change(settings);
   EXPECT_TRUE(settings.Save());
   EXPECT_EQ(ReadWholeFile(ini), newContent);
-  fs::SetFileSystem(nullptr);
+  fs::FileSystemSlot::Install(nullptr);
   // Each save removed what the killed one before it left.
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
     EXPECT_EQ(entry.path().filename(), "options.ini");

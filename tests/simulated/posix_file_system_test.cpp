@@ -345,7 +345,7 @@ TEST(PosixFileSystemTest, RefusedDirectoryFlushStillCountsTheReplace) {
 TEST(PosixFileSystemTest, SaveOfAReadOnlyOptionsFileFailsAndKeepsIt) {
   TempDirectory dir;
   PosixFileSystem files;
-  fs::SetFileSystem(&files);
+  fs::FileSystemSlot::Install(&files);
   const std::string ini = dir / "options.ini";
   const std::string before = "[Game]\r\nGameScreenWidth=640\r\n";
   WriteWholeFile(ini, before);
@@ -358,7 +358,7 @@ TEST(PosixFileSystemTest, SaveOfAReadOnlyOptionsFileFailsAndKeepsIt) {
   EXPECT_EQ(g_pSettings, nullptr);
   EXPECT_EQ(ReadWholeFile(ini), before);
   EXPECT_EQ(ModeOf(ini), 0444u);
-  fs::SetFileSystem(nullptr);
+  fs::FileSystemSlot::Install(nullptr);
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ END_MESSAGE_MAP()
 
 ui::BOOL DemoHardwarePage::OnInitDialog() {
   ui::CPropertyPage::OnInitDialog();
-  ui::Platform().SetCursor(ui::Cursor::Wait);
+  ui::UiPlatformSlot::Get().SetCursor(ui::Cursor::Wait);
   if (probe) probe();
   ui::CComboBox* devices = GetComboBox(res::IDC_DEVICE);
   devices->InsertString(0, "    Voodoo3 3000 Direct3D");
@@ -35,7 +35,7 @@ ui::BOOL DemoHardwarePage::OnInitDialog() {
   GetButton(res::IDC_MIP_ON)->SetCheck(1);
   GetButton(res::IDC_MIP_MEDIUM)->SetCheck(1);
   GetDlgItem(res::IDC_TEXTURE_8BIT)->EnableWindow(false);
-  ui::Platform().SetCursor(ui::Cursor::Arrow);
+  ui::UiPlatformSlot::Get().SetCursor(ui::Cursor::Arrow);
   return ui::TRUE;
 }
 
@@ -73,15 +73,15 @@ ui::BOOL DemoSheet::OnInitDialog() {
 
 int RunDemoSheet(dm::UserAgent& agent, DemoSheet& sheet) {
   dm::ModelPlatform platform(agent, "halcyra-setup");
-  ui::SetPlatform(&platform);
+  ui::UiPlatformSlot::Install(&platform);
   int result = 0;
   try {
     result = static_cast<int>(sheet.DoModal());
   } catch (...) {
-    ui::SetPlatform(nullptr);
+    ui::UiPlatformSlot::Install(nullptr);
     throw;
   }
-  ui::SetPlatform(nullptr);
+  ui::UiPlatformSlot::Install(nullptr);
   return result;
 }
 

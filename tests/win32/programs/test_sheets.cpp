@@ -151,7 +151,7 @@ class GiveUpPage : public ui::CPropertyPage {
   GiveUpPage() : ui::CPropertyPage(res::IDD_HARDWARE) {}
   ui::BOOL OnInitDialog() override {
     ShowWarningBox(*this, res::IDS_NO_3D_HARDWARE, ui::MB_ICONHAND);
-    ui::Platform().ExitProcess(-1);
+    ui::UiPlatformSlot::Get().ExitProcess(-1);
     return ui::TRUE;
   }
 };

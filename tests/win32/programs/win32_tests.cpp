@@ -61,7 +61,7 @@ Outcome RunOnModel(const std::string& script, const System& system) {
   outcome.err = ReadAll(err);
   std::fclose(out);
   std::fclose(err);
-  ui::SetPlatform(g_platform);
+  ui::UiPlatformSlot::Install(g_platform);
   return outcome;
 }
 
@@ -69,7 +69,7 @@ Outcome RunOnWindows(const std::string& script, const System& system) {
   Outcome outcome;
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
-  ui::SetPlatform(g_platform);
+  ui::UiPlatformSlot::Install(g_platform);
   outcome.code = win32::RunScenario(script, [&] { return system(out); }, *g_platform, out, err);
   outcome.out = ReadAll(out);
   outcome.err = ReadAll(err);
@@ -699,14 +699,14 @@ struct DirectXInstalled {
   win32::Win32DirectSound directSound;
   win32::Win32LibraryLoader loader;
   DirectXInstalled() {
-    dx::SetDirectDraw(&directDraw);
-    dx::SetDirectSound(&directSound);
-    dll::SetLibraryLoader(&loader);
+    dx::DirectDrawSlot::Install(&directDraw);
+    dx::DirectSoundSlot::Install(&directSound);
+    dll::LibraryLoaderSlot::Install(&loader);
   }
   ~DirectXInstalled() {
-    dll::SetLibraryLoader(nullptr);
-    dx::SetDirectSound(nullptr);
-    dx::SetDirectDraw(nullptr);
+    dll::LibraryLoaderSlot::Install(nullptr);
+    dx::DirectSoundSlot::Install(nullptr);
+    dx::DirectDrawSlot::Install(nullptr);
   }
 };
 
@@ -835,7 +835,7 @@ int main(int argc, char** argv) {
   ::InitCommonControlsEx(&controls);
   win32::Win32Platform platform(::GetModuleHandleA(nullptr));
   g_platform = &platform;
-  ui::SetPlatform(&platform);
+  ui::UiPlatformSlot::Install(&platform);
   if (argc > 1 && std::strcmp(argv[1], "--child") == 0) return ChildMain(argc, argv);
   return check::RunAll(argc > 1 ? argv[1] : "");
 }

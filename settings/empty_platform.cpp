@@ -1,5 +1,5 @@
-// The registry and file system in use. Until the host program installs its
-// own, the store sees a machine without the game's registry value and without
+// The empty platform of the registry and the file system, in their slots
+// until the host program installs its own: the store sees a machine without the game's registry value and without
 // files: the install directory stays ".", no options.ini is found, and
 // nothing is written.
 #include "settings/file_system.h"
@@ -21,15 +21,11 @@ class EmptyRegistry final : public Registry {
   long CloseKey(HKEY) override { return ERROR_SUCCESS; }
 };
 
-EmptyRegistry g_emptyRegistry;
-Registry* g_registry = &g_emptyRegistry;
-
 }  // namespace
 
-Registry& TheRegistry() { return *g_registry; }
-
-void SetRegistry(Registry* registry) {
-  g_registry = registry != nullptr ? registry : &g_emptyRegistry;
+Registry& EmptyPlatform(std::type_identity<Registry>) {
+  static EmptyRegistry none;
+  return none;
 }
 
 }  // namespace reg
@@ -48,13 +44,11 @@ class NoFiles final : public FileSystem {
   std::optional<std::string> VirtualStorePath(const std::string&) override { return std::nullopt; }
 };
 
-NoFiles g_noFiles;
-FileSystem* g_files = &g_noFiles;
-
 }  // namespace
 
-FileSystem& TheFileSystem() { return *g_files; }
-
-void SetFileSystem(FileSystem* files) { g_files = files != nullptr ? files : &g_noFiles; }
+FileSystem& EmptyPlatform(std::type_identity<FileSystem>) {
+  static NoFiles none;
+  return none;
+}
 
 }  // namespace fs

@@ -1,6 +1,6 @@
-// The process-wide platform interfaces and the stand-ins used until the host
-// installs real ones: a machine without DirectDraw, DirectSound or loadable
-// libraries.
+// The empty platform of the hardware interfaces, in their slots until the
+// host installs real ones: a machine without DirectDraw, DirectSound or
+// loadable libraries.
 #include "hardware/directdraw_api.h"
 #include "hardware/directsound_api.h"
 #include "hardware/library_loader.h"
@@ -26,18 +26,17 @@ class NoDirectSound final : public DirectSoundApi {
   }
 };
 
-NoDirectDraw g_noDirectDraw;
-NoDirectSound g_noDirectSound;
-DirectDrawApi* g_directDraw = &g_noDirectDraw;
-DirectSoundApi* g_directSound = &g_noDirectSound;
-
 }  // namespace
 
-DirectDrawApi& TheDirectDraw() { return *g_directDraw; }
-void SetDirectDraw(DirectDrawApi* api) { g_directDraw = api != nullptr ? api : &g_noDirectDraw; }
+DirectDrawApi& EmptyPlatform(std::type_identity<DirectDrawApi>) {
+  static NoDirectDraw none;
+  return none;
+}
 
-DirectSoundApi& TheDirectSound() { return *g_directSound; }
-void SetDirectSound(DirectSoundApi* api) { g_directSound = api != nullptr ? api : &g_noDirectSound; }
+DirectSoundApi& EmptyPlatform(std::type_identity<DirectSoundApi>) {
+  static NoDirectSound none;
+  return none;
+}
 
 }  // namespace dx
 
@@ -51,12 +50,11 @@ class NoLibraries final : public LibraryLoader {
   bool FreeLibrary(ModuleHandle) override { return false; }
 };
 
-NoLibraries g_noLibraries;
-LibraryLoader* g_loader = &g_noLibraries;
-
 }  // namespace
 
-LibraryLoader& TheLibraryLoader() { return *g_loader; }
-void SetLibraryLoader(LibraryLoader* loader) { g_loader = loader != nullptr ? loader : &g_noLibraries; }
+LibraryLoader& EmptyPlatform(std::type_identity<LibraryLoader>) {
+  static NoLibraries none;
+  return none;
+}
 
 }  // namespace dll
