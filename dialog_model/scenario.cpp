@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "app/printable_text.h"
+#include "base/printable_text.h"
 
 namespace dm {
 

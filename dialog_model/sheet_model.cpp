@@ -1,6 +1,6 @@
 #include "dialog_model/sheet_model.h"
 
-#include "app/ascii_text.h"
+#include "base/ascii_text.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "pages/audio_page.h"
 
-#include "app/ascii_text.h"
+#include "base/ascii_text.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "pages/hardware_page.h"
 
-#include "app/ascii_text.h"
+#include "base/ascii_text.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #include "settings/game_settings.h"
 
-#include "app/ascii_text.h"
+#include "base/ascii_text.h"
 
 #include <cstdio>
 #include <iterator>

@@ -1,6 +1,6 @@
 #include "settings/profile_file.h"
 
-#include "app/ascii_text.h"
+#include "base/ascii_text.h"
 
 #include <algorithm>
 #include <cstring>

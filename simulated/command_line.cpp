@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-#include "app/printable_text.h"
+#include "base/printable_text.h"
 #include "res/version.h"
 
 namespace cli {

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/printable_text.h"
+#include "base/printable_text.h"
 #include "hardware/glide.h"
 #include "hardware/inventory.h"
 #include "settings/registry.h"
@@ -32,6 +32,7 @@
 #include "simulated/posix_file_system.h"
 #include "simulated/sim_hooks.h"
 #include "simulated/simulated_machine.h"
+#include "terminal/setup_in_terminal.h"
 
 namespace {
 
@@ -170,7 +171,7 @@ int main(int argc, char** argv) {
   } else if (parsed.script) {
     status = sim::RunScenarioScript(*parsed.script);
   } else {
-    status = sim::RunInteractive();
+    status = term::RunSetupInTerminal();
   }
 
   fs::FileSystemSlot::Install(nullptr);

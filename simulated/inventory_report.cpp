@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string_view>
 
-#include "app/printable_text.h"
+#include "base/printable_text.h"
 #include "res/version.h"
 #include "settings/file_system.h"
 #include "settings/game_settings.h"

@@ -1,11 +1,10 @@
 // halcyra-sim running Halcyra Setup headless from a scenario script, once the
-// simulated machine is installed. The terminal UI's entry, RunInteractive,
-// is in terminal/sim_interactive.cpp.
+// simulated machine is installed.
 #include <cstdio>
 #include <optional>
 #include <string>
 
-#include "app/printable_text.h"
+#include "base/printable_text.h"
 #include "app/setup_app.h"
 #include "dialog_model/scenario.h"
 #include "simulated/input_file.h"

@@ -1,6 +1,6 @@
-// Where the scenario runner and the interactive terminal UI plug into
-// halcyra-sim. Both run Halcyra Setup on the simulated machine that the
-// host has already installed, and return the process's exit status.
+// Where the scenario runner plugs into halcyra-sim: it runs Halcyra Setup on
+// the simulated machine that the host has already installed. (The
+// interactive run is the terminal UI's term::RunSetupInTerminal.)
 #pragma once
 
 #include <string>
@@ -11,8 +11,5 @@ namespace sim {
 // events. Exit status: the application's own, or 2 when the script cannot be
 // run.
 int RunScenarioScript(const std::string& path);
-
-// Opens the interactive terminal UI. Exit status as above.
-int RunInteractive();
 
 }  // namespace sim

@@ -25,7 +25,7 @@
 
 #include <curses.h>
 
-#include "app/printable_text.h"
+#include "base/printable_text.h"
 #include "terminal/frame_writer.h"
 #include "terminal/terminfo_glue.h"
 

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "app/printable_text.h"
+#include "base/printable_text.h"
 
 #include "res/resource.h"
 #include "res/strings.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/printable_text.h"
+#include "base/printable_text.h"
 #include "dialog_model/scenario.h"
 #include "test_pages.h"
 
