@@ -6,6 +6,8 @@
 
 #include "app/framework.h"
 
+namespace halcyra {
+
 char* LoadMessageText(unsigned id) {
   // The platform copies at most 4095 characters and a terminator.
   constexpr int kBufferSize = 4096;
@@ -24,3 +26,5 @@ void ShowWarningBox(ui::CPropertyPage& page, unsigned id, unsigned icon) {
   page.MessageBox(text != nullptr ? text : "", nullptr, ui::MB_OK | icon);
   delete[] text;
 }
+
+}  // namespace halcyra

@@ -2,6 +2,8 @@
 
 #include "hardware/inventory.h"
 
+namespace halcyra {
+
 namespace {
 constexpr char kSheetTitle[] = "Halcyra Setup";
 }  // namespace
@@ -53,3 +55,5 @@ ui::BOOL CSheet::OnInitDialog() {
 }
 
 int RunHalcyraSetup() { return ui::AfxWinMain(); }
+
+}  // namespace halcyra

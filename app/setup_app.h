@@ -5,6 +5,8 @@
 #include "pages/audio_page.h"
 #include "pages/hardware_page.h"
 
+namespace halcyra {
+
 class CSheet : public ui::CPropertySheet {
  public:
   CSheet(const char* title, ui::CCmdTarget* parent, unsigned selectPage);
@@ -36,3 +38,5 @@ class CSetupApp : public ui::CWinApp {
 // Runs Halcyra Setup on the installed platform, as the framework starts an
 // application: returns the process's exit code.
 int RunHalcyraSetup();
+
+}  // namespace halcyra

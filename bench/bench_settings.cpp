@@ -51,6 +51,8 @@
 #include "settings/profile_file.h"
 #include "simulated/posix_file_system.h"
 
+using namespace halcyra;
+
 namespace {
 
 const std::vector<std::pair<const char*, std::size_t>> kSizes = {
@@ -388,12 +390,12 @@ int CountReplacesOfOneSave() {
     return true;
   };
   posixfs::PosixFileSystem counting(options);
-  fs::FileSystemSlot::Install(&counting);
+  filesys::FileSystemSlot::Install(&counting);
   GameSettings settings;
   settings.iniPath = Copy("100KB", ".count");
   settings.rasterizer = RasterizerGlide;
   settings.Save();
-  fs::FileSystemSlot::Install(&Files());
+  filesys::FileSystemSlot::Install(&Files());
   return replaces;
 }
 
@@ -407,7 +409,7 @@ int main(int argc, char** argv) {
   if (::mkdtemp(pattern.data()) == nullptr) return 1;
   g_directory = pattern;
   for (const auto& [name, size] : kSizes) WriteFile(PathFor(name), MakeOptions(size));
-  fs::FileSystemSlot::Install(&Files());
+  filesys::FileSystemSlot::Install(&Files());
 
   bool met = true;
   if (options.pairs) met = RunPairs(options);
@@ -422,7 +424,7 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
   }
 
-  fs::FileSystemSlot::Install(nullptr);
+  filesys::FileSystemSlot::Install(nullptr);
   std::error_code ignored;
   std::filesystem::remove_all(g_directory, ignored);
   if (options.pairs) std::printf("\nTargets: %s\n", met ? "all met" : "some MISSED");

@@ -42,6 +42,8 @@
 #include "simulated/simulated_machine.h"
 #include "terminal/render.h"
 
+using namespace halcyra;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -299,7 +301,7 @@ void BM_RenderPage(benchmark::State& state) {
   machine.Install();
   reg::RegistrySlot::Install(&machine);
   posixfs::PosixFileSystem files;
-  fs::FileSystemSlot::Install(&files);
+  filesys::FileSystemSlot::Install(&files);
   MeasuringUser user(state);
   user.m_page = static_cast<int>(state.range(0));
   dm::ModelPlatform platform(user, "halcyra-setup");
@@ -315,7 +317,7 @@ void BM_RenderPage(benchmark::State& state) {
   ::close(saved);
   ::close(null);
   ui::UiPlatformSlot::Install(nullptr);
-  fs::FileSystemSlot::Install(nullptr);
+  filesys::FileSystemSlot::Install(nullptr);
   reg::RegistrySlot::Install(nullptr);
   machine.Uninstall();
 }

@@ -34,6 +34,8 @@
 #include "hardware/inventory.h"
 #include "simulated/simulated_machine.h"
 
+using namespace halcyra;
+
 namespace {
 
 dx::GUID MakeGuid(std::uint32_t kind, std::uint32_t n) {

@@ -8,6 +8,8 @@
 
 #include "hardware/inventory.h"
 
+namespace halcyra {
+
 namespace {
 
 // The enumerations add modes at the tail of a record's list. While the
@@ -328,3 +330,5 @@ dx::HRESULT HALCYRA_STDCALL TextureFormatEnumCallback(dx::DDPIXELFORMAT* format,
   }
   return dx::D3DENUMRET_OK;
 }
+
+}  // namespace halcyra

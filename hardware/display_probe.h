@@ -7,6 +7,8 @@
 #include "hardware/directdraw_api.h"
 #include "hardware/records.h"
 
+namespace halcyra {
+
 class HardwareInventory;
 
 // What the driver callback hands to the device callback for one DirectDraw
@@ -41,3 +43,5 @@ dx::HRESULT HALCYRA_STDCALL Direct3DDeviceEnumCallback(dx::GUID* guid, char* des
 dx::HRESULT HALCYRA_STDCALL DisplayModeEnumCallback(dx::DDSURFACEDESC2* mode, void* context);
 // IDirect3DDevice3::EnumTextureFormats's callback; `context` is the record.
 dx::HRESULT HALCYRA_STDCALL TextureFormatEnumCallback(dx::DDPIXELFORMAT* format, void* context);
+
+}  // namespace halcyra

@@ -5,6 +5,8 @@
 
 #include "hardware/glide_library.h"
 
+namespace halcyra {
+
 GlideBoardInfo* g_pGlide = nullptr;
 
 GlideLibrary::GlideLibrary()
@@ -123,3 +125,5 @@ GlideBoardInfo::~GlideBoardInfo() {
   }
   modeCount = 0;
 }
+
+}  // namespace halcyra

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace halcyra {
+
 struct GlideModeRecord {
   GlideModeRecord* next;
   std::int32_t width;
@@ -28,3 +30,5 @@ class GlideBoardInfo {
 // The Glide finding of the process; created once by the 3D page, never
 // released.
 extern GlideBoardInfo* g_pGlide;
+
+}  // namespace halcyra

@@ -86,6 +86,8 @@ constexpr char kSstSelectExport[] = "_grSstSelect@4";
 
 }  // namespace glide
 
+namespace halcyra {
+
 // Owns the loaded library and its five entry points while the board probe
 // runs. Loads on construction, unloads on destruction.
 class GlideLibrary {
@@ -109,3 +111,5 @@ class GlideLibrary {
   glide::GrGlideShutdownProc grGlideShutdown;
   glide::GrSstSelectProc grSstSelect;
 };
+
+}  // namespace halcyra

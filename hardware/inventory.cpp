@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+namespace halcyra {
+
 HardwareInventory* g_pInventory = nullptr;
 
 void NoProgress(std::int32_t) {}
@@ -105,3 +107,5 @@ void HardwareInventory::JudgeDisplayDrivers() {
     if (record->palettedTextures != 0 && record->has565Textures != 0) record->palettedTextures = 2;
   }
 }
+
+}  // namespace halcyra

@@ -8,6 +8,8 @@
 #include "hardware/record_store.h"
 #include "hardware/records.h"
 
+namespace halcyra {
+
 using ProgressCallback = void (*)(std::int32_t code);
 void NoProgress(std::int32_t code);
 
@@ -76,3 +78,5 @@ class HardwareInventory {
 // The one inventory of the process, created by whichever page needs it
 // first and released by the application after the sheet closes.
 extern HardwareInventory* g_pInventory;
+
+}  // namespace halcyra

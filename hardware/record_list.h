@@ -1,6 +1,8 @@
 // Appending to the inventory's singly linked record lists.
 #pragma once
 
+namespace halcyra {
+
 // A list that an enumeration is filling, its tail kept so that each append
 // is one step instead of a walk. Open for the enumeration's duration; the
 // enumeration's callbacks then append with AppendRecord. Opened lists of
@@ -39,3 +41,5 @@ template <typename Record>
 void AppendRecord(Record*& head, Record* record) {
   OpenRecordList<Record>::Append(head, record);
 }
+
+}  // namespace halcyra

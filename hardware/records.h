@@ -7,6 +7,8 @@
 
 #include "hardware/directx_types.h"
 
+namespace halcyra {
+
 // textureFormats bits.
 constexpr std::uint32_t TEXFMT_8BIT = 0x01;
 constexpr std::uint32_t TEXFMT_1555 = 0x02;
@@ -49,3 +51,5 @@ struct SoundDeviceRecord {
   std::uint32_t hardwareMemoryBytes;
   std::uint8_t eaxSupported;
 };
+
+}  // namespace halcyra

@@ -8,6 +8,8 @@
 #include "hardware/inventory.h"
 #include "hardware/record_list.h"
 
+namespace halcyra {
+
 bool HardwareInventory::EnumerateSoundDevices() {
   const OpenRecordList<SoundDeviceRecord> devices(soundDevices);
   const dx::HRESULT result = dx::DirectSoundSlot::Get().DirectSoundEnumerateA(OnSoundDeviceFound, this);
@@ -93,3 +95,5 @@ bool TestEaxSupport(dx::IDirectSound* device) {
   if (buffer != nullptr) buffer->Release();
   return supported;
 }
+
+}  // namespace halcyra

@@ -3,6 +3,8 @@
 
 #include "hardware/directsound_api.h"
 
+namespace halcyra {
+
 // DirectSoundEnumerateA's callback; `context` is the inventory. Opens the
 // device, reports progress, lists it with its capabilities and EAX finding
 // (the default-device entry, without GUID, is opened but not listed).
@@ -14,3 +16,5 @@ dx::BOOL HALCYRA_STDCALL OnSoundDeviceFound(dx::GUID* guid, const char* descript
 // buffer's property set must report both the get and the set bit. Does not
 // release `device`.
 bool TestEaxSupport(dx::IDirectSound* device);
+
+}  // namespace halcyra

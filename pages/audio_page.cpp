@@ -8,7 +8,9 @@
 #include "res/resource.h"
 #include "settings/game_settings.h"
 
-bool s_deviceListFilled = false;
+namespace halcyra {
+
+bool g_deviceListFilled = false;
 const char kPreferredSoundDevice[256] = "Hello";
 
 CAudio::CAudio() : ui::CPropertyPage(res::IDD_AUDIO) {}
@@ -20,10 +22,10 @@ END_MESSAGE_MAP()
 
 ui::BOOL CAudio::OnSetActive() {
   // The list is filled once per process; coming back keeps what is shown.
-  if (!s_deviceListFilled) {
+  if (!g_deviceListFilled) {
     const int shown = FillSoundDeviceCombo(*GetComboBox(res::IDC_SOUND_DEVICE), kPreferredSoundDevice);
     ShowSoundDevice(shown);
-    s_deviceListFilled = true;
+    g_deviceListFilled = true;
   }
   return ui::CPropertyPage::OnSetActive();
 }
@@ -99,3 +101,5 @@ void SetComboItemHeights(ui::CComboBox& combo) {
     combo.SetItemHeight(i, size.cy & 0xFFFF);
   }
 }
+
+}  // namespace halcyra

@@ -5,6 +5,8 @@
 
 #include "app/framework.h"
 
+namespace halcyra {
+
 class CSheet;
 
 class CAudio : public ui::CPropertyPage {
@@ -28,7 +30,7 @@ class CAudio : public ui::CPropertyPage {
 
 // Set after the page has filled its device list for the first time; never
 // cleared, so the fill happens once per process.
-extern bool s_deviceListFilled;
+extern bool g_deviceListFilled;
 // The device name the page preselects.
 extern const char kPreferredSoundDevice[256];
 
@@ -37,3 +39,5 @@ extern const char kPreferredSoundDevice[256];
 int FillSoundDeviceCombo(ui::CComboBox& combo, const char* preferred);
 void SetComboDroppedWidth(ui::CComboBox& combo);
 void SetComboItemHeights(ui::CComboBox& combo);
+
+}  // namespace halcyra

@@ -11,6 +11,8 @@
 #include "settings/game_settings.h"
 #include "settings/texture_check.h"
 
+namespace halcyra {
+
 namespace {
 
 constexpr std::int32_t kNoResolution = -1;
@@ -429,3 +431,5 @@ void CHARDWARE::OnOK() {
   if (!TextureSetCheck(commit.options)) ShowWarningBox(*this, res::IDS_TEXTURE_ARCHIVE_MISSING, ui::MB_ICONHAND);
   ui::CPropertyPage::OnOK();
 }
+
+}  // namespace halcyra

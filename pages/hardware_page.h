@@ -7,6 +7,8 @@
 
 #include "app/framework.h"
 
+namespace halcyra {
+
 class CSheet;
 struct DisplayDriverRecord;
 
@@ -70,3 +72,5 @@ class CHARDWARE : public ui::CPropertyPage {
 
   DECLARE_MESSAGE_MAP()
 };
+
+}  // namespace halcyra

@@ -30,7 +30,7 @@ Registry& EmptyPlatform(std::type_identity<Registry>) {
 
 }  // namespace reg
 
-namespace fs {
+namespace filesys {
 
 namespace {
 
@@ -51,4 +51,4 @@ FileSystem& EmptyPlatform(std::type_identity<FileSystem>) {
   return none;
 }
 
-}  // namespace fs
+}  // namespace filesys

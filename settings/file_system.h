@@ -8,7 +8,7 @@
 
 #include "base/platform_slot.h"
 
-namespace fs {
+namespace filesys {
 
 // The result of a write: whether the file now holds the new content, and,
 // when it does not, whether the platform refused it for want of rights (the
@@ -54,4 +54,4 @@ class FileSystem {
 using FileSystemSlot = halcyra::PlatformSlot<FileSystem>;
 FileSystem& EmptyPlatform(std::type_identity<FileSystem>);
 
-}  // namespace fs
+}  // namespace filesys

@@ -12,6 +12,8 @@
 #include "settings/install_directory.h"
 #include "settings/profile_file.h"
 
+namespace halcyra {
+
 GameSettings* g_pSettings = nullptr;
 
 namespace {
@@ -19,7 +21,7 @@ namespace {
 // The content of the record's file; a file that cannot be read reads as an
 // empty one, so every key takes its default.
 profile::ProfileFile ReadProfile(const std::string& path) {
-  std::optional<std::string> content = fs::FileSystemSlot::Get().ReadFile(path);
+  std::optional<std::string> content = filesys::FileSystemSlot::Get().ReadFile(path);
   return content ? profile::ProfileFile(std::move(*content)) : profile::ProfileFile();
 }
 
@@ -97,7 +99,7 @@ void GameSettings::WriteTo(profile::ProfileFile& file) const {
 }
 
 bool GameSettings::Save(std::string* written) {
-  fs::FileSystem& files = fs::FileSystemSlot::Get();
+  filesys::FileSystem& files = filesys::FileSystemSlot::Get();
   // The writes go into the file as it is now, so that whatever else it holds
   // (the game's own keys, the player's comments) survives. A missing file
   // starts empty.
@@ -123,7 +125,7 @@ bool GameSettings::Save(std::string* written) {
   if (!read && !missing) return false;
   if (read && file.IsUnchangedBy(updated)) return true;  // the file already holds the record
 
-  const fs::WriteResult result = files.ReplaceFile(*iniPath, updated);
+  const filesys::WriteResult result = files.ReplaceFile(*iniPath, updated);
   if (result) return true;
   if (!result.denied) return false;
 
@@ -149,7 +151,7 @@ CommitResult CommitSettings() {
 }
 
 std::string OptionsPathIn(const std::string& directory) {
-  fs::FileSystem& files = fs::FileSystemSlot::Get();
+  filesys::FileSystem& files = filesys::FileSystemSlot::Get();
   const std::string path = JoinPath(directory, kOptionsFileName);
   const std::optional<std::string> copy = files.VirtualStorePath(path);
   return copy && files.Exists(*copy) ? *copy : path;
@@ -159,7 +161,7 @@ void CreateSettingsAtDialogStart() {
   ReadInstallDirectory(InstallDirectory);
   if (g_pSettings != nullptr) return;
   const std::string path = OptionsPathIn(InstallDirectory);
-  if (fs::FileSystemSlot::Get().CanOpenForReading(path)) {
+  if (filesys::FileSystemSlot::Get().CanOpenForReading(path)) {
     g_pSettings = new GameSettings(path);
   } else {
     // Nothing to load: the page starts from the defaults, and OK writes them
@@ -168,3 +170,5 @@ void CreateSettingsAtDialogStart() {
     g_pSettings->iniPath = path;
   }
 }
+
+}  // namespace halcyra

@@ -9,6 +9,8 @@ namespace profile {
 class ProfileFile;
 }
 
+namespace halcyra {
+
 constexpr std::int32_t RasterizerUndefined = 0;
 constexpr std::int32_t RasterizerDirect3D = 2;
 constexpr std::int32_t RasterizerGlide = 3;
@@ -113,7 +115,7 @@ CommitResult CommitSettings();
 
 // The options.ini of an install folder that this run reads and writes: the
 // user's VirtualStore copy when one exists and Windows would show it to the
-// game (see fs::FileSystem::VirtualStorePath), else "<dir>\options.ini".
+// game (see filesys::FileSystem::VirtualStorePath), else "<dir>\options.ini".
 std::string OptionsPathIn(const std::string& directory);
 
 // The creation of the record when the 3D page initialises: reads the
@@ -123,3 +125,5 @@ std::string OptionsPathIn(const std::string& directory);
 // at OK (created when missing; never overwritten when it exists but cannot
 // be read).
 void CreateSettingsAtDialogStart();
+
+}  // namespace halcyra

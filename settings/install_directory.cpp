@@ -5,6 +5,8 @@
 
 #include "settings/registry.h"
 
+namespace halcyra {
+
 std::string InstallDirectory = ".";
 
 void ReadInstallDirectory(std::string& directory) {
@@ -55,3 +57,5 @@ std::string ParentDirectory(const std::string& path) {
   const std::size_t slash = path.rfind('\\');
   return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
+
+}  // namespace halcyra

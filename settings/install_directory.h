@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace halcyra {
+
 // Where the game's installer records its folder: this value of this key
 // under HKEY_CURRENT_USER. Every platform reads it through
 // ReadInstallDirectory.
@@ -24,3 +26,5 @@ std::string JoinPath(const std::string& directory, const char* name);
 // The folder part of a Windows-form path: everything before its last
 // backslash, or "." when it has none.
 std::string ParentDirectory(const std::string& path);
+
+}  // namespace halcyra

@@ -5,6 +5,8 @@
 #include "settings/install_directory.h"
 #include "settings/profile_file.h"
 
+namespace halcyra {
+
 const char* TextureArchiveName(int useCompressedTextures, int use16BitTextures) {
   // Only the value 1 counts as set.
   return TextureModeFromKeys(use16BitTextures == 1, useCompressedTextures == 1).archive;
@@ -19,6 +21,8 @@ bool TextureSetCheck(const std::string& options) {
   // The game only reads the archive: one the player may read but not write
   // (a standard user's "Program Files") is installed.
   const std::string staticDirectory = JoinPath(InstallDirectory, "static");
-  return fs::FileSystemSlot::Get().CanOpenForReading(
+  return filesys::FileSystemSlot::Get().CanOpenForReading(
       JoinPath(staticDirectory, TextureArchiveName(useCompressed, use16Bit)));
 }
+
+}  // namespace halcyra

@@ -34,6 +34,8 @@
 #include "simulated/simulated_machine.h"
 #include "terminal/setup_in_terminal.h"
 
+using namespace halcyra;
+
 namespace {
 
 struct Options {
@@ -161,7 +163,7 @@ int main(int argc, char** argv) {
     fileOptions.virtualStore = posixfs::VirtualStore{*declared.virtualStore, {*declared.programFiles}};
   }
   posixfs::PosixFileSystem files(fileOptions);
-  fs::FileSystemSlot::Install(&files);
+  filesys::FileSystemSlot::Install(&files);
 
   machine.FailCall(parsed.failCall);
 
@@ -174,7 +176,7 @@ int main(int argc, char** argv) {
     status = term::RunSetupInTerminal();
   }
 
-  fs::FileSystemSlot::Install(nullptr);
+  filesys::FileSystemSlot::Install(nullptr);
   machine.Uninstall();
   // The system's -1 appears as 255, as a process exit status does.
   return status & 0xFF;

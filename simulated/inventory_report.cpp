@@ -15,6 +15,8 @@
 #include "simulated/glide_config.h"
 #include "simulated/profile_writer.h"
 
+using namespace halcyra;
+
 namespace sim {
 
 std::string GuidString(const dx::GUID& guid) {
@@ -274,7 +276,7 @@ ProbeRun RunProbes() {
   MachineCapture capture;
   run.installFolder = ".";
   ReadInstallDirectory(run.installFolder);
-  run.options = fs::FileSystemSlot::Get().ReadFile(JoinPath(run.installFolder, kOptionsFileName));
+  run.options = filesys::FileSystemSlot::Get().ReadFile(JoinPath(run.installFolder, kOptionsFileName));
   g_progress = &run.progress;
   run.inventory = std::make_unique<HardwareInventory>(RecordProgress);
   g_progress = nullptr;

@@ -26,7 +26,7 @@ namespace sim {
 std::string GuidString(const dx::GUID& guid);
 
 // Why a record is unfit, in words; empty for a fit record.
-std::string UnfitReason(const DisplayDriverRecord& record);
+std::string UnfitReason(const halcyra::DisplayDriverRecord& record);
 
 // What one run of the probes saw.
 struct ProbeRun {
@@ -40,8 +40,8 @@ struct ProbeRun {
   std::vector<std::int32_t> progress;
   Machine captured;                    // the platform's answers as a profile
   std::vector<ObservedCall> calls;
-  std::unique_ptr<HardwareInventory> inventory;
-  std::unique_ptr<GlideBoardInfo> glide;
+  std::unique_ptr<halcyra::HardwareInventory> inventory;
+  std::unique_ptr<halcyra::GlideBoardInfo> glide;
 };
 
 // Reads the install folder from the registry and options.ini from it,

@@ -17,6 +17,8 @@
 #include "simulated/glide_config.h"
 #include "simulated/inventory_report.h"
 
+using namespace halcyra;
+
 namespace sim {
 
 namespace {

@@ -20,6 +20,8 @@
 #include <sstream>
 #include <string_view>
 
+using namespace halcyra;
+
 namespace sim {
 namespace {
 

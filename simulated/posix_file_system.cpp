@@ -184,7 +184,7 @@ bool PosixFileSystem::WriteAll(int fd, const std::string& content) const {
   return true;
 }
 
-fs::WriteResult PosixFileSystem::WriteInPlace(const std::string& target,
+filesys::WriteResult PosixFileSystem::WriteInPlace(const std::string& target,
                                               const std::string& content) const {
   Descriptor file(OpenFile(target, O_WRONLY | O_NOFOLLOW));
   if (!file.valid()) return {false, Denied(errno)};
@@ -200,7 +200,7 @@ fs::WriteResult PosixFileSystem::WriteInPlace(const std::string& target,
   return {true, false};
 }
 
-fs::WriteResult PosixFileSystem::ReplaceFile(const std::string& path, const std::string& content) {
+filesys::WriteResult PosixFileSystem::ReplaceFile(const std::string& path, const std::string& content) {
   std::string target = NativePath(path);
 
   // A symbolic link stays; the file it names is replaced.
@@ -254,7 +254,7 @@ fs::WriteResult PosixFileSystem::ReplaceFile(const std::string& path, const std:
   // Marks the file as a running save's, so that no other save removes it.
   ::flock(file.get(), LOCK_EX | LOCK_NB);
 
-  const auto fail = [&file, &temporary]() -> fs::WriteResult {
+  const auto fail = [&file, &temporary]() -> filesys::WriteResult {
     ::close(file.release());
     ::unlink(temporary.c_str());
     return {};

@@ -47,7 +47,7 @@ struct VirtualStore {
   std::vector<std::string> virtualized;
 };
 
-class PosixFileSystem : public fs::FileSystem {
+class PosixFileSystem : public filesys::FileSystem {
  public:
   struct Options {
     // The most bytes one write system call is given.
@@ -61,7 +61,7 @@ class PosixFileSystem : public fs::FileSystem {
     // unset. Tests use it to make a save meet names that are taken.
     std::function<std::string()> temporarySuffix;
     // Set: the program runs without elevation on a machine with a
-    // VirtualStore (see fs::FileSystem::VirtualStorePath).
+    // VirtualStore (see filesys::FileSystem::VirtualStorePath).
     std::optional<VirtualStore> virtualStore;
   };
 
@@ -71,7 +71,7 @@ class PosixFileSystem : public fs::FileSystem {
   bool CanOpenForReading(const std::string& path) override;
   bool Exists(const std::string& path) override;
   std::optional<std::string> ReadFile(const std::string& path) override;
-  fs::WriteResult ReplaceFile(const std::string& path, const std::string& content) override;
+  filesys::WriteResult ReplaceFile(const std::string& path, const std::string& content) override;
   bool MakeDirectories(const std::string& directory) override;
   std::optional<std::string> VirtualStorePath(const std::string& path) override;
 
@@ -84,7 +84,7 @@ class PosixFileSystem : public fs::FileSystem {
  private:
   bool Step(ReplaceStep step, std::size_t bytesWritten) const;
   bool WriteAll(int fd, const std::string& content) const;
-  fs::WriteResult WriteInPlace(const std::string& target, const std::string& content) const;
+  filesys::WriteResult WriteInPlace(const std::string& target, const std::string& content) const;
   std::string TemporarySuffix() const;
 
   Options options_;

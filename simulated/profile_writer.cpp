@@ -6,6 +6,8 @@
 
 #include "simulated/inventory_report.h"
 
+using namespace halcyra;
+
 namespace sim {
 
 namespace {

@@ -10,6 +10,8 @@
 #include "simulated/input_file.h"
 #include "simulated/sim_hooks.h"
 
+using namespace halcyra;
+
 namespace sim {
 
 namespace {

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <sstream>
 
+using namespace halcyra;
+
 namespace sim {
 namespace {
 

@@ -79,9 +79,9 @@ int main(int argc, char** argv) {
   dll::LibraryLoaderSlot::Install(&machine);
   // options.ini and the texture archives on this machine's files.
   posixfs::PosixFileSystem files;
-  fs::FileSystemSlot::Install(&files);
+  filesys::FileSystemSlot::Install(&files);
   const int code = term::RunSetupInTerminal();
-  fs::FileSystemSlot::Install(nullptr);
+  filesys::FileSystemSlot::Install(nullptr);
   dx::DirectDrawSlot::Install(nullptr);
   dx::DirectSoundSlot::Install(nullptr);
   dll::LibraryLoaderSlot::Install(nullptr);

@@ -5,6 +5,8 @@
 #include "app/setup_app.h"
 #include "terminal/terminal_app.h"
 
+using namespace halcyra;
+
 namespace term {
 
 int RunSetupInTerminal(const std::function<bool()>& before, const std::function<void()>& after) {

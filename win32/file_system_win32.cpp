@@ -100,7 +100,7 @@ bool HasOtherNames(const std::string& path) {
 
 // The whole content written over the file where it stands, cut to its
 // length and flushed.
-fs::WriteResult WriteInPlace(const std::string& path, const std::string& content) {
+filesys::WriteResult WriteInPlace(const std::string& path, const std::string& content) {
   HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {false, Denied(::GetLastError())};
@@ -164,7 +164,7 @@ std::optional<std::string> Win32FileSystem::ReadFile(const std::string& path) {
   return content;
 }
 
-fs::WriteResult Win32FileSystem::ReplaceFile(const std::string& path, const std::string& content) {
+filesys::WriteResult Win32FileSystem::ReplaceFile(const std::string& path, const std::string& content) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) return {};

@@ -1,4 +1,4 @@
-// fs::FileSystem on the Windows file API. Paths are native: the settings
+// filesys::FileSystem on the Windows file API. Paths are native: the settings
 // store composes them with backslashes already.
 #pragma once
 
@@ -6,7 +6,7 @@
 
 namespace win32 {
 
-class Win32FileSystem : public fs::FileSystem {
+class Win32FileSystem : public filesys::FileSystem {
  public:
   bool CanOpenForReading(const std::string& path) override;
   bool Exists(const std::string& path) override;
@@ -20,7 +20,7 @@ class Win32FileSystem : public fs::FileSystem {
   // written, and where `path` has more than one hard link, `path` is
   // written in place. A read-only `path`, or any failure on the way, leaves
   // `path` as it was and removes the new file.
-  fs::WriteResult ReplaceFile(const std::string& path, const std::string& content) override;
+  filesys::WriteResult ReplaceFile(const std::string& path, const std::string& content) override;
   bool MakeDirectories(const std::string& directory) override;
   // %LOCALAPPDATA%\VirtualStore\<path without its drive>, when the process
   // is not elevated and the full path lies below %ProgramFiles%,

@@ -9,7 +9,7 @@ WindowsHost::WindowsHost(HINSTANCE instance) : m_ui(instance) {
   ::InitCommonControlsEx(&controls);
   ui::UiPlatformSlot::Install(&m_ui);
   reg::RegistrySlot::Install(&m_registry);
-  fs::FileSystemSlot::Install(&m_files);
+  filesys::FileSystemSlot::Install(&m_files);
   dx::DirectDrawSlot::Install(&m_directDraw);
   dx::DirectSoundSlot::Install(&m_directSound);
   dll::LibraryLoaderSlot::Install(&m_loader);
@@ -19,18 +19,18 @@ WindowsHost::~WindowsHost() {
   dll::LibraryLoaderSlot::Install(nullptr);
   dx::DirectSoundSlot::Install(nullptr);
   dx::DirectDrawSlot::Install(nullptr);
-  fs::FileSystemSlot::Install(nullptr);
+  filesys::FileSystemSlot::Install(nullptr);
   reg::RegistrySlot::Install(nullptr);
   ui::UiPlatformSlot::Install(nullptr);
 }
 
 bool SetInstallPath(const std::string& directory) {
   HKEY key = nullptr;
-  if (::RegCreateKeyExA(HKEY_CURRENT_USER, kGameRegistryKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+  if (::RegCreateKeyExA(HKEY_CURRENT_USER, halcyra::kGameRegistryKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                         nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  const LONG status = ::RegSetValueExA(key, kInstallPathValue, 0, REG_SZ,
+  const LONG status = ::RegSetValueExA(key, halcyra::kInstallPathValue, 0, REG_SZ,
                                        reinterpret_cast<const BYTE*>(directory.c_str()),
                                        static_cast<DWORD>(directory.size() + 1));
   ::RegCloseKey(key);
@@ -39,8 +39,8 @@ bool SetInstallPath(const std::string& directory) {
 
 bool ClearInstallPath() {
   HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_CURRENT_USER, kGameRegistryKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return true;
-  const LONG status = ::RegDeleteValueA(key, kInstallPathValue);
+  if (::RegOpenKeyExA(HKEY_CURRENT_USER, halcyra::kGameRegistryKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return true;
+  const LONG status = ::RegDeleteValueA(key, halcyra::kInstallPathValue);
   ::RegCloseKey(key);
   return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }

@@ -33,7 +33,7 @@ class WindowsHost {
   Win32LibraryLoader m_loader;
 };
 
-// Sets the registry value of the game's install directory (kInstallPathValue) (the test build's --install-dir); false on failure.
+// Sets the registry value of the game's install directory (halcyra::kInstallPathValue) (the test build's --install-dir); false on failure.
 bool SetInstallPath(const std::string& directory);
 // Removes the value; true when it is gone.
 bool ClearInstallPath();

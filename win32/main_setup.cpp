@@ -2,6 +2,8 @@
 #include "app/setup_app.h"
 #include "win32/host.h"
 
+using namespace halcyra;
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   win32::WindowsHost host(instance);
   return RunHalcyraSetup();

@@ -43,6 +43,8 @@
 #include "simulated/simulated_machine.h"
 #include "win32/host.h"
 
+using namespace halcyra;
+
 namespace {
 
 int Usage(const char* why) {
@@ -71,7 +73,7 @@ void StartAsNewProcess() {
   g_pInventory = nullptr;
   delete g_pGlide;
   g_pGlide = nullptr;
-  s_deviceListFilled = false;
+  g_deviceListFilled = false;
   InstallDirectory = ".";
 }
 

@@ -7,6 +7,8 @@
 #include "res/strings.h"
 #include "test_pages.h"
 
+using namespace halcyra;
+
 namespace {
 
 using Log = std::vector<std::string>;

@@ -10,6 +10,8 @@
 #include "hardware/display_probe.h"
 #include "sim_support.h"
 
+using namespace halcyra;
+
 namespace {
 
 using test::Bench;

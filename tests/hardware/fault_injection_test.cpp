@@ -6,6 +6,8 @@
 
 #include "sim_support.h"
 
+using namespace halcyra;
+
 namespace {
 
 void Sweep(const sim::Machine& machine, const std::string& name) {

@@ -11,6 +11,8 @@
 
 #include "sim_support.h"
 
+using namespace halcyra;
+
 namespace {
 
 using test::Bench;

@@ -14,6 +14,8 @@
 #include "simulated/machine_profile.h"
 #include "simulated/simulated_machine.h"
 
+using namespace halcyra;
+
 namespace test {
 
 dx::GUID Guid(std::uint32_t n);

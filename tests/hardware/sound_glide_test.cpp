@@ -7,6 +7,8 @@
 #include "hardware/sound_probe.h"
 #include "sim_support.h"
 
+using namespace halcyra;
+
 namespace {
 
 using test::Bench;

@@ -16,6 +16,8 @@
 #include "simulated/posix_file_system.h"
 #include "simulated/simulated_machine.h"
 
+using namespace halcyra;
+
 namespace pages_test {
 namespace {
 
@@ -33,7 +35,7 @@ TEST(Application, ReleasesTheInventoryAfterCancelAndOkAndReturnsZero) {
   machine.Install();
   reg::RegistrySlot::Install(&machine);
   posixfs::PosixFileSystem files;
-  fs::FileSystemSlot::Install(&files);
+  filesys::FileSystemSlot::Install(&files);
   std::FILE* out = std::tmpfile();
 
   // Cancel: the inventory goes, the unsaved record stays until the process ends.
@@ -51,7 +53,7 @@ TEST(Application, ReleasesTheInventoryAfterCancelAndOkAndReturnsZero) {
   EXPECT_EQ(g_pGlide, glide) << "the Glide finding is made once per process";
 
   std::fclose(out);
-  fs::FileSystemSlot::Install(nullptr);
+  filesys::FileSystemSlot::Install(nullptr);
   reg::RegistrySlot::Install(nullptr);
   machine.Uninstall();
   stdfs::remove_all(dir);

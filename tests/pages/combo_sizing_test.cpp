@@ -7,6 +7,8 @@
 #include "pages/audio_page.h"
 #include "res/dialogs.h"
 
+using namespace halcyra;
+
 namespace {
 
 class NoUser : public dm::UserAgent {

@@ -12,6 +12,8 @@
 #include "tests/settings/memory_file_system.h"
 #include "tests/settings/memory_registry.h"
 
+using namespace halcyra;
+
 namespace {
 
 using testing_support::MemoryFileSystem;
@@ -26,7 +28,7 @@ const std::string kDd = "4294967295,0,0,0,0,0,0,0,0,0,1";
 class SettingsTest : public testing::Test {
  protected:
   void SetUp() override {
-    fs::FileSystemSlot::Install(&files_);
+    filesys::FileSystemSlot::Install(&files_);
     reg::RegistrySlot::Install(&registry_);
     registry_.SetValue(kKey, "Install Path", kDir);
   }
@@ -34,7 +36,7 @@ class SettingsTest : public testing::Test {
     delete g_pSettings;
     g_pSettings = nullptr;
     InstallDirectory = ".";
-    fs::FileSystemSlot::Install(nullptr);
+    filesys::FileSystemSlot::Install(nullptr);
     reg::RegistrySlot::Install(nullptr);
   }
 

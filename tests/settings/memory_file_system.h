@@ -12,7 +12,7 @@
 
 namespace testing_support {
 
-class MemoryFileSystem : public fs::FileSystem {
+class MemoryFileSystem : public filesys::FileSystem {
  public:
   bool CanOpenForReading(const std::string& path) override {
     return files.count(path) != 0 && unreadable.count(path) == 0;
@@ -24,10 +24,10 @@ class MemoryFileSystem : public fs::FileSystem {
     if (!CanOpenForReading(path)) return std::nullopt;
     return files.at(path);
   }
-  fs::WriteResult ReplaceFile(const std::string& path, const std::string& content) override {
+  filesys::WriteResult ReplaceFile(const std::string& path, const std::string& content) override {
     ++replaces;
     if (failReplace || readOnly.count(path) != 0 || folders.count(path) != 0) return {};
-    const std::string folder = ParentDirectory(path);
+    const std::string folder = halcyra::ParentDirectory(path);
     if (lockedFolders.count(folder) != 0 || (!folders.empty() && folders.count(folder) == 0)) {
       return {false, lockedFolders.count(folder) != 0};
     }
@@ -36,7 +36,7 @@ class MemoryFileSystem : public fs::FileSystem {
   }
   bool MakeDirectories(const std::string& directory) override {
     for (std::string folder = directory; folder != "." && folders.insert(folder).second;) {
-      folder = ParentDirectory(folder);
+      folder = halcyra::ParentDirectory(folder);
     }
     return true;
   }

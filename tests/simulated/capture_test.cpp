@@ -13,6 +13,8 @@
 #include "tests/hardware/sim_support.h"
 #include "simulated/machine_profile.h"
 
+using namespace halcyra;
+
 namespace {
 
 namespace fsys = std::filesystem;

@@ -20,6 +20,8 @@
 
 #include "tests/hardware/sim_support.h"
 
+using namespace halcyra;
+
 namespace {
 
 struct ProgramRun {

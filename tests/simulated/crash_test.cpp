@@ -17,6 +17,8 @@
 #include "simulated/posix_file_system.h"
 #include "tests/simulated/temp_directory.h"
 
+using namespace halcyra;
+
 namespace {
 
 using posixfs::PosixFileSystem;
@@ -70,7 +72,7 @@ bool SaveKilledAt(const std::string& ini, int killAt) {
       return true;
     };
     PosixFileSystem files(options);
-    fs::FileSystemSlot::Install(&files);
+    filesys::FileSystemSlot::Install(&files);
     GameSettings settings(ini);
     Change(settings);
     ::_exit(settings.Save() ? 0 : 1);
@@ -112,14 +114,14 @@ TEST(CrashTest, KilledAtEveryStepOfASaveLeavesOldOrNew) {
   WriteWholeFile(ini, oldContent);
   SaveKilledAt(ini, 5);
   PosixFileSystem files;
-  fs::FileSystemSlot::Install(&files);
+  filesys::FileSystemSlot::Install(&files);
   testing::internal::CaptureStdout();
   GameSettings settings(ini);
   testing::internal::GetCapturedStdout();
   Change(settings);
   EXPECT_TRUE(settings.Save());
   EXPECT_EQ(ReadWholeFile(ini), newContent);
-  fs::FileSystemSlot::Install(nullptr);
+  filesys::FileSystemSlot::Install(nullptr);
   // Each save removed what the killed one before it left.
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
     EXPECT_EQ(entry.path().filename(), "options.ini");

@@ -8,6 +8,8 @@
 
 #include "tests/hardware/sim_support.h"
 
+using namespace halcyra;
+
 namespace {
 
 bool Has(const std::string& text, const std::string& line) { return text.find(line) != std::string::npos; }

@@ -18,6 +18,8 @@
 #include "settings/game_settings.h"
 #include "tests/simulated/temp_directory.h"
 
+using namespace halcyra;
+
 namespace {
 
 using posixfs::PosixFileSystem;
@@ -248,7 +250,7 @@ TEST(PosixFileSystemTest, WritableFileInALockedFolderIsWrittenInPlace) {
     const ino_t inode = c.fileExists ? InodeOf(ini) : 0;
     const int status = AsUnprivilegedUser([&] {
       PosixFileSystem files;
-      const fs::WriteResult result = files.ReplaceFile(ini, "[Game]\r\nGameScreenWidth=1024\r\n");
+      const filesys::WriteResult result = files.ReplaceFile(ini, "[Game]\r\nGameScreenWidth=1024\r\n");
       return result.written == c.written && result.denied == c.denied;
     });
     EXPECT_EQ(status, 0) << c.name;
@@ -345,7 +347,7 @@ TEST(PosixFileSystemTest, RefusedDirectoryFlushStillCountsTheReplace) {
 TEST(PosixFileSystemTest, SaveOfAReadOnlyOptionsFileFailsAndKeepsIt) {
   TempDirectory dir;
   PosixFileSystem files;
-  fs::FileSystemSlot::Install(&files);
+  filesys::FileSystemSlot::Install(&files);
   const std::string ini = dir / "options.ini";
   const std::string before = "[Game]\r\nGameScreenWidth=640\r\n";
   WriteWholeFile(ini, before);
@@ -358,7 +360,7 @@ TEST(PosixFileSystemTest, SaveOfAReadOnlyOptionsFileFailsAndKeepsIt) {
   EXPECT_EQ(g_pSettings, nullptr);
   EXPECT_EQ(ReadWholeFile(ini), before);
   EXPECT_EQ(ModeOf(ini), 0444u);
-  fs::FileSystemSlot::Install(nullptr);
+  filesys::FileSystemSlot::Install(nullptr);
 }
 
 }  // namespace

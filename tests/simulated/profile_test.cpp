@@ -15,6 +15,8 @@
 #include "simulated/machine_profile.h"
 #include "terminal/reference_profile.h"
 
+using namespace halcyra;
+
 namespace {
 
 TEST(Profile, ReadsEverySection) {

@@ -5,6 +5,8 @@
 #include "res/strings.h"
 #include "test_pages.h"
 
+using namespace halcyra;
+
 namespace wintest {
 
 static void PrintLog(std::FILE* out, const std::vector<std::string>& log) {

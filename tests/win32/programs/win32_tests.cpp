@@ -30,6 +30,8 @@
 #include "win32/scenario_driver.h"
 #include "win32/ui_platform_win32.h"
 
+using namespace halcyra;
+
 namespace {
 
 win32::Win32Platform* g_platform = nullptr;
