@@ -18,6 +18,17 @@ GameSettings* g_pSettings = nullptr;
 
 namespace {
 
+// The keys of the record besides the texture keys; read by Load, written by
+// Save.
+constexpr const char* kRasterizerKey = "Game Rasterizer";
+constexpr const char* kD3dGuidKey = "D3DGUID";
+constexpr const char* kDdGuidKey = "DDGUID";
+constexpr const char* kScreenWidthKey = "GameScreenWidth";
+constexpr const char* kScreenHeightKey = "GameScreenHeight";
+constexpr const char* kScreenDepthKey = "GameScreenDepth";
+constexpr const char* kMipMapLevelKey = "GameMipMapLevel";
+constexpr const char* kAcousticsKey = "EnableAcoustics";
+
 // The content of the record's file; a file that cannot be read reads as an
 // empty one, so every key takes its default.
 profile::ProfileFile ReadProfile(const std::string& path) {
@@ -47,13 +58,13 @@ void GameSettings::Load() {
 }
 
 void GameSettings::ReadFrom(const profile::ProfileFile& file) {
-  const std::string rasterizerText = file.GetString(kGameSection, "Game Rasterizer", "undefined");
+  const std::string rasterizerText = file.GetString(kGameSection, kRasterizerKey, "undefined");
   rasterizer = ascii::EqualsIgnoringCase(rasterizerText, "undefined") ? RasterizerUndefined
                                                                 : profile::ParseInt(rasterizerText);
 
   if (rasterizer == RasterizerDirect3D) {
-    d3dGuid = file.GetString(kGameSection, "D3DGUID", "");
-    ddGuid = file.GetString(kGameSection, "DDGUID", "");
+    d3dGuid = file.GetString(kGameSection, kD3dGuidKey, "");
+    ddGuid = file.GetString(kGameSection, kDdGuidKey, "");
   }
 
   const bool use16Bit =
@@ -63,20 +74,20 @@ void GameSettings::ReadFrom(const profile::ProfileFile& file) {
       profile::ParseInt(file.GetString(kPerformanceSection, kUseCompressedTexturesKey, "0")) != 0;
   textureMode = TextureModeFromKeys(use16Bit, useCompressed).mode;
 
-  screenWidth = profile::ParseInt(file.GetString(kGameSection, "GameScreenWidth", "640"));
-  screenHeight = profile::ParseInt(file.GetString(kGameSection, "GameScreenHeight", "480"));
-  screenDepth = profile::ParseInt(file.GetString(kGameSection, "GameScreenDepth", "16"));
+  screenWidth = profile::ParseInt(file.GetString(kGameSection, kScreenWidthKey, "640"));
+  screenHeight = profile::ParseInt(file.GetString(kGameSection, kScreenHeightKey, "480"));
+  screenDepth = profile::ParseInt(file.GetString(kGameSection, kScreenDepthKey, "16"));
 
   mipMapLevel = static_cast<std::uint8_t>(
-      static_cast<std::uint32_t>(profile::ParseInt(file.GetString(kGameSection, "GameMipMapLevel", "0"))) &
+      static_cast<std::uint32_t>(profile::ParseInt(file.GetString(kGameSection, kMipMapLevelKey, "0"))) &
       0xFFu);
 
-  enableAcoustics = file.GetString(kSoundSection, "EnableAcoustics", "1") == "0" ? 0 : 1;
+  enableAcoustics = file.GetString(kSoundSection, kAcousticsKey, "1") == "0" ? 0 : 1;
 }
 
 void GameSettings::WriteTo(profile::ProfileFile& file) const {
   if (rasterizer == RasterizerDirect3D || rasterizer == RasterizerGlide) {
-    file.WriteString(kGameSection, "Game Rasterizer", std::to_string(rasterizer));
+    file.WriteString(kGameSection, kRasterizerKey, std::to_string(rasterizer));
   }
 
   // A mode outside the table leaves both keys as the file has them.
@@ -87,15 +98,15 @@ void GameSettings::WriteTo(profile::ProfileFile& file) const {
   }
 
   if (rasterizer == RasterizerDirect3D) {
-    file.WriteString(kGameSection, "D3DGUID", d3dGuid);
-    file.WriteString(kGameSection, "DDGUID", ddGuid);
+    file.WriteString(kGameSection, kD3dGuidKey, d3dGuid);
+    file.WriteString(kGameSection, kDdGuidKey, ddGuid);
   }
 
-  file.WriteString(kGameSection, "GameScreenWidth", std::to_string(screenWidth));
-  file.WriteString(kGameSection, "GameScreenHeight", std::to_string(screenHeight));
-  file.WriteString(kGameSection, "GameScreenDepth", std::to_string(screenDepth));
-  file.WriteString(kGameSection, "GameMipMapLevel", std::to_string(static_cast<unsigned>(mipMapLevel)));
-  file.WriteString(kSoundSection, "EnableAcoustics", enableAcoustics != 0 ? "1" : "0");
+  file.WriteString(kGameSection, kScreenWidthKey, std::to_string(screenWidth));
+  file.WriteString(kGameSection, kScreenHeightKey, std::to_string(screenHeight));
+  file.WriteString(kGameSection, kScreenDepthKey, std::to_string(screenDepth));
+  file.WriteString(kGameSection, kMipMapLevelKey, std::to_string(static_cast<unsigned>(mipMapLevel)));
+  file.WriteString(kSoundSection, kAcousticsKey, enableAcoustics != 0 ? "1" : "0");
 }
 
 bool GameSettings::Save(std::string* written) {
