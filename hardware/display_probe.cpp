@@ -7,32 +7,21 @@
 #include <string_view>
 
 #include "hardware/inventory.h"
+#include "hardware/record_list.h"
 
 namespace halcyra {
 
 namespace {
 
-// The enumerations add modes at the tail of a record's list. While the
-// device callback runs a record's mode enumeration it keeps the tail here,
-// so that adding a mode does not walk the list, and the store the modes are
-// made in; a mode callback for any other record has no store and keeps
-// nothing.
-struct ModeTail {
+// While the device callback runs a record's mode enumeration, the record
+// and the store its modes are made in; a mode callback for any other record
+// has no store and keeps nothing. The modes go at the tail of the record's
+// list, which stays open (its tail kept) for the enumeration.
+struct ModeEnumeration {
   DisplayDriverRecord* record = nullptr;
-  DisplayModeRecord* tail = nullptr;
   RecordStore* store = nullptr;
 };
-ModeTail g_modeTail;
-
-void AppendMode(DisplayDriverRecord* record, DisplayModeRecord* mode) {
-  DisplayModeRecord* tail = g_modeTail.record == record ? g_modeTail.tail : nullptr;
-  if (tail == nullptr) {
-    record->modes = mode;
-  } else {
-    tail->next = mode;
-  }
-  if (g_modeTail.record == record) g_modeTail.tail = mode;
-}
+ModeEnumeration g_modeEnumeration;
 
 // Appends `value` in decimal, without leading zeros.
 char* AppendDecimal(char* out, unsigned long value) {
@@ -183,10 +172,13 @@ dx::HRESULT HALCYRA_STDCALL Direct3DDeviceEnumCallback(dx::GUID* guid, char*, ch
     record->textureFormats |= TEXFMT_BLENDOPS;
   }
 
-  const ModeTail outer = g_modeTail;
-  g_modeTail = ModeTail{record, nullptr, &store};
-  driver->directDraw->EnumDisplayModes(0, nullptr, record, DisplayModeEnumCallback);
-  g_modeTail = outer;
+  const ModeEnumeration outer = g_modeEnumeration;
+  g_modeEnumeration = ModeEnumeration{record, &store};
+  {
+    const OpenRecordList<DisplayModeRecord> modes(record->modes);
+    driver->directDraw->EnumDisplayModes(0, nullptr, record, DisplayModeEnumCallback);
+  }
+  g_modeEnumeration = outer;
 
   if (record->modes == nullptr) {
     auto* mode = store.Make<DisplayModeRecord>();
@@ -218,7 +210,8 @@ dx::HRESULT HALCYRA_STDCALL DisplayModeEnumCallback(dx::DDSURFACEDESC2* mode, vo
   }
   if (mode->dwWidth < 640 || mode->dwHeight < 480 || depth < 16) return dx::DDENUMRET_OK;
 
-  auto* kept = g_modeTail.record == record ? g_modeTail.store->Make<DisplayModeRecord>() : nullptr;
+  auto* kept =
+      g_modeEnumeration.record == record ? g_modeEnumeration.store->Make<DisplayModeRecord>() : nullptr;
   if (kept == nullptr) return dx::DDENUMRET_OK;
   ++record->modeCount;
   kept->next = nullptr;
@@ -226,7 +219,7 @@ dx::HRESULT HALCYRA_STDCALL DisplayModeEnumCallback(dx::DDSURFACEDESC2* mode, vo
   kept->height = mode->dwHeight;
   kept->depth = depth;
   kept->pixelFormat = mode->ddpfPixelFormat;
-  AppendMode(record, kept);
+  AppendRecord(record->modes, kept);
   return dx::DDENUMRET_OK;
 }
 
