@@ -17,6 +17,7 @@
 // explains each); any other difference fails the run.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -109,7 +110,6 @@ std::string Generate(Random& random) {
     if (kind < 18) {
       const std::string name = random.Chance(30) ? FlipCase(random.Pick(sections), random) : random.Pick(sections);
       switch (random.Below(6)) {
-        case 0: line = "[" + name + "]"; break;
         case 1: line = "  [ " + name + " ]  "; break;
         case 2: line = unclosedSections ? "[" + name : "[" + name + "]"; break;
         case 3: line = "[" + name + "] junk"; break;
@@ -132,7 +132,6 @@ std::string Generate(Random& random) {
       const std::string key = random.Chance(30) ? FlipCase(random.Pick(keys), random) : random.Pick(keys);
       const std::string value = random.Pick(values);
       switch (random.Below(5)) {
-        case 0: line = key + "=" + value; break;
         case 1: line = "  " + key + "  =  " + value; break;
         case 2: line = key + " = " + value + " "; break;
         case 3: line = "\t" + key + "\t=\t" + value; break;
@@ -198,10 +197,7 @@ std::vector<std::pair<std::string, std::string>> Queries(const std::string& cont
 }
 
 bool Printable(const std::string& text) {
-  for (const char c : text) {
-    if (c == '\0' || c == '\r' || c == '\n') return false;
-  }
-  return true;
+  return text.find_first_of(std::string("\0\r\n", 3)) == std::string::npos;
 }
 
 std::string Show(const std::string& text) {
@@ -220,12 +216,8 @@ std::string Show(const std::string& text) {
   return out + "\"";
 }
 
-bool HasByte(const std::string& content, unsigned char low, unsigned char high) {
-  for (const char c : content) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= low && byte <= high) return true;
-  }
-  return false;
+bool HasHighByte(const std::string& text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
 struct Tally {
@@ -241,17 +233,16 @@ struct Tally {
 // our engine makes on purpose (docs/windows.md), or empty when unexplained.
 std::string Deliberate(const std::string& content, const std::string& key, const std::string& windows,
                        const std::string& ours, bool textDiffers) {
-  const bool bom = content.rfind("\xEF\xBB\xBF", 0) == 0;
+  const bool recoded = HasHighByte(windows + ours) || windows.find('?') != std::string::npos;
   // A UTF-16 file's non-ASCII text: the platform hands it back in the ANSI
   // code page, our engine in the byte form it holds it in.
   if ((content.rfind("\xFF\xFE", 0) == 0 || content.rfind("\xFE\xFF", 0) == 0) &&
-      (HasByte(windows, 0x80, 0xFF) || HasByte(ours, 0x80, 0xFF) || HasByte(key, 0x80, 0xFF) ||
-       windows.find('?') != std::string::npos)) {
+      (recoded || HasHighByte(key))) {
     return "UTF-16 file with non-ASCII text: not recoded to the ANSI code page";
   }
   // With a UTF-8 byte-order mark the platform decodes the file as UTF-8 and
   // hands back ANSI; our engine skips the mark and keeps the bytes.
-  if (bom && (HasByte(windows, 0x80, 0xFF) || HasByte(ours, 0x80, 0xFF) || windows.find('?') != std::string::npos)) {
+  if (content.rfind("\xEF\xBB\xBF", 0) == 0 && recoded) {
     return "UTF-8 file with non-ASCII text: bytes kept, not recoded";
   }
   if (!Trim(key).empty() && Trim(key)[0] == ';') return "a comment line asked for as a key";
@@ -280,36 +271,34 @@ void Compare(const std::string& path, const std::string& label, bool everyVarian
   ++tally.files;
   std::vector<char> buffer(256);
   for (const auto& [section, key] : Queries(queryText != nullptr ? *queryText : content, everyVariant)) {
-    {
-      if (!Printable(section) || !Printable(key)) continue;
-      ++tally.queries;
-      std::fill(buffer.begin(), buffer.end(), '\0');
-      const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), kDefault, buffer.data(),
-                                                    static_cast<DWORD>(buffer.size()), path.c_str());
-      const std::string windows(buffer.data(), length);
-      const std::string mine = ours.GetString(section, key, kDefault);
-      const auto windowsInt = static_cast<std::int32_t>(
-          GetPrivateProfileIntA(section.c_str(), key.c_str(), kDefaultInt, path.c_str()));
-      const std::int32_t mineInt = ours.GetInt(section, key, kDefaultInt);
-      if (windows != kDefault) ++tally.found;
-      const bool textDiffers = windows != mine;
-      const bool intDiffers = windowsInt != mineInt;
-      if (!textDiffers && !intDiffers) continue;
-      const std::string why = Deliberate(content, key, windows, mine, textDiffers);
-      if (!why.empty()) {
-        ++tally.deliberate[why];
-        continue;
+    if (!Printable(section) || !Printable(key)) continue;
+    ++tally.queries;
+    std::fill(buffer.begin(), buffer.end(), '\0');
+    const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), kDefault, buffer.data(),
+                                                  static_cast<DWORD>(buffer.size()), path.c_str());
+    const std::string windows(buffer.data(), length);
+    const std::string mine = ours.GetString(section, key, kDefault);
+    const auto windowsInt = static_cast<std::int32_t>(
+        GetPrivateProfileIntA(section.c_str(), key.c_str(), kDefaultInt, path.c_str()));
+    const std::int32_t mineInt = ours.GetInt(section, key, kDefaultInt);
+    if (windows != kDefault) ++tally.found;
+    const bool textDiffers = windows != mine;
+    const bool intDiffers = windowsInt != mineInt;
+    if (!textDiffers && !intDiffers) continue;
+    const std::string why = Deliberate(content, key, windows, mine, textDiffers);
+    if (!why.empty()) {
+      ++tally.deliberate[why];
+      continue;
+    }
+    ++tally.unexplained;
+    if (tally.samples.size() < 40) {
+      std::string sample = label + " [" + section + "] " + Show(key) + ": ";
+      if (textDiffers) sample += "text Windows " + Show(windows) + " ours " + Show(mine);
+      if (intDiffers) {
+        sample += (textDiffers ? "; " : "") + std::string("int Windows ") + std::to_string(windowsInt) +
+                  " ours " + std::to_string(mineInt) + " (text " + Show(windows) + ")";
       }
-      ++tally.unexplained;
-      if (tally.samples.size() < 40) {
-        std::string sample = label + " [" + section + "] " + Show(key) + ": ";
-        if (textDiffers) sample += "text Windows " + Show(windows) + " ours " + Show(mine);
-        if (intDiffers) {
-          sample += (textDiffers ? "; " : "") + std::string("int Windows ") + std::to_string(windowsInt) +
-                    " ours " + std::to_string(mineInt) + " (text " + Show(windows) + ")";
-        }
-        tally.samples.push_back(sample);
-      }
+      tally.samples.push_back(sample);
     }
   }
 }

@@ -9,19 +9,19 @@ using namespace halcyra;
 
 namespace wintest {
 
-static void PrintLog(std::FILE* out, const std::vector<std::string>& log) {
-  for (const auto& entry : log) std::fprintf(out, "log %s\n", entry.c_str());
-}
-
-int RecordingSystem(std::FILE* out) {
+// Runs a `Sheet` built on a log modally, then prints the log.
+template <class Sheet>
+static int RunLogged(std::FILE* out) {
   std::vector<std::string> log;
   {
-    test::RecordingSheet sheet(log);
+    Sheet sheet(log);
     sheet.DoModal();
   }
-  PrintLog(out, log);
+  for (const auto& entry : log) std::fprintf(out, "log %s\n", entry.c_str());
   return 0;
 }
+
+int RecordingSystem(std::FILE* out) { return RunLogged<test::RecordingSheet>(out); }
 
 // A 3D page that fills and probes its combo boxes and buttons from its own
 // code when it initialises, and an audio page that inserts into its sorted
@@ -111,14 +111,15 @@ class ProbeSheet : public ui::CPropertySheet {
   SortingPage second;
 };
 
-int ProbeSystem(std::FILE* out) {
-  std::vector<std::string> log;
-  {
-    ProbeSheet sheet(log);
-    sheet.DoModal();
-  }
-  PrintLog(out, log);
-  return 0;
+int ProbeSystem(std::FILE* out) { return RunLogged<ProbeSheet>(out); }
+
+// A one-page sheet of `Page`; the result of DoModal.
+template <class Page>
+static std::intptr_t RunOnePage() {
+  Page page;
+  ui::CPropertySheet sheet("Halcyra Setup", nullptr, 0);
+  sheet.AddPage(&page);
+  return sheet.DoModal();
 }
 
 // A page whose buttons raise the warning boxes.
@@ -139,12 +140,7 @@ ON_BN_CLICKED(res::IDC_MIP_LOW, OnLow)
 ON_BN_CLICKED(res::IDC_MIP_MEDIUM, OnMedium)
 END_MESSAGE_MAP()
 
-int BoxSystem(std::FILE*) {
-  BoxPage page;
-  ui::CPropertySheet sheet("Halcyra Setup", nullptr, 0);
-  sheet.AddPage(&page);
-  return static_cast<int>(sheet.DoModal()) == ui::IDOK ? 0 : 1;
-}
+int BoxSystem(std::FILE*) { return static_cast<int>(RunOnePage<BoxPage>()) == ui::IDOK ? 0 : 1; }
 
 // A page that gives up while it initialises, as the 3D page does on a
 // machine without any 3D device.
@@ -159,13 +155,9 @@ class GiveUpPage : public ui::CPropertyPage {
 };
 
 int GiveUpSystem(std::FILE*) {
-  GiveUpPage page;
-  ui::CPropertySheet sheet("Halcyra Setup", nullptr, 0);
-  sheet.AddPage(&page);
-  sheet.DoModal();
+  RunOnePage<GiveUpPage>();
   return 0;
 }
-
 
 // ---------------------------------------------------------------------------
 
@@ -182,9 +174,8 @@ class InspectingSheet::Page : public ui::CPropertyPage {
   std::function<void(ui::CPropertyPage&)> m_inspect;
 };
 
-InspectingSheet::InspectingSheet(std::function<void(ui::CPropertyPage&)> inspectPage,
-                                 std::function<void(InspectingSheet&)> inspectSheet)
-    : ui::CPropertySheet("Halcyra Setup", nullptr, 0), m_inspectSheet(std::move(inspectSheet)) {
+InspectingSheet::InspectingSheet(std::function<void(ui::CPropertyPage&)> inspectPage)
+    : ui::CPropertySheet("Halcyra Setup", nullptr, 0) {
   m_pages.push_back(new Page(res::IDD_HARDWARE, inspectPage));
   m_pages.push_back(new Page(res::IDD_AUDIO, inspectPage));
   for (Page* page : m_pages) AddPage(page);
@@ -193,13 +184,6 @@ InspectingSheet::InspectingSheet(std::function<void(ui::CPropertyPage&)> inspect
 
 InspectingSheet::~InspectingSheet() {
   for (Page* page : m_pages) delete page;
-}
-
-ui::BOOL InspectingSheet::OnInitDialog() {
-  const ui::BOOL result = ui::CPropertySheet::OnInitDialog();
-  if (ui::CWnd* help = GetDlgItem(ui::IDHELP)) help->ShowWindow(false);
-  m_inspectSheet(*this);
-  return result;
 }
 
 }  // namespace wintest

@@ -29,18 +29,14 @@ int BoxSystem(std::FILE* out);
 int GiveUpSystem(std::FILE* out);
 
 // A sheet with both pages of the application that hands each page to
-// `inspectPage` when it initialises, and itself to `inspectSheet` after its
-// own initialisation (which hides the Help button).
+// `inspectPage` when it initialises.
 class InspectingSheet : public ui::CPropertySheet {
  public:
-  InspectingSheet(std::function<void(ui::CPropertyPage&)> inspectPage,
-                  std::function<void(InspectingSheet&)> inspectSheet);
+  explicit InspectingSheet(std::function<void(ui::CPropertyPage&)> inspectPage);
   ~InspectingSheet() override;
-  ui::BOOL OnInitDialog() override;
 
  private:
   class Page;
-  std::function<void(InspectingSheet&)> m_inspectSheet;
   std::vector<Page*> m_pages;
 };
 
