@@ -1,7 +1,7 @@
 // A small checking kit for the test programs that run under Wine (GoogleTest
 // is not built for Windows here): named cases, EXPECT and EXPECT_EQ that
 // report the file, the line and both values, and a failure count that
-// becomes the exit code.
+// becomes the exit code; and the programs' reading and writing of files.
 #pragma once
 
 #include <cstdio>
@@ -25,6 +25,33 @@ std::string Show(const T& value) {
 inline std::string Show(const std::string& value) { return "\"" + value + "\""; }
 inline std::string Show(const char* value) { return value ? Show(std::string(value)) : "null"; }
 inline std::string Show(bool value) { return value ? "true" : "false"; }
+
+// The bytes of `file` from its start.
+inline std::string ReadAll(std::FILE* file) {
+  std::string text;
+  std::rewind(file);
+  char chunk[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
+  return text;
+}
+
+// The bytes of the file at `path`; empty when it cannot be read.
+inline std::string ReadBytes(const std::string& path) {
+  std::string text;
+  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    text = ReadAll(file);
+    std::fclose(file);
+  }
+  return text;
+}
+
+inline bool WriteBytes(const std::string& path, const std::string& content) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+  return std::fclose(file) == 0 && ok;
+}
 
 inline void Fail(const char* file, int line, const std::string& what) {
   ++Failures();

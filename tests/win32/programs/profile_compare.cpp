@@ -25,30 +25,16 @@
 #include <string>
 #include <vector>
 
+#include "check.h"
 #include "settings/profile_file.h"
 
 namespace {
 
+using check::ReadBytes;
+using check::WriteBytes;
+
 constexpr char kDefault[] = "<default>";
 constexpr int kDefaultInt = -7;
-
-std::string ReadBytes(const std::string& path) {
-  std::string content;
-  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-    char chunk[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) content.append(chunk, got);
-    std::fclose(file);
-  }
-  return content;
-}
-
-bool WriteBytes(const std::string& path, const std::string& content) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-  return std::fclose(file) == 0 && ok;
-}
 
 // A small deterministic generator (the files must be the same on every run).
 class Random {

@@ -35,16 +35,11 @@ using namespace halcyra;
 
 namespace {
 
-win32::Win32Platform* g_platform = nullptr;
+using check::ReadAll;
+using check::ReadBytes;
+using check::WriteBytes;
 
-std::string ReadAll(std::FILE* file) {
-  std::string text;
-  std::rewind(file);
-  char chunk[4096];
-  std::size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
-  return text;
-}
+win32::Win32Platform* g_platform = nullptr;
 
 struct Outcome {
   int code = 0;
@@ -97,22 +92,6 @@ std::string TempDirectory() {
   return std::string(buffer, length);
 }
 
-std::string ReadFileText(const std::string& path) {
-  std::string text;
-  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-    text = ReadAll(file);
-    std::fclose(file);
-  }
-  return text;
-}
-
-void WriteFileText(const std::string& path, const std::string& text) {
-  if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
-  }
-}
-
 // Runs this program with `arguments`; its standard output and error are
 // returned, and its exit code as a signed number.
 Outcome RunChild(const std::string& arguments) {
@@ -148,8 +127,8 @@ Outcome RunChild(const std::string& arguments) {
   }
   ::CloseHandle(out);
   ::CloseHandle(err);
-  outcome.out = ReadFileText(base + ".out");
-  outcome.err = ReadFileText(base + ".err");
+  outcome.out = ReadBytes(base + ".out");
+  outcome.err = ReadBytes(base + ".err");
   ::DeleteFileA((base + ".out").c_str());
   ::DeleteFileA((base + ".err").c_str());
   return outcome;
@@ -159,7 +138,7 @@ int ChildMain(int argc, char** argv) {
   const std::string what = argc > 2 ? argv[2] : "";
   if (what == "script" && argc > 4) {
     const System system = std::strcmp(argv[3], "probe") == 0 ? System(&wintest::ProbeSystem) : System(&wintest::RecordingSystem);
-    return win32::RunScenario(ReadFileText(argv[4]), [&] { return system(stdout); }, *g_platform, stdout,
+    return win32::RunScenario(ReadBytes(argv[4]), [&] { return system(stdout); }, *g_platform, stdout,
                               stderr);
   }
   if (what == "give-up") {
@@ -289,7 +268,7 @@ CHECK_CASE(ScriptFaultsEndTheRunWithCodeTwo) {
   };
   const std::string script = TempDirectory() + "halcyra-fault.txt";
   for (const auto& c : cases) {
-    WriteFileText(script, c.script);
+    WriteBytes(script, c.script);
     const Outcome child = RunChild(std::string("--child script ") + (c.probe ? "probe" : "recording") + " \"" +
                                    script + "\"");
     const Outcome model = RunOnModel(c.script, c.probe ? System(&wintest::ProbeSystem) : System(&wintest::RecordingSystem));
@@ -542,7 +521,7 @@ CHECK_CASE(FilesOpenReadAndReplace) {
   EXPECT(!files.CanOpenForReading(scratch.dir));
 
   const std::string original("[Game]\r\nGame Rasterizer=2\r\n\0binary\xff", 36);
-  WriteFileText(ini, original);
+  WriteBytes(ini, original);
   EXPECT(files.CanOpenForReading(ini));
   EXPECT(files.Exists(ini));
   EXPECT(files.ReadFile(ini) == std::optional<std::string>(original));
@@ -560,7 +539,7 @@ CHECK_CASE(FilesOpenReadAndReplace) {
   EXPECT(files.ReadFile(ini) == std::optional<std::string>(std::string()));
 
   // A read-only file is neither opened for update nor replaced.
-  WriteFileText(ini, original);
+  WriteBytes(ini, original);
   ::SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_READONLY);
   EXPECT(files.CanOpenForReading(ini));
   EXPECT(!files.ReplaceFile(ini, "new"));
@@ -582,9 +561,9 @@ CHECK_CASE(ReplaceKeepsHardLinksAndRemovesStaleFiles) {
   Scratch scratch;
   win32::Win32FileSystem files;
   const std::string ini = scratch.Path("options.ini");
-  WriteFileText(ini, std::string(300, 'o'));
-  WriteFileText(ini + ".saving-stale0000000", "left by a killed save");
-  WriteFileText(ini + ".saving-short", "not a save's name");
+  WriteBytes(ini, std::string(300, 'o'));
+  WriteBytes(ini + ".saving-stale0000000", "left by a killed save");
+  WriteBytes(ini + ".saving-short", "not a save's name");
   EXPECT(::CreateHardLinkA(scratch.Path("backup.ini").c_str(), ini.c_str(), nullptr));
   EXPECT(files.ReplaceFile(ini, "new"));
   EXPECT(files.ReadFile(ini) == std::optional<std::string>(std::string("new")));
@@ -630,7 +609,7 @@ CHECK_CASE(AReplaceThatCannotRenameKeepsTheOriginal) {
   Scratch scratch;
   win32::Win32FileSystem files;
   const std::string ini = scratch.Path("options.ini");
-  WriteFileText(ini, "old");
+  WriteBytes(ini, "old");
   // Another program holds the file open without sharing deletion, so the
   // rename over it fails.
   HANDLE held = ::CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -722,7 +701,7 @@ struct GlideRun {
 
 GlideRun ProbeGlide(const char* variant, const std::string& board) {
   const std::string dir = GlideDirectory(variant);
-  WriteFileText(dir + "\\glide2x.ini", "[Board]\r\n" + board);
+  WriteBytes(dir + "\\glide2x.ini", "[Board]\r\n" + board);
   ::DeleteFileA((dir + "\\glide2x.log").c_str());
   ::SetDllDirectoryA(dir.c_str());
   GlideRun run;
@@ -736,7 +715,7 @@ GlideRun ProbeGlide(const char* variant, const std::string& board) {
     }
   }
   ::SetDllDirectoryA(nullptr);
-  run.calls = ReadFileText(dir + "\\glide2x.log");
+  run.calls = ReadBytes(dir + "\\glide2x.log");
   // The library is unloaded again: its file can be replaced.
   EXPECT(::GetModuleHandleA("glide2x.dll") == nullptr);
   return run;
