@@ -203,7 +203,8 @@ std::string Show(const std::string& text) {
 }
 
 bool HasHighByte(const std::string& text) {
-  return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
 struct Tally {

@@ -461,10 +461,11 @@ CHECK_CASE(RegistryOpensCreatesAndQueries) {
     std::vector<char> buffer(read.size, 'x');
     std::uint32_t type = 0;
     std::uint32_t size = read.size;
-    EXPECT_EQ(registry.QueryValueEx(key, read.value, &type, read.size != 0 ? buffer.data() : nullptr, &size),
-              read.result);
+    char* data = read.size != 0 ? buffer.data() : nullptr;
+    EXPECT_EQ(registry.QueryValueEx(key, read.value, &type, data, &size), read.result);
     EXPECT_EQ(size, read.sizeAfter);
-    EXPECT_EQ(std::string(buffer.begin(), std::find(buffer.begin(), buffer.end(), '\0')), read.bytes);
+    const auto end = std::find(buffer.begin(), buffer.end(), '\0');
+    EXPECT_EQ(std::string(buffer.begin(), end), read.bytes);
     if (read.result == ERROR_SUCCESS) EXPECT_EQ(type, static_cast<std::uint32_t>(REG_SZ));
   }
   EXPECT_EQ(registry.CloseKey(key), 0L);
@@ -734,8 +735,10 @@ CHECK_CASE(GlideBoardsThroughTheLibraryLoader) {
   const Case cases[] = {
       {"glide2x", "num_sst=1\r\nfbRam=2\r\n", true, {"640x480x16"}, probed},
       {"glide2x", "num_sst=1\r\nfbRam=4\r\n", true, {"800x600x16", "640x480x16"}, probed},
-      {"glide2x", "num_sst=2\r\nfbRam=8\r\n", true, {"1024x768x16", "800x600x16", "640x480x16"}, probed},
-      {"glide2x", "num_sst=1\r\nfbRam=2\r\nsliDetect=1\r\n", true, {"1024x768x16", "640x480x16"}, probed},
+      {"glide2x", "num_sst=2\r\nfbRam=8\r\n", true, {"1024x768x16", "800x600x16", "640x480x16"},
+       probed},
+      {"glide2x", "num_sst=1\r\nfbRam=2\r\nsliDetect=1\r\n", true, {"1024x768x16", "640x480x16"},
+       probed},
       // No board: Glide is not initialised.
       {"glide2x", "num_sst=0\r\n", false, {}, "grSstQueryBoards\n"},
       // A library without "_grSstSelect@4" is no board, and is not called.
