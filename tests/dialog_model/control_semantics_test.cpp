@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A longer text than the entry does not match.
         SelectCase{{"    TNT2"}, 0, "    TNT2 Ultra", -1, 0}));
 
-TEST(ComboBox, InsertsAtTheGivenIndexAndNeverSortsEvenWithTheSortedStyle) {
+TEST(ComboBox, InsertsAtTheGivenIndexNeverSortsAndSelectsOnlyInRange) {
   Fixture f;
   f.Run({test::Tab(1)}, nullptr, [&](dm::SheetModel& sheet) {
     const dm::ControlModel* control = sheet.Active()->Find(res::IDC_SOUND_DEVICE);
@@ -93,28 +93,20 @@ TEST(ComboBox, InsertsAtTheGivenIndexAndNeverSortsEvenWithTheSortedStyle) {
     EXPECT_EQ(combo.InsertString(1, "Alpha"), 1);
     EXPECT_EQ(combo.InsertString(-1, "Beta"), 2);
     EXPECT_EQ(combo.InsertString(9, "Out of range"), ui::CB_ERR);
-    combo.SetCurSel(1);
+    EXPECT_EQ(combo.SetCurSel(1), 1);
     EXPECT_EQ(combo.InsertString(0, "Gamma"), 0);  // before the selection: it moves along
     EXPECT_EQ(combo.GetCurSel(), 2);
     EXPECT_EQ(control->items, (std::vector<std::string>{"Gamma", "Zeta", "Alpha", "Beta"}));
     EXPECT_EQ(combo.GetLBText(1), "Zeta");
     EXPECT_EQ(combo.GetLBTextLen(7), ui::CB_ERR);
     EXPECT_EQ(combo.GetLBText(7), "");
+    EXPECT_EQ(combo.SetCurSel(7), ui::CB_ERR);  // out of range: no current entry
+    EXPECT_EQ(combo.GetCurSel(), ui::CB_ERR);
+    EXPECT_EQ(combo.SetCurSel(2), 2);
     combo.ResetContent();
     EXPECT_EQ(combo.GetCount(), 0);
     EXPECT_EQ(combo.GetCurSel(), ui::CB_ERR);
     EXPECT_EQ(control->text, "");
-  });
-}
-
-TEST(ComboBox, SetCurSelOutOfRangeClearsTheSelection) {
-  Fixture f;
-  f.Run({}, [&](dm::SheetModel& sheet) {
-    ui::CComboBox combo = ComboOf(sheet, res::IDC_DEVICE);
-    combo.InsertString(0, "one");
-    EXPECT_EQ(combo.SetCurSel(0), 0);
-    EXPECT_EQ(combo.SetCurSel(3), ui::CB_ERR);
-    EXPECT_EQ(combo.GetCurSel(), -1);
   });
 }
 

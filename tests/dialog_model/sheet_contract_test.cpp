@@ -43,8 +43,12 @@ TEST(Sheet, OpensOnTheFirstPageInitialisingItInsideTheSheetInitialisation) {
   const RunResult run = RunSheet({test::Cancel()});
   EXPECT_EQ(run.log, (Log{"sheet.init", "hw.init", "hw.active", "sheet.init.done"}));
   EXPECT_EQ(run.result, ui::IDCANCEL);
+  // Help and Apply are there by default; the recording sheet clears them.
   EXPECT_FALSE(run.helpVisible);
   EXPECT_FALSE(run.applyVisible);
+  ui::CPropertySheet plain("x", nullptr, 0);
+  EXPECT_NE(plain.m_psh.dwFlags & ui::PSH_HASHELP, 0u);
+  EXPECT_EQ(plain.m_psh.dwFlags & ui::PSH_NOAPPLYNOW, 0u);
 }
 
 TEST(Sheet, InitialisesAPageWhenFirstShownAndActivatesItEachTime) {
@@ -68,12 +72,6 @@ TEST(Sheet, CancelCloseAndTheEndOfInputRunNoOnOk) {
     EXPECT_EQ(run.result, ui::IDCANCEL);
     for (const auto& entry : run.log) EXPECT_EQ(entry.find(".ok"), std::string::npos) << entry;
   }
-}
-
-TEST(Sheet, HelpIsAnnouncedByDefaultUntilTheApplicationClearsIt) {
-  ui::CPropertySheet plain("x", nullptr, 0);
-  EXPECT_NE(plain.m_psh.dwFlags & ui::PSH_HASHELP, 0u);
-  EXPECT_EQ(plain.m_psh.dwFlags & ui::PSH_NOAPPLYNOW, 0u);
 }
 
 class BoxPage : public ui::CPropertyPage {

@@ -61,7 +61,8 @@ TEST(Agent, WaitStateIsShownOnlyWhenTheProbesTakeLonger) {
     };
     run.Go();
     EXPECT_EQ(waitShown, c.waitShown) << c.name;
-    EXPECT_EQ(test::Shows(run.screen.frames.front(), "Detecting hardware"), c.waitShown) << c.name;
+    const bool drawn = test::Shows(run.screen.frames.front(), "Detecting hardware\u2026");
+    EXPECT_EQ(drawn, c.waitShown) << c.name;
     EXPECT_FALSE(test::Shows(run.screen.frames.back(), "Detecting hardware")) << c.name;
     EXPECT_EQ(run.result, ui::IDCANCEL) << c.name;
   }
@@ -101,12 +102,8 @@ TEST(Agent, MessageBoxIsShownAndDismissed) {
 }
 
 TEST(Agent, ResizeRedrawsAndTheSmallScreenAsksForMore) {
-  term::Event small = test::KeyEvent(Key::Resize);
-  small.x = 70;
-  small.y = 20;
-  term::Event large = small;
-  large.x = 100;
-  large.y = 30;
+  const term::Event small{Key::Resize, 0, 70, 20};
+  const term::Event large{Key::Resize, 0, 100, 30};
   SheetRun run({small, test::KeyEvent(Key::Enter), large, test::KeyEvent(Key::Escape)});
   run.Go();
   const auto& frames = run.screen.frames;

@@ -6,7 +6,6 @@ namespace test {
 
 BEGIN_MESSAGE_MAP(DemoHardwarePage, ui::CPropertyPage)
 ON_BN_CLICKED(res::IDC_MIP_HIGH, OnMipHigh)
-ON_BN_CLICKED(res::IDC_GLIDE, OnGlide)
 ON_CBN_SELCHANGE(res::IDC_DEVICE, OnDevice)
 END_MESSAGE_MAP()
 
@@ -120,36 +119,13 @@ term::Event ScriptedScreen::NextEvent() {
   return event;
 }
 
-term::Event KeyEvent(term::Key key) {
-  term::Event event;
-  event.key = key;
-  return event;
+int IndexOf(const dm::SheetModel& sheet, int id) {
+  const auto& controls = sheet.Page(sheet.ActivePage())->Controls();
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    if (controls[i]->Id() == id) return static_cast<int>(i);
+  }
+  return -1;
 }
-
-term::Event CharEvent(char32_t ch) {
-  term::Event event;
-  event.key = term::Key::Char;
-  event.ch = ch;
-  return event;
-}
-
-term::Event ClickAt(int x, int y) {
-  term::Event event;
-  event.key = term::Key::MouseDown;
-  event.x = x;
-  event.y = y;
-  return event;
-}
-
-term::Event ReleaseAt(int x, int y) {
-  term::Event event = ClickAt(x, y);
-  event.key = term::Key::MouseUp;
-  return event;
-}
-
-dm::Action Click(int id) { return {dm::Action::Kind::Click, id, 0, {}}; }
-dm::Action Select(int id, int index) { return {dm::Action::Kind::Select, id, index, {}}; }
-dm::Action Tab(int index) { return {dm::Action::Kind::Tab, 0, index, {}}; }
 
 bool Shows(const term::Grid& grid, const std::string& text) {
   return Find(grid, text).first >= 0;

@@ -12,7 +12,9 @@
 #include "app/framework.h"
 #include "dialog_model/sheet_model.h"
 #include "res/resource.h"
+#include "terminal/input.h"
 #include "terminal/screen.h"
+#include "test_pages.h"
 
 namespace test {
 
@@ -22,12 +24,10 @@ class DemoHardwarePage : public ui::CPropertyPage {
   ui::BOOL OnInitDialog() override;
   void OnMipHigh();
   void OnDevice() { ++deviceChanges; }
-  void OnGlide() { ++glideClicks; }
 
   // Runs while the wait cursor shows, in place of the hardware probes.
   std::function<void()> probe;
   int deviceChanges = 0;
-  int glideClicks = 0;
 
   DECLARE_MESSAGE_MAP()
 };
@@ -93,14 +93,13 @@ class ScriptedScreen : public term::Screen {
   std::vector<term::Grid> frames;
 };
 
-term::Event KeyEvent(term::Key key);
-term::Event CharEvent(char32_t ch);
-term::Event ClickAt(int x, int y);
-term::Event ReleaseAt(int x, int y);
+inline term::Event KeyEvent(term::Key key) { return {key}; }
+inline term::Event CharEvent(char32_t ch) { return {term::Key::Char, ch}; }
+inline term::Event ClickAt(int x, int y) { return {term::Key::MouseDown, 0, x, y}; }
+inline term::Event ReleaseAt(int x, int y) { return {term::Key::MouseUp, 0, x, y}; }
 
-dm::Action Click(int id);
-dm::Action Select(int id, int index);
-dm::Action Tab(int index);
+// The index of control `id` on the active page, or -1.
+int IndexOf(const dm::SheetModel& sheet, int id);
 
 // Whether any row of `grid` contains `text` (UTF-8).
 bool Shows(const term::Grid& grid, const std::string& text);

@@ -54,8 +54,6 @@ class Vt {
   VtCell& At(int x, int y) { return m_cells[static_cast<std::size_t>(y * m_size.cols + x)]; }
   int clears = 0;
   int written = 0;
-  bool alternate = false;
-  bool cursorHidden = false;
 
  private:
   std::size_t Escape(const std::string& b, std::size_t i) {
@@ -73,8 +71,6 @@ class Vt {
       n.push_back(end > start ? std::stoi(params.substr(start, end - start)) : 0);
       start = end + 1;
     }
-    if (params == "?1049" && final == 'h') alternate = true;
-    if (params == "?25" && final == 'l') cursorHidden = true;
     // Clear and erase lay the current background (xterm's bce).
     const VtCell erased{U' ', -1, m_bg, 0};
     if (final == 'H') {

@@ -14,13 +14,7 @@ using Kind = dm::Action::Kind;
 
 constexpr term::Size kTerm{100, 32};
 
-int IndexOf(const dm::SheetModel& sheet, int id) {
-  const auto& controls = sheet.Page(sheet.ActivePage())->Controls();
-  for (std::size_t i = 0; i < controls.size(); ++i) {
-    if (controls[i]->Id() == id) return static_cast<int>(i);
-  }
-  return -1;
-}
+using test::IndexOf;
 
 // Where the focus is, in a test's terms.
 struct Focus {

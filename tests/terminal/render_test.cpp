@@ -19,22 +19,14 @@ constexpr Size kTerm{100, 32};
 constexpr Caps kColour{256, true};
 constexpr Caps kMono{0, false};
 
+using test::IndexOf;
+
 // The cell rectangle of control `id` of the active page.
 term::Rect PlaceOf(const dm::SheetModel& sheet, const term::SheetLayout& layout, int id) {
-  const auto& controls = sheet.Page(sheet.ActivePage())->Controls();
-  for (std::size_t i = 0; i < controls.size(); ++i) {
-    if (controls[i]->Id() == id) return layout.Place(static_cast<int>(i))->rect;
-  }
+  const term::ControlPlace* place = layout.Place(IndexOf(sheet, id));
+  if (place) return place->rect;
   ADD_FAILURE() << "no control " << id;
   return {};
-}
-
-int IndexOf(const dm::SheetModel& sheet, int id) {
-  const auto& controls = sheet.Page(sheet.ActivePage())->Controls();
-  for (std::size_t i = 0; i < controls.size(); ++i) {
-    if (controls[i]->Id() == id) return static_cast<int>(i);
-  }
-  return -1;
 }
 
 std::string Cells(const Grid& grid, const term::Rect& rect) {
@@ -145,20 +137,14 @@ TEST(Render, HardwarePageShowsItsControlsAndState) {
   });
 }
 
-TEST(Render, ChecksFollowTheModel) {
-  test::WithDemoSheet({test::Click(res::IDC_GLIDE)}, [](dm::SheetModel& sheet) {
-    const Grid grid = term::Render(sheet, ViewState{}, kTerm, kColour);
-    EXPECT_TRUE(test::Shows(grid, "(\u2022) Glide"));
-    EXPECT_TRUE(test::Shows(grid, "( ) Direct 3D"));
-  });
+// Radio marks are shown on the 3D page above; the check box and the audio
+// page's fields here.
+TEST(Render, AudioPageShowsItsCheckBoxAndFields) {
   test::WithDemoSheet({test::Tab(1)}, [](dm::SheetModel& sheet) {
-    EXPECT_TRUE(test::Shows(term::Render(sheet, ViewState{}, kTerm, kColour), "[x] EAX"));
-  });
-  test::WithDemoSheet({test::Tab(1), test::Click(res::IDC_EAX)}, [](dm::SheetModel& sheet) {
     const Grid grid = term::Render(sheet, ViewState{}, kTerm, kColour);
-    EXPECT_TRUE(test::Shows(grid, "[ ] EAX"));
-    EXPECT_TRUE(test::Shows(grid, "Sound Blaster Live!"));
-    EXPECT_TRUE(test::Shows(grid, "[32"));
+    for (const char* text : {"[x] EAX", "Sound Blaster Live!", "[32"}) {
+      EXPECT_TRUE(test::Shows(grid, text)) << text;
+    }
   });
 }
 
@@ -422,22 +408,6 @@ TEST(Render, PicturesAreCentredAndDitheredToThePalette) {
     }
     EXPECT_LT(blockError(dithered) * 2, blockError(nearest)) << colors;
   }
-}
-
-TEST(Render, WaitStateWhileProbing) {
-  test::DemoSheet sheet;
-  test::InspectingUser user;
-  bool seen = false;
-  sheet.hardware.probe = [&] {
-    dm::SheetModel& model = *static_cast<dm::SheetModel*>(sheet.GetSafeHwnd());
-    const Grid grid = term::Render(model, ViewState{}, kTerm, kColour);
-    seen = test::Shows(grid, "Detecting hardware\u2026");
-  };
-  test::RunDemoSheet(user, sheet);
-  EXPECT_TRUE(seen);
-  test::WithDemoSheet({}, [](dm::SheetModel& model) {
-    EXPECT_FALSE(test::Shows(term::Render(model, ViewState{}, kTerm, kColour), "Detecting"));
-  });
 }
 
 }  // namespace
