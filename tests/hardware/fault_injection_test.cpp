@@ -19,6 +19,7 @@ void Sweep(const sim::Machine& machine, const std::string& name) {
     calls = clean.Machine().FallibleCallCount();
     found = test::Describe(clean.Inventory(), glide.get());
     EXPECT_EQ(test::Violations(clean.Inventory(), glide.get(), clean.Progress(), found), std::vector<std::string>{});
+    EXPECT_TRUE(clean.Machine().ReleaseProblems().empty()) << name;
   }
   ASSERT_GT(calls, 10u) << name;
   for (std::uint64_t n = 1; n <= calls; ++n) {

@@ -32,17 +32,14 @@ sim::Machine ThreeRecordsTwoSounds() {
   return machine;
 }
 
-TEST(Progress, CodesInStageOrder) {
+// The codes come in stage order, and each stage's calls after its code: the
+// first driver call after 200, the probe after 300, sound last.
+TEST(Progress, CodesAndStagesInOrder) {
   sim::Machine machine = ThreeRecordsTwoSounds();
   // A driver whose only device is software still reports its 100.
   machine.drivers.push_back(MakeDriver(Guid(0xC), "Driver C", {test::SoftwareDevice(dx::IID_IDirect3DRGBDevice)}));
   Bench bench(machine);
   EXPECT_EQ(bench.Progress(), (std::vector<std::int32_t>{200, 100, 100, 100, 300, 400, 500, 500, 500}));
-}
-
-TEST(Progress, StagesRunInOrderAroundTheirCodes) {
-  // The first driver call comes after 200, the probe after 300, sound last.
-  Bench bench(ThreeRecordsTwoSounds());
   const auto names = bench.Machine().CallNames();
   auto first = [&](const std::string& name) {
     return std::find(names.begin(), names.end(), name) - names.begin();
@@ -117,14 +114,6 @@ TEST(Lookup, ByIndexFollowsAChangedList) {
   machine.Uninstall();
 }
 
-TEST(Lookup, ByIndexOnEmptyLists) {
-  Bench bench(sim::Machine{});
-  EXPECT_EQ(bench.Inventory().GetDisplayDriver(-1), nullptr);
-  EXPECT_EQ(bench.Inventory().GetDisplayDriver(0), nullptr);
-  EXPECT_EQ(bench.Inventory().GetSoundDevice(-1), nullptr);
-  EXPECT_EQ(bench.Inventory().GetSoundDevice(0), nullptr);
-}
-
 TEST(Lookup, ByGuidFindsTheRecordNearestTheHead) {
   Bench bench(ThreeRecordsTwoSounds());
   const HardwareInventory& inventory = bench.Inventory();
@@ -141,13 +130,6 @@ TEST(Lookup, ByGuidFindsTheRecordNearestTheHead) {
   EXPECT_NE(copy, inventory.GetDisplayDriver(1)->description);
   delete[] copy;
   EXPECT_EQ(inventory.CopyDisplayDriverDescription(Guid(0x99)), nullptr);
-}
-
-TEST(Lookup, DefaultDriverFoundByZeroGuid) {
-  sim::Machine machine;
-  machine.drivers.push_back(MakeDriver(std::nullopt, "Primary", {HalDevice(Guid(0x11), {"pal8"})}));
-  Bench bench(machine);
-  EXPECT_EQ(bench.Inventory().FindDisplayDriver(dx::GUID{}), bench.Inventory().displayDrivers);
 }
 
 TEST(Judge, RecomputesFitOnEveryRecordWithinTheCount) {
@@ -177,25 +159,6 @@ TEST(Judge, RecomputesFitOnEveryRecordWithinTheCount) {
   machine.Uninstall();
 }
 
-// Teardown releases every record, mode and text with the inventory's store
-// (the asan preset reports anything left).
-TEST(Teardown, ReleasesEveryRecordModeAndText) {
-  sim::SimulatedMachine machine(ThreeRecordsTwoSounds());
-  machine.Install();
-  auto* inventory = new HardwareInventory(nullptr);
-  ASSERT_NE(inventory->GetDisplayDriver(1)->modes, nullptr);
-  // Records whose texts are missing (the store owns the memory, so the
-  // pointers are only cleared): lookups cope and teardown releases the rest.
-  DisplayDriverRecord* record = inventory->GetDisplayDriver(1);
-  record->ddGuidText = nullptr;
-  record->description = nullptr;
-  inventory->GetSoundDevice(1)->description = nullptr;
-  EXPECT_EQ(inventory->CopyDisplayDriverDescription(Guid(0xA)), nullptr);
-  EXPECT_NE(test::Describe(*inventory, nullptr)[1].find("| (none) |"), std::string::npos);
-  delete inventory;
-  machine.Uninstall();
-}
-
 // The store hands out memory that no other piece overlaps, aligned for its
 // type and zeroed, across many blocks and for a text larger than a block.
 TEST(RecordStore, PiecesAreSeparateAlignedAndZeroed) {
@@ -219,9 +182,11 @@ TEST(RecordStore, PiecesAreSeparateAlignedAndZeroed) {
   }
 }
 
-TEST(Teardown, InventoryOutlivesThePlatform) {
-  // Nothing of the platform is held after construction: the records stay
-  // readable once the machine is gone.
+// Nothing of the platform is held after construction: the records stay
+// readable once the machine is gone. Teardown releases every record, mode
+// and text with the inventory's store (the asan preset reports anything
+// left), also of records whose texts are missing.
+TEST(Teardown, InventoryOutlivesThePlatformAndReleasesEverything) {
   HardwareInventory* inventory = nullptr;
   {
     sim::SimulatedMachine machine(ThreeRecordsTwoSounds());
@@ -232,6 +197,14 @@ TEST(Teardown, InventoryOutlivesThePlatform) {
   }
   EXPECT_STREQ(inventory->GetDisplayDriver(0)->description, "Driver B");
   EXPECT_STREQ(inventory->GetSoundDevice(0)->description, "Card One");
+  ASSERT_NE(inventory->GetDisplayDriver(1)->modes, nullptr);
+  // The store owns the texts, so the pointers are only cleared: lookups cope.
+  DisplayDriverRecord* record = inventory->GetDisplayDriver(1);
+  record->ddGuidText = nullptr;
+  record->description = nullptr;
+  inventory->GetSoundDevice(1)->description = nullptr;
+  EXPECT_EQ(inventory->CopyDisplayDriverDescription(Guid(0xA)), nullptr);
+  EXPECT_NE(test::Describe(*inventory, nullptr)[1].find("| (none) |"), std::string::npos);
   delete inventory;
 }
 
@@ -239,6 +212,10 @@ TEST(Platform, WithoutAnyPlatformTheInventoryIsEmpty) {
   HardwareInventory inventory(nullptr);
   EXPECT_EQ(inventory.GetDisplayDriverCount(), 0);
   EXPECT_EQ(inventory.GetSoundDeviceCount(), 0);
+  for (const std::int32_t index : {-1, 0}) {
+    EXPECT_EQ(inventory.GetDisplayDriver(index), nullptr) << index;
+    EXPECT_EQ(inventory.GetSoundDevice(index), nullptr) << index;
+  }
   GlideBoardInfo glide;
   EXPECT_FALSE(glide.HasGlideBoard());
 }

@@ -15,27 +15,22 @@ using test::Bench;
 using test::Guid;
 using test::Sound;
 
-TEST(SoundProbe, DefaultEntryIsOpenedAndReportedButNotListed) {
-  sim::Machine machine;
-  machine.soundDevices.push_back(Sound(std::nullopt, "Primary Sound Driver", 3));
-  Bench bench(machine);
-  EXPECT_EQ(bench.Inventory().GetSoundDeviceCount(), 0);
-  EXPECT_EQ(bench.Inventory().soundDevices, nullptr);
-  EXPECT_EQ(bench.Progress().back(), 500);
-  EXPECT_EQ(bench.CountCalls("DirectSoundCreate"), 1u);
-  EXPECT_EQ(bench.CountCalls("IDirectSound::Release"), 1u);
-  EXPECT_EQ(bench.CountCalls("IDirectSound::GetCaps"), 0u);
-  EXPECT_TRUE(bench.Machine().ReleaseProblems().empty());
-}
-
+// The default entry is opened and reported but not listed; the others are
+// listed in enumeration order with their caps.
 TEST(SoundProbe, DevicesListedInEnumerationOrderWithCaps) {
   sim::Machine machine;
+  machine.soundDevices.push_back(Sound(std::nullopt, "Primary Sound Driver", 3));
   machine.soundDevices.push_back(Sound(Guid(0x51), "Card A", 3));
   machine.soundDevices.push_back(Sound(Guid(0x52), "Card B", 0));
-  machine.soundDevices[0].maxHw3DAllBuffers = 32;
-  machine.soundDevices[0].totalHwMemBytes = 2 << 20;
+  machine.soundDevices[1].maxHw3DAllBuffers = 32;
+  machine.soundDevices[1].totalHwMemBytes = 2 << 20;
   Bench bench(machine);
   ASSERT_EQ(bench.Inventory().GetSoundDeviceCount(), 2);
+  EXPECT_EQ(bench.Progress(), (std::vector<std::int32_t>{200, 300, 400, 500, 500, 500}));
+  EXPECT_EQ(bench.CountCalls("DirectSoundCreate"), 3u);
+  EXPECT_EQ(bench.CountCalls("IDirectSound::Release"), 3u);
+  EXPECT_EQ(bench.CountCalls("IDirectSound::GetCaps"), 2u);
+  EXPECT_TRUE(bench.Machine().ReleaseProblems().empty());
   const SoundDeviceRecord* a = bench.Inventory().GetSoundDevice(0);
   const SoundDeviceRecord* b = bench.Inventory().GetSoundDevice(1);
   EXPECT_STREQ(a->description, "Card A");
@@ -180,13 +175,14 @@ struct GlideCase {
   std::vector<std::string> modes;
   glide::GrSstType type = glide::GR_SSTTYPE_Voodoo2;
   std::int32_t tmuRam = 4;
+  std::int32_t boards = 1;  // the second board is never looked at
 };
 
 class GlideModesTest : public ::testing::TestWithParam<GlideCase> {};
 
 TEST_P(GlideModesTest, ModesFromFrameBufferAndSli) {
   const GlideCase& c = GetParam();
-  Bench bench(GlideMachine(c.fbRam, c.sli, 1, c.type, c.tmuRam));
+  Bench bench(GlideMachine(c.fbRam, c.sli, c.boards, c.type, c.tmuRam));
   auto info = bench.ProbeGlide();
   EXPECT_TRUE(info->HasGlideBoard());
   EXPECT_EQ(GlideModes(*info), c.modes);
@@ -202,6 +198,8 @@ INSTANTIATE_TEST_SUITE_P(
     Boards, GlideModesTest,
     ::testing::Values(GlideCase{"TwoMegabytes", 2, false, {"640x480x16"}},
                       GlideCase{"FourMegabytes", 4, false, {"800x600x16", "640x480x16"}},
+                      GlideCase{"TwoBoards", 2, false, {"640x480x16"}, glide::GR_SSTTYPE_Voodoo2, 4,
+                                2},
                       GlideCase{"EightMegabytes", 8, false, {"1024x768x16", "800x600x16", "640x480x16"}},
                       GlideCase{"TwoMegabytesSli", 2, true, {"1024x768x16", "640x480x16"}},
                       GlideCase{"TwelveMegabytesSli", 12, true, {"1024x768x16", "800x600x16", "640x480x16"}},
@@ -229,18 +227,24 @@ TEST(GlideProbe, CallOrder) {
 }
 
 // Without a usable library or board there is no board, no mode, and Glide is
-// never initialised; a loaded library is still freed.
+// never initialised; a loaded library is still freed, and a missing export
+// stops the lookups.
 TEST(GlideProbe, NoBoardCases) {
   using Setter = void (*)(sim::Machine&);
   const struct {
     const char* name;
     Setter set;
     std::size_t freed;
+    std::size_t lookups;
   } cases[] = {
-      {"no library", [](sim::Machine& m) { m.glide.library = false; }, 0},
-      {"missing _grSstSelect@4", [](sim::Machine& m) { m.glide.missingExports = {"_grSstSelect@4"}; }, 1},
-      {"missing _grSstQueryHardware@4", [](sim::Machine& m) { m.glide.missingExports = {"_grSstQueryHardware@4"}; }, 1},
-      {"no board", [](sim::Machine& m) { m.glide.numSst = 0; }, 1},
+      {"no library", [](sim::Machine& m) { m.glide.library = false; }, 0, 0},
+      {"missing _grSstQueryHardware@4",
+       [](sim::Machine& m) { m.glide.missingExports = {"_grSstQueryHardware@4"}; }, 1, 1},
+      {"missing _grSstQueryBoards@4",
+       [](sim::Machine& m) { m.glide.missingExports = {"_grSstQueryBoards@4"}; }, 1, 2},
+      {"missing _grSstSelect@4",
+       [](sim::Machine& m) { m.glide.missingExports = {"_grSstSelect@4"}; }, 1, 5},
+      {"no board", [](sim::Machine& m) { m.glide.numSst = 0; }, 1, 5},
   };
   for (const auto& c : cases) {
     sim::Machine machine = GlideMachine(8, true);
@@ -253,23 +257,9 @@ TEST(GlideProbe, NoBoardCases) {
     EXPECT_EQ(bench.CountCalls("grGlideInit"), 0u) << c.name;
     EXPECT_EQ(bench.CountCalls("grGlideShutdown"), 0u) << c.name;
     EXPECT_EQ(bench.CountCalls("FreeLibrary"), c.freed) << c.name;
+    EXPECT_EQ(bench.CountCalls("GetProcAddress"), c.lookups) << c.name;
     EXPECT_TRUE(bench.Machine().ReleaseProblems().empty()) << c.name;
   }
-}
-
-TEST(GlideProbe, MissingExportStopsTheLookups) {
-  sim::Machine machine = GlideMachine(4, false);
-  machine.glide.missingExports = {"_grSstQueryBoards@4"};
-  Bench bench(machine);
-  auto info = bench.ProbeGlide();
-  EXPECT_EQ(bench.CountCalls("GetProcAddress"), 2u);
-}
-
-TEST(GlideProbe, SecondBoardIsNotLookedAt) {
-  sim::Machine machine = GlideMachine(2, false, 2);
-  Bench bench(machine);
-  auto info = bench.ProbeGlide();
-  EXPECT_EQ(GlideModes(*info), (std::vector<std::string>{"640x480x16"}));
 }
 
 TEST(GlideLibrary, LoadAgainKeepsTheFirstAnswer) {

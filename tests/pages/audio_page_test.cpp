@@ -63,13 +63,6 @@ INSTANTIATE_TEST_SUITE_P(
         EaxCase{"OtherDeviceChangesNothing", kVortex + kLive, "", "select 1014 1\ntype 1014 x\n", 0, false, "16", "1"}),
     [](const auto& test) { return std::string(test.param.name); });
 
-TEST(AudioPage, CancelDiscardsAClickOnTheBox) {
-  Install install;
-  install.options = Ini({"[Sound]", "EnableAcoustics=1"});
-  const Outcome run = RunSetup(Machine(kLive), install, "tab 1\nclick 1015\ncancel\n");
-  EXPECT_EQ(run.options, install.options);
-}
-
 TEST(AudioPage, ListsDevicesInEnumerationOrderWithoutTheDefaultEntry) {
   const std::string sound = kDefaultEntry + SoundDevice("{00000031-0000-0000-0000-000000000001}", "Zeta", 4, 0) +
                             SoundDevice("{00000032-0000-0000-0000-000000000002}", "Alpha", 8, 3);

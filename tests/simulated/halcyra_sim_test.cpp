@@ -1,9 +1,8 @@
-// The halcyra-sim program: its report on the reference machine, and its
-// refusals.
+// The halcyra-sim program: its report on the reference machine (its refusals
+// are the command line test's).
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "tests/hardware/sim_support.h"
@@ -34,29 +33,6 @@ TEST(HalcyraSim, InstallDirOverridesTheProfile) {
       test::RunSim("--machine " + test::ProfilesDir() + "/reference.toml --install-dir " + game + " --report");
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_TRUE(Has(run.out, "Install folder: " + game + " (registry value \"Install Path\")")) << run.out;
-}
-
-TEST(HalcyraSim, UsageAndProfileErrorsExitTwo) {
-  const std::string bad = ::testing::TempDir() + "/bad_machine.toml";
-  std::ofstream(bad) << "[glide]\nfb_ram = \"lots\"\n";
-  const struct {
-    std::string arguments;
-    const char* message;
-  } cases[] = {
-      {"", "--machine FILE is required"},
-      {"--machine", "needs a value"},
-      {"--machine x.toml --frobnicate", "unknown argument"},
-      {"--machine " + bad + " --report", "bad_machine.toml:2: glide.fb_ram: expected an integer"},
-      {"--machine /nonexistent.toml --report", "/nonexistent.toml"},
-      {"--machine " + test::ProfilesDir() + "/reference.toml --script /nonexistent/s.txt", "cannot read the script"},
-      // Without --script the terminal UI opens, which needs a terminal.
-      {"--machine " + test::ProfilesDir() + "/reference.toml", "must be a terminal"},
-  };
-  for (const auto& c : cases) {
-    const test::SimRun run = test::RunSim(c.arguments);
-    EXPECT_EQ(run.status, 2) << c.arguments << "\n" << run.out;
-    EXPECT_TRUE(Has(run.out, c.message)) << c.arguments << "\n" << run.out;
-  }
 }
 
 }  // namespace

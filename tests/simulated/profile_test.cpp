@@ -5,11 +5,9 @@
 
 #include <ostream>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <set>
 
 #include "tests/hardware/sim_support.h"
 #include "simulated/machine_profile.h"
@@ -181,24 +179,6 @@ TEST(Profile, MissingFileIsRefused) {
   const auto result = sim::LoadMachineProfile("/nonexistent/machine.toml");
   ASSERT_TRUE(result.error);
   EXPECT_EQ(result.error->file, "/nonexistent/machine.toml");
-}
-
-// Every shipped profile loads and gives an inventory that keeps its rules,
-// with every interface released once.
-TEST(ShippedProfiles, LoadAndKeepTheRules) {
-  const auto names = test::ShippedProfiles();
-  EXPECT_GE(names.size(), 12u);
-  for (const std::string& name : names) {
-    const auto profile = sim::LoadMachineProfile(test::ProfilesDir() + "/" + name);
-    ASSERT_FALSE(profile.error) << profile.error->ToString();
-    test::Bench bench(*profile.machine);
-    auto glide = bench.ProbeGlide();
-    const auto found = test::Describe(bench.Inventory(), glide.get());
-    EXPECT_EQ(test::Violations(bench.Inventory(), glide.get(), bench.Progress(), found), std::vector<std::string>{})
-        << name;
-    EXPECT_TRUE(bench.Machine().ReleaseProblems().empty()) << name;
-    EXPECT_FALSE(profile.machine->name.empty()) << name;
-  }
 }
 
 // Inventories worked out by hand from the profiles: software and null
