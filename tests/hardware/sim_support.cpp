@@ -9,6 +9,7 @@
 #include <sstream>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 using namespace halcyra;
 
@@ -260,8 +261,11 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// A folder of this test process's own: the default and sanitizer builds (or
+// two checkouts) may run the same test at the same time.
 std::filesystem::path Scratch(const std::string& name) {
-  const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / ("halcyra-sim-" + name);
+  const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) /
+                                    ("halcyra-sim-" + std::to_string(::getpid()) + "-" + name);
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 
 #include "tests/hardware/sim_support.h"
 
@@ -27,7 +28,7 @@ TEST(HalcyraSim, ReportOnTheReferenceMachine) {
 
 TEST(HalcyraSim, InstallDirOverridesTheProfile) {
   // The folder must exist.
-  const std::string game = ::testing::TempDir() + "game";
+  const std::string game = ::testing::TempDir() + "halcyra-game-" + std::to_string(::getpid());
   std::filesystem::create_directories(game);
   const test::SimRun run =
       test::RunSim("--machine " + test::ProfilesDir() + "/reference.toml --install-dir " + game + " --report");
