@@ -2,7 +2,7 @@
 // the writer sends with xterm's strings: cursor address, SGR, clear.
 #include <gtest/gtest.h>
 
-#include "demo_pages.h"
+#include "sheet_run.h"
 #include "terminal/frame_writer.h"
 #include "terminal/render.h"
 
@@ -156,39 +156,50 @@ void ExpectShows(Vt& vt, const Grid& grid, int colors, const char* what) {
 }
 
 constexpr Size kSize{100, 32};
-constexpr term::Caps kColour{256, true};
 
+// The strings of a terminal with 24-bit colour.
+term::TerminalStrings DirectStrings() {
+  term::TerminalStrings strings = XtermStrings();
+  strings.colors = term::kDirectColors;
+  strings.color = [](bool background, int rgb) {
+    return std::string(background ? "\033[48;2;" : "\033[38;2;") + std::to_string((rgb >> 16) & 0xFF) + ";" +
+           std::to_string((rgb >> 8) & 0xFF) + ";" + std::to_string(rgb & 0xFF) + "m";
+  };
+  return strings;
+}
+
+// Every frame of a run of the program, each written as a change from the
+// one before, shows on the terminal as it was drawn; a change of focus or
+// of a check mark sends little.
 TEST(FrameWriter, FramesRebuildTheGridOnTheTerminal) {
-  test::WithDemoSheet({test::Tab(1)}, [](dm::SheetModel& sheet) {
-    term::FrameWriter writer(XtermStrings());
+  test::SheetRun run({{term::Key::CtrlPageDown}, {term::Key::Tab}, {term::Key::Char, U' '}});
+  run.Go();
+  const std::vector<Grid>& frames = run.screen.frames;
+  ASSERT_GE(frames.size(), 4u);
+  for (const term::TerminalStrings& strings : {XtermStrings(), DirectStrings()}) {
+    term::FrameWriter writer(strings);
     Vt vt(kSize);
-    term::ViewState state;
-    const Grid first = term::Render(sheet, state, kSize, kColour);
-    const std::string whole = writer.Frame(first, kSize, true);
+    const std::string whole = writer.Frame(frames[0], kSize, true);
     EXPECT_EQ(whole.rfind("\033[?1049h\033[?25l", 0), 0u);  // alternate screen, no cursor
     vt.Feed(whole);
-    ExpectShows(vt, first, 256, "first frame");
+    ExpectShows(vt, frames[0], strings.colors, "first frame");
+    for (std::size_t i = 1; i < frames.size(); ++i) {
+      const std::string change = writer.Frame(frames[i], kSize, true);
+      vt.Feed(change);
+      ExpectShows(vt, frames[i], strings.colors, ("frame " + std::to_string(i)).c_str());
+      if (i + 1 == frames.size()) {
+        EXPECT_LT(change.size() * 20, whole.size());  // the check mark only
+      }
+    }
     EXPECT_EQ(vt.clears, 1);
-
-    // Another focus: only the cells that changed go out.
-    state.page = 1;
-    state.control = 1;  // the EAX box
-    const Grid second = term::Render(sheet, state, kSize, kColour);
-    vt.written = 0;
-    const std::string change = writer.Frame(second, kSize, true);
-    vt.Feed(change);
-    ExpectShows(vt, second, 256, "changed frame");
-    EXPECT_EQ(vt.clears, 1);
-    EXPECT_LT(vt.written, 10);
-    EXPECT_LT(change.size() * 20, whole.size());
-    EXPECT_EQ(writer.Frame(second, kSize, true), "\033[0m");  // nothing changed
-
+    EXPECT_EQ(writer.Frame(frames.back(), kSize, true), "\033[0m");  // nothing changed
     // After Forget, everything again.
     writer.Forget();
-    vt.Feed(writer.Frame(second, kSize, true));
+    vt.Feed(writer.Frame(frames.back(), kSize, true));
     EXPECT_EQ(vt.clears, 2);
-    ExpectShows(vt, second, 256, "frame after Forget");
-  });
+    ExpectShows(vt, frames.back(), strings.colors, "frame after Forget");
+  }
+  EXPECT_EQ(term::PaletteIndex(0x123456, term::kDirectColors), 0x123456);
 }
 
 TEST(FrameWriter, ATerminalOfAnotherSizeGetsWhatFitsThenAWholeFrame) {
@@ -235,25 +246,6 @@ TEST(FrameWriter, CharactersAndCornersByTheTerminalsAbilities) {
     EXPECT_EQ(vt.At(3, 1).ch, U' ');  // the lower right cell is left alone
     EXPECT_GT(addressed, 0);          // the terminal's own cursor address
   }
-}
-
-// With 24-bit colour every colour goes out as it is; the palette mapping
-// is the identity.
-TEST(FrameWriter, DirectColourSendsTheColourItself) {
-  test::WithDemoSheet({}, [](dm::SheetModel& sheet) {
-    term::TerminalStrings strings = XtermStrings();
-    strings.colors = term::kDirectColors;
-    strings.color = [](bool background, int rgb) {
-      return std::string(background ? "\033[48;2;" : "\033[38;2;") + std::to_string((rgb >> 16) & 0xFF) + ";" +
-             std::to_string((rgb >> 8) & 0xFF) + ";" + std::to_string(rgb & 0xFF) + "m";
-    };
-    term::FrameWriter writer(strings);
-    Vt vt(kSize);
-    const Grid grid = term::Render(sheet, term::ViewState{}, kSize, {term::kDirectColors, true});
-    vt.Feed(writer.Frame(grid, kSize, true));
-    ExpectShows(vt, grid, term::kDirectColors, "direct colour");
-    EXPECT_EQ(term::PaletteIndex(0x123456, term::kDirectColors), 0x123456);
-  });
 }
 
 TEST(FrameWriter, PaletteMapping) {
