@@ -1,6 +1,7 @@
 // The program's screens against stored ones: each file of screens/ starts
-// with the terminal ("term COLSxROWS COLOURS unicode|ascii") and the user's
-// input ("keys ..."); the rest is what the run gives: whether options.ini
+// with the terminal ("term COLSxROWS COLOURS unicode|ascii", then the
+// machine profile when not the reference machine) and the user's input
+// ("keys ..."); the rest is what the run gives: whether options.ini
 // was written, how many frames were drawn, the last frame's text and its
 // styles (cells of one style share a letter, given in the order the styles
 // first appear). A screen that differs is written under the build folder
@@ -75,12 +76,15 @@ TEST(Screens, AreTheStoredOnes) {
     const std::string stored((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     term::Size size;
     term::Caps caps;
-    char charset[8] = {};
-    ASSERT_EQ(std::sscanf(termLine.c_str(), "term %dx%d %d %7s", &size.cols, &size.rows, &caps.colors, charset), 4)
+    char charset[8] = {}, profile[64] = {};
+    ASSERT_GE(std::sscanf(termLine.c_str(), "term %dx%d %d %7s %63s", &size.cols, &size.rows, &caps.colors, charset,
+                          profile),
+              4)
         << entry.path();
     caps.unicode = std::string(charset) == "unicode";
     std::istringstream keys(keysLine.substr(std::min<std::size_t>(keysLine.size(), 5)));  // after "keys "
     test::SheetRun run(ParseKeys(keys), size, caps);
+    if (profile[0] != 0) run.profile = std::string(HALCYRA_PROFILES_DIR) + "/" + profile;
     run.Go();
     ASSERT_FALSE(run.screen.frames.empty());
     const std::string shown = std::string("saved ") + (run.Saved() ? "yes" : "no") + "\nframes " +

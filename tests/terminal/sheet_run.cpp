@@ -55,7 +55,8 @@ struct WatchedDirectDraw : dx::DirectDrawApi {
 }  // namespace
 
 void SheetRun::RunHere() {
-  sim::SimulatedMachine machine(term::ReferenceMachine());
+  sim::SimulatedMachine machine(profile.empty() ? term::ReferenceMachine()
+                                                : sim::LoadMachineProfile(profile).machine.value());
   machine.SetInstallPath(install.string());
   machine.Install();
   WatchedDirectDraw directDraw;

@@ -39,6 +39,9 @@ struct SheetRun {
   void Go();
   bool Saved() const { return std::filesystem::exists(install / "options.ini"); }
 
+  // A machine profile to run on instead of the reference machine.
+  std::string profile;
+
   ScriptedScreen screen;
   term::TerminalAgent agent;
   // Runs when the display probe starts, while the wait cursor shows; what
