@@ -85,9 +85,15 @@ void SheetRun::Go() {
   int fds[2];
   if (pipe(fds) != 0) throw std::runtime_error("no pipe");
   const pid_t child = fork();
+  if (child < 0) throw std::runtime_error("no process");
   if (child == 0) {
+    // The child never returns into the test program.
     close(fds[0]);
-    RunHere();
+    try {
+      RunHere();
+    } catch (...) {
+      _exit(1);
+    }
     std::string out = std::to_string(screen.frames.size()) + " " + notes + "\n";
     for (const term::Grid& grid : screen.frames) {
       out += std::to_string(grid.Cols()) + " " + std::to_string(grid.Rows()) + "\n";
