@@ -10,7 +10,7 @@
 #include "dialog_model/scenario.h"
 #include "hardware/glide.h"
 #include "hardware/inventory.h"
-#include "machines.h"
+#include "harness.h"
 #include "settings/game_settings.h"
 #include "simulated/machine_profile.h"
 #include "simulated/posix_file_system.h"
@@ -24,7 +24,7 @@ namespace {
 namespace stdfs = std::filesystem;
 
 TEST(Application, ReleasesTheInventoryAfterCancelAndOkAndReturnsZero) {
-  sim::ProfileResult profile = sim::ParseMachineProfile(kDevicesAndBoard, "devices-and-board");
+  sim::ProfileResult profile = sim::ParseMachineProfile(Machine("devices-and-board"), "devices-and-board");
   ASSERT_FALSE(profile.error);
   const stdfs::path dir = stdfs::temp_directory_path() / "halcyra-application-test";
   stdfs::create_directories(dir);

@@ -18,30 +18,23 @@ class NoUser : public dm::UserAgent {
 };
 
 TEST(ComboSizing, DroppedWidthIsTheWidestTextPlusScrollBarAndEdges) {
-  NoUser user;
-  dm::ModelPlatform platform(user, "pages_tests");
-  ui::UiPlatformSlot::Install(&platform);
-  dm::ControlModel control(res::AudioDialog().controls[0]);
-  ui::CComboBox combo(&control);
-  for (const char* text : {"SB16", "Aureal Vortex AU8830 (WDM)", "Live!"}) combo.InsertString(-1, text);
-
-  SetComboDroppedWidth(combo);
-  SetComboItemHeights(combo);
-  ui::UiPlatformSlot::Install(nullptr);
-
-  EXPECT_EQ(control.droppedWidth, 26 * dm::kCharWidth + dm::kVScrollWidth + 2 * dm::kEdgeWidth);
-  EXPECT_EQ(control.itemHeights, (std::vector<int>(3, dm::kCharHeight)));
-}
-
-TEST(ComboSizing, AnEmptyListGetsTheScrollBarAndEdgesOnly) {
-  NoUser user;
-  dm::ModelPlatform platform(user, "pages_tests");
-  ui::UiPlatformSlot::Install(&platform);
-  dm::ControlModel control(res::AudioDialog().controls[0]);
-  ui::CComboBox combo(&control);
-  SetComboDroppedWidth(combo);
-  ui::UiPlatformSlot::Install(nullptr);
-  EXPECT_EQ(control.droppedWidth, dm::kVScrollWidth + 2 * dm::kEdgeWidth);
+  const struct {
+    std::vector<const char*> items;
+    int widest;  // characters
+  } cases[] = {{{"SB16", "Aureal Vortex AU8830 (WDM)", "Live!"}, 26}, {{}, 0}};
+  for (const auto& c : cases) {
+    NoUser user;
+    dm::ModelPlatform platform(user, "pages_tests");
+    ui::UiPlatformSlot::Install(&platform);
+    dm::ControlModel control(res::AudioDialog().controls[0]);
+    ui::CComboBox combo(&control);
+    for (const char* text : c.items) combo.InsertString(-1, text);
+    SetComboDroppedWidth(combo);
+    SetComboItemHeights(combo);
+    ui::UiPlatformSlot::Install(nullptr);
+    EXPECT_EQ(control.droppedWidth, c.widest * dm::kCharWidth + dm::kVScrollWidth + 2 * dm::kEdgeWidth);
+    EXPECT_EQ(control.itemHeights, (std::vector<int>(c.items.size(), dm::kCharHeight)));
+  }
 }
 
 }  // namespace

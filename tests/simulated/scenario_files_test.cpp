@@ -1,9 +1,11 @@
-// The Windows tests' scenarios (tests/win32/scenarios) on halcyra-sim, on
-// the machine they play on under Wine: the stored output and options.ini,
-// case by case, so every run of the tests checks the stored expectations.
+// The stored scenarios on halcyra-sim: the Windows tests' (tests/win32/
+// scenarios) on the machine they play on under Wine, and the pages' cases
+// (tests/pages/cases) each on its own machine. The stored output and
+// options.ini, case by case, so every run of the tests checks them.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -78,6 +80,33 @@ std::string Expand(std::string text, const Names& names) {
   return text;
 }
 
+// Plays stored case `scenario` on `machine` in `dir` and compares its exit
+// status, output and options.ini afterwards with the stored ones.
+void ExpectStoredResult(const fsys::path& scenario, const std::string& machine, const fsys::path& dir) {
+  const std::string name = scenario.filename().string();
+  const fsys::path game = dir / "game";
+  Names names = Placeholders(machine);
+  const test::ScenarioResult result = test::PlayScenario(scenario, machine, game, false);
+  const std::string status = test::Read(scenario / "expected-status");
+  EXPECT_EQ(result.run.status, status.empty() ? 0 : std::stoi(status)) << name;
+  names.emplace_back("@GAME@", game.string());
+  EXPECT_EQ(result.run.out, Expand(test::Read(scenario / "expected.txt"), names)) << name;
+  names.back().second.clear();
+  // The stored files have LF line ends; the saved file has those of the
+  // file it replaced, CR LF for a new one.
+  const bool stored = fsys::exists(scenario / "expected.ini");
+  const std::string before = test::Read(scenario / "options.ini");
+  std::string expected = stored ? Expand(test::Read(scenario / "expected.ini"), names) : "(none)";
+  if (stored && (before.empty() || before.find("\r\n") != std::string::npos)) {
+    for (std::size_t at = expected.find('\n'); at != std::string::npos; at = expected.find('\n', at + 2)) {
+      expected.insert(at, "\r");
+    }
+  }
+  if (stored || !fsys::exists(scenario / "options.ini")) {
+    EXPECT_EQ(result.options.value_or("(none)"), expected) << name;
+  }
+}
+
 TEST(Scenarios, GiveTheStoredOutputAndOptions) {
   const fsys::path dir = test::Scratch("scenarios");
   const std::string base = test::Read(fsys::path(HALCYRA_SCENARIOS_DIR) / "../../simulated/wine-1024x768.toml");
@@ -85,36 +114,44 @@ TEST(Scenarios, GiveTheStoredOutputAndOptions) {
   int played = 0;
   for (const auto& entry : fsys::directory_iterator(HALCYRA_SCENARIOS_DIR)) {
     const fsys::path scenario = entry.path();
-    const std::string name = scenario.filename().string();
     const std::string setup = test::Read(scenario / "setup");
     // The superuser may write a read-only file; the pages' tests run that case as another user.
     if (geteuid() == 0 && setup.find("readonly") != std::string::npos) continue;
     const std::string machine = (dir / "machine.toml").string();
     std::ofstream(machine) << base << GlideSection(setup);
-    const fsys::path game = dir / "game";
-    Names names = Placeholders(machine);
-    const test::ScenarioResult result = test::PlayScenario(scenario, machine, game, false);
-    const std::string status = test::Read(scenario / "expected-status");
-    EXPECT_EQ(result.run.status, status.empty() ? 0 : std::stoi(status)) << name;
-    names.emplace_back("@GAME@", game.string());
-    EXPECT_EQ(result.run.out, Expand(test::Read(scenario / "expected.txt"), names)) << name;
-    names.back().second.clear();
-    // The stored files have LF line ends; the saved file has those of the
-    // file it replaced, CR LF for a new one.
-    const bool stored = fsys::exists(scenario / "expected.ini");
-    const std::string before = test::Read(scenario / "options.ini");
-    std::string expected = stored ? Expand(test::Read(scenario / "expected.ini"), names) : "(none)";
-    if (stored && (before.empty() || before.find("\r\n") != std::string::npos)) {
-      for (std::size_t at = expected.find('\n'); at != std::string::npos; at = expected.find('\n', at + 2)) {
-        expected.insert(at, "\r");
-      }
-    }
-    if (stored || !fsys::exists(scenario / "options.ini")) {
-      EXPECT_EQ(result.options.value_or("(none)"), expected) << name;
-    }
+    ExpectStoredResult(scenario, machine, dir);
     ++played;
   }
   EXPECT_GE(played, 12);
 }
+
+// The pages' stored cases (tests/pages/cases), each on the machine its
+// "machine PATH" setup line names, PATH from the top of the source tree.
+const fsys::path kPageCases = fsys::path(HALCYRA_SCENARIOS_DIR) / "../../pages/cases";
+
+class PageCases : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PageCases, GiveTheStoredOutputAndOptions) {
+  const fsys::path scenario = kPageCases / GetParam();
+  std::string machine;
+  for (const std::string& line : test::Lines(test::Read(scenario / "setup"))) {
+    if (line.starts_with("machine ")) machine = (kPageCases / "../../.." / line.substr(8)).string();
+  }
+  ASSERT_TRUE(fsys::is_regular_file(machine)) << GetParam();
+  ExpectStoredResult(scenario, machine, test::Scratch("page-case"));
+}
+
+std::vector<std::string> PageCaseNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : fsys::directory_iterator(kPageCases)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, PageCases, ::testing::ValuesIn(PageCaseNames()), [](const auto& test) {
+  std::string name = test.param;
+  std::replace(name.begin(), name.end(), '-', '_');
+  return name;
+});
 
 }  // namespace
