@@ -64,16 +64,6 @@ TEST(Sheet, OkRunsOnOkOfEveryPageWithAWindowInPageOrder) {
   EXPECT_EQ(std::vector<std::string>(both.log.end() - 2, both.log.end()), (Log{"hw.ok", "audio.ok"}));
 }
 
-TEST(Sheet, CancelCloseAndTheEndOfInputRunNoOnOk) {
-  for (const auto& actions : {std::vector<dm::Action>{test::Cancel()},
-                              std::vector<dm::Action>{test::Tab(1), test::Close()},
-                              std::vector<dm::Action>{}}) {
-    const RunResult run = RunSheet(actions);
-    EXPECT_EQ(run.result, ui::IDCANCEL);
-    for (const auto& entry : run.log) EXPECT_EQ(entry.find(".ok"), std::string::npos) << entry;
-  }
-}
-
 class BoxPage : public ui::CPropertyPage {
  public:
   BoxPage() : ui::CPropertyPage(res::IDD_AUDIO) {}

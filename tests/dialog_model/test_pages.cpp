@@ -7,7 +7,6 @@ ON_BN_CLICKED(res::IDC_GLIDE, OnGlide)
 ON_BN_CLICKED(res::IDC_DIRECT3D, OnDirect3D)
 ON_CBN_SELCHANGE(res::IDC_DEVICE, OnDevice)
 ON_BN_CLICKED(res::IDC_MIP_HIGH, OnMipHigh)
-ON_BN_CLICKED(res::IDC_EAX, OnEax)
 END_MESSAGE_MAP()
 
 }  // namespace test

@@ -32,7 +32,6 @@ class RecordingPage : public ui::CPropertyPage {
   void OnDirect3D() { m_log->push_back(m_name + ".direct3d"); }
   void OnDevice() { m_log->push_back(m_name + ".device"); }
   void OnMipHigh() { m_log->push_back(m_name + ".high"); }
-  void OnEax() { m_log->push_back(m_name + ".eax=" + std::to_string(GetButton(res::IDC_EAX)->GetCheck())); }
 
   DECLARE_MESSAGE_MAP()
 
@@ -74,7 +73,6 @@ class ListUser : public dm::UserAgent {
   std::vector<dm::Action> actions;
   std::function<void(dm::SheetModel&, std::size_t)> beforeAction;
   std::vector<dm::MessageBoxInfo> boxes;
-  std::vector<ui::Cursor> cursors;
 
   std::optional<dm::Action> NextAction(dm::SheetModel& sheet) override {
     if (beforeAction) beforeAction(sheet, m_next);
@@ -85,7 +83,6 @@ class ListUser : public dm::UserAgent {
     boxes.push_back(box);
     return ui::IDOK;
   }
-  void CursorChanged(dm::SheetModel&, ui::Cursor cursor) override { cursors.push_back(cursor); }
 
  private:
   std::size_t m_next = 0;
@@ -96,6 +93,5 @@ inline dm::Action Select(int id, int index) { return {dm::Action::Kind::Select, 
 inline dm::Action Tab(int index) { return {dm::Action::Kind::Tab, 0, index, {}}; }
 inline dm::Action Ok() { return {dm::Action::Kind::Ok, 0, 0, {}}; }
 inline dm::Action Cancel() { return {dm::Action::Kind::Cancel, 0, 0, {}}; }
-inline dm::Action Close() { return {dm::Action::Kind::Close, 0, 0, {}}; }
 
 }  // namespace test
