@@ -9,6 +9,7 @@
 #include "settings/install_directory.h"
 #include "settings/profile_file.h"
 #include "settings/texture_check.h"
+#include "tests/settings/case_file.h"
 #include "tests/settings/memory_file_system.h"
 #include "tests/settings/memory_registry.h"
 
@@ -54,7 +55,14 @@ class SettingsTest : public testing::Test {
   MemoryRegistry registry_;
 };
 
-TEST_F(SettingsTest, GlideLeavesTheGuidKeysAsTheyWere) {
+// The GUIDs are read for Direct3D only, cut to the value length; Glide
+// leaves their keys as they were.
+TEST_F(SettingsTest, GuidsAreReadForDirect3DAndKeptForGlide) {
+  const std::string guids = "D3DGUID=" + kD3d + "\nDDGUID=" + kDd + "\n";
+  const GameSettings* glide = Loaded("[Game]\nGame Rasterizer=3\n" + guids);
+  EXPECT_EQ(glide->d3dGuid + glide->ddGuid, "");
+  EXPECT_EQ(Loaded("[Game]\nGame Rasterizer=2\nD3DGUID=" + std::string(400, '7') + "\n")->d3dGuid,
+            std::string(kMaxValueLength, '7'));
   const std::string before =
       "[Game]\r\n"
       "Game Rasterizer=2\r\n"
@@ -119,29 +127,19 @@ TEST_F(SettingsTest, KeysInAnotherOrderAreReplacedWhereTheyStand) {
   settings->d3dGuid = kD3d;
   settings->ddGuid = kDd;
   ASSERT_TRUE(settings->Save());
-  EXPECT_EQ(files_.files[kIni],
-            "; written by hand\r\n"
-            "[sound]\r\n"
-            "enableacoustics = 1\r\n"
-            "MusicVolume=80\r\n"
-            "\r\n"
-            "[PERFORMANCE]\r\n"
-            "UseCompressedTextures=1\r\n"
-            "; the game ignores this flag on old cards\r\n"
-            "Use16BitTextures=1\r\n"
-            "\r\n"
-            "[Game]\r\n"
-            "GameMipMapLevel=3\r\n"
-            "GameScreenDepth=16\r\n"
-            "PlayerName=Ann\r\n"
-            "GameScreenHeight=768\r\n"
-            "GameScreenWidth=1024\r\n"
-            "DDGUID=" + kDd + "\r\n"
-            "D3DGUID=" + kD3d + "\r\n"
-            "Game Rasterizer=2\r\n"
-            "\r\n"
-            "[Keys]\r\n"
-            "Fire=Ctrl\r\n");
+  // Each value is replaced on its own line; every other byte stays.
+  std::string expected = before;
+  for (const auto& [from, to] : {std::pair<std::string, std::string>{"enableacoustics = 0", "enableacoustics = 1"},
+                                 {"UseCompressedTextures=0", "UseCompressedTextures=1"},
+                                 {"Use16BitTextures=0", "Use16BitTextures=1"},
+                                 {"GameMipMapLevel=2", "GameMipMapLevel=3"},
+                                 {"GameScreenHeight=480", "GameScreenHeight=768"},
+                                 {"GameScreenWidth=640", "GameScreenWidth=1024"},
+                                 {"DDGUID=old-dd", "DDGUID=" + kDd},
+                                 {"D3DGUID=old-d3d", "D3DGUID=" + kD3d}}) {
+    expected.replace(expected.find(from), from.size(), to);
+  }
+  EXPECT_EQ(files_.files[kIni], expected);
 }
 
 TEST_F(SettingsTest, MissingKeysGoToTheEndOfTheirSectionInAnLfFile) {
@@ -155,82 +153,21 @@ TEST_F(SettingsTest, MissingKeysGoToTheEndOfTheirSectionInAnLfFile) {
             "[Sound]\nEnableAcoustics=1\n");
 }
 
-struct LoadCase {
-  const char* name;
-  friend std::ostream& operator<<(std::ostream& os, const LoadCase& c) { return os << c.name; }
-  std::string content;
-  std::int32_t rasterizer;
-  std::uint8_t textureMode;
-  std::int32_t width;
-  std::uint8_t mipMapLevel;
-  std::uint8_t enableAcoustics;
-};
+class LoadRulesTest : public SettingsTest, public testing::WithParamInterface<std::vector<std::string>> {};
 
-class LoadRulesTest : public SettingsTest, public testing::WithParamInterface<LoadCase> {};
-
+// One case of settings_load.tsv: the file, then the fields as read.
 TEST_P(LoadRulesTest, ReadsFields) {
-  const LoadCase& c = GetParam();
-  const GameSettings* settings = Loaded(c.content);
-  EXPECT_EQ(settings->rasterizer, c.rasterizer);
-  EXPECT_EQ(settings->textureMode, c.textureMode);
-  EXPECT_EQ(settings->screenWidth, c.width);
-  EXPECT_EQ(settings->mipMapLevel, c.mipMapLevel);
-  EXPECT_EQ(settings->enableAcoustics, c.enableAcoustics);
+  const std::vector<std::string>& c = GetParam();
+  const GameSettings* settings = Loaded(c[1]);
+  EXPECT_EQ(settings->rasterizer, std::stoi(c[2]));
+  EXPECT_EQ(settings->textureMode, std::stoi(c[3]));
+  EXPECT_EQ(settings->screenWidth, std::stoi(c[4]));
+  EXPECT_EQ(settings->mipMapLevel, std::stoi(c[5]));
+  EXPECT_EQ(settings->enableAcoustics, std::stoi(c[6]));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rules, LoadRulesTest,
-    testing::Values(
-        LoadCase{"EmptyFile", "", 0, Textures8Bit, 640, 0, 1},
-        LoadCase{"Undefined", "[Game]\nGame Rasterizer=UNDEFINED\n", 0, Textures8Bit, 640, 0, 1},
-        LoadCase{"UndefinedMixedCase", "[Game]\nGame Rasterizer=UnDeFiNeD\n", 0, Textures8Bit,
-                 640, 0, 1},
-        LoadCase{"TrailingLetter", "[Game]\nGame Rasterizer=2x\n", 2, Textures16Bit, 640, 0, 1},
-        LoadCase{"EmptyRasterizer", "[Game]\nGame Rasterizer=\n", 0, Textures8Bit, 640, 0, 1},
-        LoadCase{"Direct3DDefaults16Bit", "[Game]\nGame Rasterizer=2\n", 2, Textures16Bit, 640, 0,
-                 1},
-        LoadCase{"GlideDefaults8Bit", "[Game]\nGame Rasterizer=3\n", 3, Textures8Bit, 640, 0, 1},
-        LoadCase{"CompressedWins",
-                 "[Performance]\nUseCompressedTextures=1\nUse16BitTextures=0\n", 0,
-                 TexturesCompressed, 640, 0, 1},
-        LoadCase{"AnyNonZeroFlag", "[Performance]\nUse16BitTextures=-4\n", 0, Textures16Bit, 640,
-                 0, 1},
-        LoadCase{"Mip257", "[Game]\nGameMipMapLevel=257\n", 0, Textures8Bit, 640, 1, 1},
-        LoadCase{"MipMinus1", "[Game]\nGameMipMapLevel=-1\n", 0, Textures8Bit, 640, 255, 1},
-        LoadCase{"AcousticsZero", "[Sound]\nEnableAcoustics=0\n", 0, Textures8Bit, 640, 0, 0},
-        LoadCase{"AcousticsQuotedZero", "[Sound]\nEnableAcoustics=\"0\"\n", 0, Textures8Bit, 640,
-                 0, 0},
-        LoadCase{"AcousticsDoubleZero", "[Sound]\nEnableAcoustics=00\n", 0, Textures8Bit, 640, 0,
-                 1},
-        LoadCase{"AcousticsOff", "[Sound]\nEnableAcoustics=off\n", 0, Textures8Bit, 640, 0, 1},
-        LoadCase{"AcousticsEmpty", "[Sound]\nEnableAcoustics=\n", 0, Textures8Bit, 640, 0, 1},
-        LoadCase{"HugeWidthWraps", "[Game]\nGameScreenWidth=4294967296640\n", 0, Textures8Bit,
-                 640, 0, 1},
-        LoadCase{"NegativeWidth", "[Game]\nGameScreenWidth=-800\n", 0, Textures8Bit, -800, 0, 1},
-        LoadCase{"BinaryFile", std::string("\0\x01[\xFF]\r=\x80\n\0[Game\0]", 17), 0, Textures8Bit,
-                 640, 0, 1}),
-    [](const testing::TestParamInfo<LoadCase>& param) { return std::string(param.param.name); });
-
-TEST_F(SettingsTest, GuidsAreReadOnlyForDirect3D) {
-  const std::string guids = "D3DGUID=" + kD3d + "\nDDGUID=" + kDd + "\n";
-  GameSettings* settings = Loaded("[Game]\nGame Rasterizer=3\n" + guids);
-  EXPECT_EQ(settings->d3dGuid, "");
-  EXPECT_EQ(settings->ddGuid, "");
-  settings = Loaded("[Game]\nGame Rasterizer=2\n" + guids);
-  EXPECT_EQ(settings->d3dGuid, kD3d);
-  EXPECT_EQ(settings->ddGuid, kDd);
-  settings = Loaded("[Game]\nGame Rasterizer=2\nD3DGUID=" + std::string(400, '7') + "\n");
-  EXPECT_EQ(settings->d3dGuid, std::string(kMaxValueLength, '7'));
-}
-
-TEST_F(SettingsTest, LoadAnnouncesThePathOnStandardOutput) {
-  files_.files[kIni] = "";
-  testing::internal::CaptureStdout();
-  GameSettings settings(kIni);
-  settings.Load();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "reading config from " + kIni + "\nreading config from " + kIni + "\n");
-}
+INSTANTIATE_TEST_SUITE_P(Rules, LoadRulesTest, testing::ValuesIn(testing_support::ReadCases("settings_load.tsv", 7)),
+                         [](const auto& param) { return param.param[0]; });
 
 TEST_F(SettingsTest, DefaultRecordHasNoFile) {
   testing::internal::CaptureStdout();
@@ -298,15 +235,6 @@ TEST_F(SettingsTest, FailedSaveIsReportedAndLeavesTheFile) {
     EXPECT_EQ(files_.files.count(kIni) ? files_.files[kIni] : before, before) << c.name;
     files_ = MemoryFileSystem();
   }
-}
-
-TEST_F(SettingsTest, CommitSavesReleasesAndClears) {
-  EXPECT_TRUE(CommitSettings());  // no record: nothing to do
-  GameSettings* settings = Loaded("[Game]\r\nGameScreenWidth=640\r\n");
-  settings->screenWidth = 1280;
-  EXPECT_TRUE(CommitSettings());
-  EXPECT_EQ(g_pSettings, nullptr);
-  EXPECT_NE(files_.files[kIni].find("GameScreenWidth=1280\r\n"), std::string::npos);
 }
 
 TEST_F(SettingsTest, DialogStartLoadsOptionsFromTheInstallDirectory) {

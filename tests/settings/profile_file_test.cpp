@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "tests/settings/case_file.h"
+
 namespace {
 
 using profile::ParseInt;
@@ -13,11 +15,11 @@ using profile::ProfileFile;
 using namespace std::string_literals;
 
 struct ReadCase {
-  const char* name;
+  std::string name;
   friend std::ostream& operator<<(std::ostream& os, const ReadCase& c) { return os << c.name; }
   std::string content;
-  const char* section;
-  const char* key;
+  std::string section;
+  std::string key;
   std::string expected;  // "<default>" when the lookup must give the default
 };
 
@@ -31,53 +33,18 @@ TEST_P(ProfileReadTest, FindsValue) {
   EXPECT_EQ(ProfileFile::ReadString(c.content, c.section, c.key, "<default>"), c.expected);
 }
 
-const std::string k300(300, 'x');
+std::vector<ReadCase> ReadCases() {
+  std::vector<ReadCase> cases;
+  for (const auto& f : testing_support::ReadCases("profile_read.tsv", 5)) cases.push_back({f[0], f[1], f[2], f[3], f[4]});
+  // Lines too long to keep in the file.
+  const std::string k300(300, 'x');
+  cases.push_back({"LongValueCut", "[Game]\r\nA=" + k300 + "\r\n", "Game", "A", k300.substr(0, 255)});
+  cases.push_back({"LongLineIsOneLine", "[Game]\r\nP=" + std::string(1 << 20, 'y') + "\r\nA=1\r\n", "Game", "A", "1"});
+  return cases;
+}
 
-INSTANTIATE_TEST_SUITE_P(
-    Rules, ProfileReadTest,
-    testing::Values(
-        ReadCase{"EmptyFile", "", "Game", "A", "<default>"},
-        ReadCase{"MissingSection", "[Other]\r\nA=1\r\n", "Game", "A", "<default>"},
-        ReadCase{"MissingKey", "[Game]\r\nB=1\r\n", "Game", "A", "<default>"},
-        ReadCase{"Plain", "[Game]\r\nA=1\r\n", "Game", "A", "1"},
-        // A section line without its ']' is no section: the key stays in the one above.
-        ReadCase{"UnclosedSectionLineIsIgnored", "[Game]\r\n[Other\r\nA=1\r\n", "Game", "A", "1"},
-        ReadCase{"UnclosedSectionLineOpensNothing", "[Game]\r\n[Other\r\nA=1\r\n", "Other", "A", "<default>"},
-        ReadCase{"SectionCase", "[gAME]\r\nA=1\r\n", "Game", "A", "1"},
-        ReadCase{"KeyCase", "[Game]\r\ngamescreenwidth=800\r\n", "Game", "GameScreenWidth", "800"},
-        ReadCase{"SectionBlanks", "  [ Game\t]  trailing\r\nA=1\r\n", "Game", "A", "1"},
-        ReadCase{"KeyAndValueBlanks", "[Game]\r\n  Game Rasterizer \t=  2 \t\r\n", "Game",
-                 "Game Rasterizer", "2"},
-        ReadCase{"DoubleQuotes", "[Game]\r\nA=\" x \"\r\n", "Game", "A", " x "},
-        ReadCase{"SingleQuotes", "[Game]\r\nA='x'\r\n", "Game", "A", "x"},
-        ReadCase{"OneQuotePairOnly", "[Game]\r\nA=\"\"x\"\"\r\n", "Game", "A", "\"x\""},
-        ReadCase{"MismatchedQuotes", "[Game]\r\nA=\"x'\r\n", "Game", "A", "\"x'"},
-        ReadCase{"LoneQuote", "[Game]\r\nA=\"\r\n", "Game", "A", "\""},
-        ReadCase{"EqualsInValue", "[Game]\r\nA=b=c\r\n", "Game", "A", "b=c"},
-        ReadCase{"EmptyValue", "[Game]\r\nA=\r\n", "Game", "A", ""},
-        ReadCase{"CommentedKey", "[Game]\r\n; A=1\r\n", "Game", "A", "<default>"},
-        ReadCase{"IndentedComment", "[Game]\r\n  ;A=1\r\nA=2\r\n", "Game", "A", "2"},
-        ReadCase{"HashIsNoComment", "[Game]\r\n#A=1\r\n", "Game", "#A", "1"},
-        ReadCase{"SemicolonInValue", "[Game]\r\nA=1 ; note\r\n", "Game", "A", "1 ; note"},
-        ReadCase{"KeyWithoutEquals", "[Game]\r\nA\r\n", "Game", "A", "<default>"},
-        ReadCase{"FirstDuplicateKey", "[Game]\r\nA=1\r\nA=2\r\n", "Game", "A", "1"},
-        ReadCase{"FirstDuplicateSection", "[Game]\r\nB=0\r\n[Game]\r\nA=2\r\n", "Game", "A",
-                 "<default>"},
-        ReadCase{"KeysBeforeFirstSection", "A=1\r\n[Game]\r\n", "Game", "A", "<default>"},
-        ReadCase{"KeyInOtherSection", "[Game]\r\n[Sound]\r\nA=1\r\n", "Game", "A", "<default>"},
-        ReadCase{"LfLines", "[Game]\nA=1\nB=2\n", "Game", "B", "2"},
-        ReadCase{"CrLines", "[Game]\rA=1\rB=2\r", "Game", "B", "2"},
-        ReadCase{"MixedLines", "[Game]\r\nA=1\rB=2\nC=3", "Game", "C", "3"},
-        ReadCase{"NoFinalLineBreak", "[Game]\r\nA=1", "Game", "A", "1"},
-        ReadCase{"ByteOrderMark", "\xEF\xBB\xBF[Game]\r\nA=1\r\n", "Game", "A", "1"},
-        ReadCase{"UnclosedSection", "[Game\r\nA=1\r\n", "Game", "A", "<default>"},
-        ReadCase{"LongValueCut", "[Game]\r\nA=" + k300 + "\r\n", "Game", "A", k300.substr(0, 255)},
-        ReadCase{"LongLineIsOneLine", "[Game]\r\nP=" + std::string(1 << 20, 'y') + "\r\nA=1\r\n",
-                 "Game", "A", "1"},
-        ReadCase{"NulEndsValue", "[Game]\r\nA=12\0" "34\r\n"s, "Game", "A", "12"},
-        ReadCase{"NonAsciiValue", "[Game]\r\nA=\xC3\xA9t\xE9\r\n", "Game", "A", "\xC3\xA9t\xE9"},
-        ReadCase{"NonAsciiNamesExact", "[J\xC3\xA9u]\r\nA=1\r\n", "J\xC3\xA9u", "A", "1"}),
-    [](const testing::TestParamInfo<ReadCase>& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rules, ProfileReadTest, testing::ValuesIn(ReadCases()),
+                         [](const testing::TestParamInfo<ReadCase>& param) { return param.param.name; });
 
 TEST(ProfileReadTest, ForEachKeyVisitsEveryKeyAsALookupReadsIt) {
   ProfileFile file(
@@ -120,12 +87,12 @@ TEST(ParseIntTest, FollowsTheIntegerRule) {
 }
 
 struct WriteCase {
-  const char* name;
+  std::string name;
   friend std::ostream& operator<<(std::ostream& os, const WriteCase& c) { return os << c.name; }
   std::string before;
-  const char* section;
-  const char* key;
-  const char* value;
+  std::string section;
+  std::string key;
+  std::string value;
   std::string after;
 };
 
@@ -141,47 +108,16 @@ TEST_P(ProfileWriteTest, ProducesBytes) {
   EXPECT_EQ(ProfileFile(file.Content()).GetString(c.section, c.key, "<none>"), c.value);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rules, ProfileWriteTest,
-    testing::Values(
-        WriteCase{"IntoEmptyFile", "", "Game", "A", "1", "[Game]\r\nA=1\r\n"},
-        WriteCase{"ReplaceKeepsSpellingAndSpacing",
-                  "[Game]\r\n  gamescreenWIDTH = 640  \r\nB=2\r\n",
-                  "Game", "GameScreenWidth", "800",
-                  "[Game]\r\n  gamescreenWIDTH = 800\r\nB=2\r\n"},
-        WriteCase{"ReplaceQuotedValue", "[Game]\r\nA=\"old\"\r\n", "Game", "A", "new",
-                  "[Game]\r\nA=new\r\n"},
-        WriteCase{"ReplaceEmptyValue", "[Game]\r\nA=\r\n", "Game", "A", "1", "[Game]\r\nA=1\r\n"},
-        WriteCase{"ReplaceKeyWithoutEquals", "[Game]\r\n A  \r\n", "Game", "A", "1",
-                  "[Game]\r\n A=1\r\n"},
-        WriteCase{"ReplaceFirstDuplicate", "[Game]\r\nA=1\r\nA=2\r\n[game]\r\nA=3\r\n", "GAME", "a",
-                  "9", "[Game]\r\nA=9\r\nA=2\r\n[game]\r\nA=3\r\n"},
-        WriteCase{"ReplaceLastLineWithoutBreak", "[Game]\r\nA=1", "Game", "A", "22",
-                  "[Game]\r\nA=22"},
-        WriteCase{"AddAfterLastKeyBeforeBlankAndComment",
-                  "[Game]\r\nA=1\r\n\r\n; next\r\n[Sound]\r\nS=1\r\n", "Game", "B", "2",
-                  "[Game]\r\nA=1\r\nB=2\r\n\r\n; next\r\n[Sound]\r\nS=1\r\n"},
-        WriteCase{"AddToSectionWithoutKeys", "[Game]\r\n; only a note\r\n", "Game", "B", "2",
-                  "[Game]\r\nB=2\r\n; only a note\r\n"},
-        WriteCase{"AddAfterLastLineWithoutBreak", "[Game]\r\nA=1", "Game", "B", "2",
-                  "[Game]\r\nA=1\r\nB=2\r\n"},
-        WriteCase{"AddUnderHeaderWithoutBreak", "[Game]", "Game", "B", "2", "[Game]\r\nB=2\r\n"},
-        WriteCase{"NewSectionAtEnd", "[Game]\r\nA=1\r\n\r\n", "Sound", "S", "1",
-                  "[Game]\r\nA=1\r\n\r\n[Sound]\r\nS=1\r\n"},
-        WriteCase{"NewSectionAfterLineWithoutBreak", "; note", "Sound", "S", "1",
-                  "; note\r\n[Sound]\r\nS=1\r\n"},
-        WriteCase{"LfFileKeepsLf", "[Game]\nA=1\n", "Sound", "S", "1",
-                  "[Game]\nA=1\n[Sound]\nS=1\n"},
-        WriteCase{"CrFileKeepsCr", "[Game]\rA=1\r", "Game", "B", "2", "[Game]\rA=1\rB=2\r"},
-        WriteCase{"FirstLineSetsStyle", "[Game]\nA=1\r\n", "Game", "B", "2",
-                  "[Game]\nA=1\r\nB=2\n"},
-        WriteCase{"ByteOrderMarkKept", "\xEF\xBB\xBF[Game]\nA=1\n", "Game", "A", "2",
-                  "\xEF\xBB\xBF[Game]\nA=2\n"},
-        WriteCase{"ByteOrderMarkOnly", "\xEF\xBB\xBF", "Game", "A", "2",
-                  "\xEF\xBB\xBF[Game]\r\nA=2\r\n"},
-        WriteCase{"BytesBeforeFirstSectionKept", "junk=1\r\n\r\n[Game]\r\nA=1\r\n", "Game", "A",
-                  "2", "junk=1\r\n\r\n[Game]\r\nA=2\r\n"}),
-    [](const testing::TestParamInfo<WriteCase>& param) { return std::string(param.param.name); });
+std::vector<WriteCase> WriteCases() {
+  std::vector<WriteCase> cases;
+  for (const auto& f : testing_support::ReadCases("profile_write.tsv", 6)) {
+    cases.push_back({f[0], f[1], f[2], f[3], f[4], f[5]});
+  }
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, ProfileWriteTest, testing::ValuesIn(WriteCases()),
+                         [](const testing::TestParamInfo<WriteCase>& param) { return param.param.name; });
 
 TEST(ProfileWriteTest, ValueIsCutAtLineBreakOrNul) {
   for (const std::string& value : {"1\r\n[Evil]\r\nX=1"s, "1\nX"s, "1\rX"s, "1\0X"s}) {
