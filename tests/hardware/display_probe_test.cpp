@@ -9,6 +9,7 @@
 
 #include "hardware/display_probe.h"
 #include "sim_support.h"
+#include "tests/settings/case_file.h"
 
 using namespace halcyra;
 
@@ -26,20 +27,6 @@ sim::Machine TwoDrivers() {
                                        {HalDevice(Guid(0xA1), {"pal8"}), HalDevice(Guid(0xA2), {"565", "1555", "4444"})}));
   machine.drivers.push_back(MakeDriver(Guid(0xB), "Driver B", {HalDevice(Guid(0xB1), {"565"})}));
   return machine;
-}
-
-TEST(DriverEnumeration, LaterDriverGroupsComeFirstAndDevicesKeepTheirOrder) {
-  Bench bench(TwoDrivers());
-  auto& inventory = bench.Inventory();
-  ASSERT_EQ(inventory.GetDisplayDriverCount(), 3);
-  EXPECT_EQ(inventory.GetDisplayDriver(0)->d3dGuid, Guid(0xB1));
-  EXPECT_EQ(inventory.GetDisplayDriver(1)->d3dGuid, Guid(0xA1));
-  EXPECT_EQ(inventory.GetDisplayDriver(2)->d3dGuid, Guid(0xA2));
-  EXPECT_EQ((std::vector<std::string>{"Driver B", "Driver A", "Driver A"}), bench.Records());
-  EXPECT_TRUE(bench.Machine().ReleaseProblems().empty());
-  // The drivers are enumerated with all three device flags.
-  EXPECT_EQ(bench.Machine().Calls().front().name, "DirectDrawEnumerateExA");
-  EXPECT_EQ(bench.Machine().Calls().front().detail, "flags 0x7");
 }
 
 TEST(DeviceSelection, NullAndSoftwareDevicesMakeNoRecord) {
@@ -107,20 +94,18 @@ TEST(GuidText, LongestTextFitsExactly) {
   delete[] text;
 }
 
-struct ModeCase {
-  const char* name;
-  friend std::ostream& operator<<(std::ostream& os, const ModeCase& c) { return os << c.name; }
-  dx::DWORD depths;
-  std::vector<std::string> offered;
-  std::vector<std::string> kept;
-};
+using Row = std::vector<std::string>;
+using testing_support::Words;
 
-class ModeFilter : public ::testing::TestWithParam<ModeCase> {};
+class ModeFilter : public ::testing::TestWithParam<Row> {};
 
+// One case of mode_filter.tsv.
 TEST_P(ModeFilter, KeepsUsableModesInEnumerationOrder) {
-  const ModeCase& c = GetParam();
+  const Row& c = GetParam();
+  dx::DWORD depths = 0;
+  for (const std::string& depth : Words(c[1])) depths |= 0x1000u >> (std::stoul(depth) / 8);  // DDBD_8 to DDBD_32
   sim::Machine machine;
-  machine.drivers.push_back(MakeDriver(Guid(1), "Card", {HalDevice(Guid(0x11), {"pal8"}, c.depths)}, Modes(c.offered)));
+  machine.drivers.push_back(MakeDriver(Guid(1), "Card", {HalDevice(Guid(0x11), {"pal8"}, depths)}, Modes(Words(c[2]))));
   Bench bench(machine);
   const DisplayDriverRecord* record = bench.Inventory().GetDisplayDriver(0);
   ASSERT_NE(record, nullptr);
@@ -128,26 +113,12 @@ TEST_P(ModeFilter, KeepsUsableModesInEnumerationOrder) {
   for (const DisplayModeRecord* m = record->modes; m != nullptr; m = m->next) {
     kept.push_back(std::to_string(m->width) + "x" + std::to_string(m->height) + "x" + std::to_string(m->depth));
   }
-  EXPECT_EQ(kept, c.kept);
-  EXPECT_EQ(record->modeCount, static_cast<std::int32_t>(c.kept.size()));
+  EXPECT_EQ(kept, Words(c[3]));
+  EXPECT_EQ(record->modeCount, static_cast<std::int32_t>(kept.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, ModeFilter,
-    ::testing::Values(
-        ModeCase{"Depth16Only", dx::DDBD_16,
-                 {"640x480x16", "640x480x32", "800x600x24", "1024x768x16", "512x384x16"},
-                 {"640x480x16", "1024x768x16"}},
-        ModeCase{"SmallModesDropped", dx::DDBD_16 | dx::DDBD_32,
-                 {"320x200x16", "640x400x16", "512x384x32", "800x600x32"}, {"800x600x32"}},
-        ModeCase{"EightBitNeverKept", dx::DDBD_8 | dx::DDBD_16, {"640x480x8", "800x600x8", "800x600x16"},
-                 {"800x600x16"}},
-        ModeCase{"NotSortedNotMerged", dx::DDBD_16 | dx::DDBD_32,
-                 {"1024x768x16", "640x480x32", "1024x768x16", "640x480x16"},
-                 {"1024x768x16", "640x480x32", "1024x768x16", "640x480x16"}},
-        ModeCase{"FallbackWhenNothingQualifies", dx::DDBD_32, {"640x480x16", "320x240x32"}, {"640x480x16"}},
-        ModeCase{"FallbackWithoutModes", dx::DDBD_16, {}, {"640x480x16"}}),
-    [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Modes, ModeFilter, ::testing::ValuesIn(testing_support::ReadCases("mode_filter.tsv", 4)),
+                         [](const auto& p) { return p.param[0]; });
 
 TEST(ModeFilter, FallbackModeIs565) {
   sim::Machine machine;
@@ -156,59 +127,31 @@ TEST(ModeFilter, FallbackModeIs565) {
   const DisplayModeRecord* mode = bench.Inventory().GetDisplayDriver(0)->modes;
   ASSERT_NE(mode, nullptr);
   EXPECT_EQ(mode->next, nullptr);
-  EXPECT_EQ(mode->pixelFormat.dwSize, 32u);
-  EXPECT_EQ(mode->pixelFormat.dwFlags, dx::DDPF_RGB);
-  EXPECT_EQ(mode->pixelFormat.dwRGBBitCount, 16u);
-  EXPECT_EQ(mode->pixelFormat.dwRBitMask, 0xF800u);
-  EXPECT_EQ(mode->pixelFormat.dwGBitMask, 0x07E0u);
-  EXPECT_EQ(mode->pixelFormat.dwBBitMask, 0x001Fu);
-  EXPECT_EQ(mode->pixelFormat.dwRGBAlphaBitMask, 0u);
+  // The simulated machine's own 16-bit mode format is 565 without alpha.
+  const dx::DDPIXELFORMAT rgb565 = sim::ModePixelFormat(16);
+  EXPECT_EQ(std::memcmp(&mode->pixelFormat, &rgb565, sizeof rgb565), 0);
 }
 
-// Texture classification and the fitness judgement: the formats a device
-// offers, and what the finished record says.
-struct TextureCase {
-  const char* name;
-  friend std::ostream& operator<<(std::ostream& os, const TextureCase& c) { return os << c.name; }
-  std::vector<std::string> formats;
-  std::uint32_t bits;  // textureFormats without TEXFMT_BLENDOPS
-  std::uint32_t has565;
-  std::uint32_t paletted;
-  bool fit;
-};
+class TextureProbe : public ::testing::TestWithParam<Row> {};
 
-class TextureProbe : public ::testing::TestWithParam<TextureCase> {};
-
+// One case of texture_probe.tsv: the formats a device offers, and what the
+// finished record says.
 TEST_P(TextureProbe, ClassifiesAndJudges) {
-  const TextureCase& c = GetParam();
+  const Row& c = GetParam();
   sim::Machine machine;
-  machine.drivers.push_back(MakeDriver(Guid(1), "Card", {HalDevice(Guid(0x11), c.formats)}));
+  machine.drivers.push_back(MakeDriver(Guid(1), "Card", {HalDevice(Guid(0x11), Words(c[1]))}));
   Bench bench(machine);
   const DisplayDriverRecord* record = bench.Inventory().GetDisplayDriver(0);
   ASSERT_NE(record, nullptr);
-  EXPECT_EQ(record->textureFormats & ~TEXFMT_BLENDOPS, c.bits);
-  EXPECT_EQ(record->has565Textures, c.has565);
-  EXPECT_EQ(record->palettedTextures, c.paletted);
-  EXPECT_EQ(record->fit != 0, c.fit);
+  EXPECT_EQ(record->textureFormats & ~TEXFMT_BLENDOPS, std::stoul(c[2], nullptr, 16));
+  EXPECT_EQ(record->has565Textures, std::stoul(c[3]));
+  EXPECT_EQ(record->palettedTextures, std::stoul(c[4]));
+  EXPECT_EQ(record->fit, std::stoi(c[5]));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, TextureProbe,
-    ::testing::Values(
-        TextureCase{"Only565And1555IsUnfit", {"565", "1555"}, TEXFMT_1555, 1, 0, false},
-        TextureCase{"With4444IsFit", {"565", "1555", "4444"}, TEXFMT_1555 | TEXFMT_4444, 1, 0, true},
-        TextureCase{"565ClearedWithout1555", {"565", "4444"}, TEXFMT_4444, 0, 0, false},
-        TextureCase{"PalettedAloneIsFit", {"pal8"}, TEXFMT_8BIT, 0, 1, true},
-        TextureCase{"PalettedWith565Becomes2", {"pal8", "565", "1555"}, TEXFMT_8BIT | TEXFMT_1555, 1, 2, true},
-        TextureCase{"PalettedWith565But1555MissingStays1", {"pal8", "565"}, TEXFMT_8BIT, 0, 1, true},
-        TextureCase{"AlphaEightCountsAsEightBit", {"565", "1555", "a8"}, TEXFMT_1555 | TEXFMT_8BIT, 1, 0, true},
-        TextureCase{"LuminanceAlphaEightCounts", {"565", "1555", "a4l4"}, TEXFMT_1555 | TEXFMT_8BIT, 1, 0, true},
-        TextureCase{"EightEightIsFit", {"565", "1555", "88"}, TEXFMT_1555 | TEXFMT_88, 1, 0, true},
-        TextureCase{"Argb8888IsFit", {"565", "1555", "8888"}, TEXFMT_1555 | TEXFMT_8888, 1, 0, true},
-        TextureCase{"CompressedAndRgbOnlyCountForNothing", {"555", "x888", "dxt1", "dxt5", "332", "l8"}, 0, 0, 0,
-                    false},
-        TextureCase{"NoFormats", {}, 0, 0, 0, false}),
-    [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formats, TextureProbe,
+                         ::testing::ValuesIn(testing_support::ReadCases("texture_probe.tsv", 6)),
+                         [](const auto& p) { return p.param[0]; });
 
 // The classification rules on single formats, with explicit masks.
 TEST(TextureFormatCallback, FirstMatchingRuleDecides) {

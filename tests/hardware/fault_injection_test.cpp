@@ -4,6 +4,8 @@
 // finding keep their rules and find nothing the clean run did not.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "sim_support.h"
 
 using namespace halcyra;
@@ -36,40 +38,24 @@ void Sweep(const sim::Machine& machine, const std::string& name) {
   }
 }
 
+// Every shipped profile, and a machine of this folder with the odd cases
+// the shipped ones lack.
+std::vector<std::string> SweptMachines() {
+  std::vector<std::string> files = {std::string(HALCYRA_TEST_DATA_DIR) + "/odd_machine.toml"};
+  for (const std::string& name : test::ShippedProfiles()) files.push_back(test::ProfilesDir() + "/" + name);
+  return files;
+}
+
 class FaultSweep : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(FaultSweep, EveryCallMayFail) {
-  const std::string file = test::ProfilesDir() + "/" + GetParam();
-  const auto profile = sim::LoadMachineProfile(file);
+  const auto profile = sim::LoadMachineProfile(GetParam());
   ASSERT_FALSE(profile.error) << profile.error->ToString();
   Sweep(*profile.machine, GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(Profiles, FaultSweep, ::testing::ValuesIn(test::ShippedProfiles()), [](const auto& p) {
-  return p.param.substr(0, p.param.find('.'));
+INSTANTIATE_TEST_SUITE_P(Profiles, FaultSweep, ::testing::ValuesIn(SweptMachines()), [](const auto& p) {
+  return std::filesystem::path(p.param).stem().string();
 });
-
-// A machine in code with a refused mode, a null-device entry and a device
-// whose enumeration ends early, so that the sweep also fails calls around
-// those.
-TEST(FaultSweepInCode, OddMachine) {
-  sim::Machine machine;
-  sim::Driver primary = test::MakeDriver(
-      std::nullopt, "Primary",
-      {test::HalDevice(dx::IID_IDirect3DNullDevice, {"pal8"}), test::HalDevice(test::Guid(0x11), {"565", "1555", "88"}),
-       test::HalDevice(test::Guid(0x12), {"pal8"}, dx::DDBD_32)},
-      {test::Mode(640, 480, 16, true), test::Mode(800, 600, 16), test::Mode(1024, 768, 32)});
-  machine.drivers.push_back(primary);
-  sim::Driver second = test::MakeDriver(test::Guid(2), "Second", {test::HalDevice(test::Guid(0x21), {"4444"})});
-  second.devices.push_back(test::HalDevice(test::Guid(0x22), {"pal8"}));
-  second.devices.back().nullSoftwareDescription = true;
-  machine.drivers.push_back(second);
-  machine.soundDevices.push_back(test::Sound(std::nullopt, "Primary Sound Driver"));
-  machine.soundDevices.push_back(test::Sound(test::Guid(0x51), "Card", 7));
-  machine.glide.library = true;
-  machine.glide.numSst = 1;
-  machine.glide.fbRam = 4;
-  Sweep(machine, "odd machine");
-}
 
 }  // namespace

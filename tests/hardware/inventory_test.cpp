@@ -45,6 +45,8 @@ TEST(Progress, CodesAndStagesInOrder) {
     return std::find(names.begin(), names.end(), name) - names.begin();
   };
   EXPECT_EQ(first("DirectDrawEnumerateExA"), 0);
+  // The drivers are enumerated with all three device flags.
+  EXPECT_EQ(bench.Machine().Calls().front().detail, "flags 0x7");
   EXPECT_LT(first("IDirect3DDevice3::EnumTextureFormats"), first("DirectSoundEnumerateA"));
   EXPECT_EQ(names.back(), "IDirectSound::Release");
 }

@@ -6,6 +6,7 @@
 #include "hardware/glide_library.h"
 #include "hardware/sound_probe.h"
 #include "sim_support.h"
+#include "tests/settings/case_file.h"
 
 using namespace halcyra;
 
@@ -167,26 +168,16 @@ std::vector<std::string> GlideModes(const GlideBoardInfo& info) {
   return modes;
 }
 
-struct GlideCase {
-  const char* name;
-  friend std::ostream& operator<<(std::ostream& os, const GlideCase& c) { return os << c.name; }
-  std::int32_t fbRam;
-  bool sli;
-  std::vector<std::string> modes;
-  glide::GrSstType type = glide::GR_SSTTYPE_Voodoo2;
-  std::int32_t tmuRam = 4;
-  std::int32_t boards = 1;  // the second board is never looked at
-};
+class GlideModesTest : public ::testing::TestWithParam<std::vector<std::string>> {};
 
-class GlideModesTest : public ::testing::TestWithParam<GlideCase> {};
-
+// One case of glide_modes.tsv.
 TEST_P(GlideModesTest, ModesFromFrameBufferAndSli) {
-  const GlideCase& c = GetParam();
-  Bench bench(GlideMachine(c.fbRam, c.sli, c.boards, c.type, c.tmuRam));
+  const std::vector<std::string>& c = GetParam();
+  Bench bench(GlideMachine(std::stoi(c[1]), c[2] == "1", std::stoi(c[5]), std::stoi(c[3]), std::stoi(c[4])));
   auto info = bench.ProbeGlide();
   EXPECT_TRUE(info->HasGlideBoard());
-  EXPECT_EQ(GlideModes(*info), c.modes);
-  EXPECT_EQ(info->modeCount, static_cast<std::int32_t>(c.modes.size()));
+  EXPECT_EQ(GlideModes(*info), testing_support::Words(c[6]));
+  EXPECT_EQ(info->modeCount, static_cast<std::int32_t>(GlideModes(*info).size()));
   EXPECT_EQ(bench.CountCalls("grGlideInit"), 1u);
   EXPECT_EQ(bench.CountCalls("grGlideShutdown"), 1u);
   EXPECT_EQ(bench.CountCalls("grSstSelect"), 0u);
@@ -194,26 +185,8 @@ TEST_P(GlideModesTest, ModesFromFrameBufferAndSli) {
   EXPECT_TRUE(bench.Machine().ReleaseProblems().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Boards, GlideModesTest,
-    ::testing::Values(GlideCase{"TwoMegabytes", 2, false, {"640x480x16"}},
-                      GlideCase{"FourMegabytes", 4, false, {"800x600x16", "640x480x16"}},
-                      GlideCase{"TwoBoards", 2, false, {"640x480x16"}, glide::GR_SSTTYPE_Voodoo2, 4,
-                                2},
-                      GlideCase{"EightMegabytes", 8, false, {"1024x768x16", "800x600x16", "640x480x16"}},
-                      GlideCase{"TwoMegabytesSli", 2, true, {"1024x768x16", "640x480x16"}},
-                      GlideCase{"TwelveMegabytesSli", 12, true, {"1024x768x16", "800x600x16", "640x480x16"}},
-                      GlideCase{"VoodooSli", 2, true, {"1024x768x16", "640x480x16"}, glide::GR_SSTTYPE_VOODOO},
-                      // A Rush has no interleave flag: where a Voodoo keeps it, the
-                      // Rush keeps its texture memory size.
-                      GlideCase{"RushWithTextureMemory", 4, false, {"800x600x16", "640x480x16"}, glide::GR_SSTTYPE_SST96, 2},
-                      GlideCase{"RushEightMegabytes", 8, false, {"1024x768x16", "800x600x16", "640x480x16"},
-                                glide::GR_SSTTYPE_SST96, 2},
-                      GlideCase{"Banshee", 16, false, {"1024x768x16", "800x600x16", "640x480x16"},
-                                glide::GR_SSTTYPE_Banshee, 0},
-                      // An AT3D board tells no frame-buffer size.
-                      GlideCase{"At3d", 8, false, {"640x480x16"}, glide::GR_SSTTYPE_AT3D}),
-    [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Boards, GlideModesTest, ::testing::ValuesIn(testing_support::ReadCases("glide_modes.tsv", 7)),
+                         [](const auto& p) { return p.param[0]; });
 
 TEST(GlideProbe, CallOrder) {
   Bench bench(GlideMachine(4, false));
