@@ -92,12 +92,7 @@ TEST(Capture, ShippedProfileHasTheHardCases) {
 // program is kept as the profile gave it.
 TEST(Capture, KeepsGlideWordsBytesAndUser) {
   const fsys::path dir = Scratch("words");
-  const std::string machine = (dir / "odd.toml").string();
-  std::ofstream(machine) << "[machine]\nname = \"Odd\"\n[capture]\nbyte_strings = true\n"
-                            "[user]\nelevated = false\nvirtual_store = \"/vs\"\nprogram_files = \"/pf\"\n"
-                            "[[directsound.device]]\nguid = \"{00000001-0002-0003-0405-060708090A0B}\"\n"
-                            "description = \"Sound Blaster\\u00AE\"\n"
-                            "[glide]\nboard_type = \"sst96\"\nconfig = [4, 1, 7, 2, 0, 0, 0, 0]\n";
+  const std::string machine = std::string(HALCYRA_TEST_DATA_DIR) + "/glide_words.toml";
   const std::string captured = (dir / "captured.toml").string();
   ASSERT_EQ(test::RunSim("--machine " + machine + " --profile " + captured).status, 0);
   const std::string text = Read(captured);
@@ -202,8 +197,18 @@ TEST(Capture, EveryInjectedFailureReplaysOrIsNoted) {
   const std::string machine = test::ProfilesDir() + "/reference.toml";
   const std::string captured = (dir / "captured.toml").string();
   const std::regex numbered("^ *([0-9]+) .*");
+  const test::SimRun clean = test::RunSim("--machine " + machine + " --report");
+  ASSERT_EQ(clean.status, 0) << clean.out;
+  // The clean report shows every kind of finding of the reference machine.
+  for (const char* shown : {"Display Devices", "Sound Devices", "3dfx Glide", "Fit: yes", "Fit: no", "Unfit because: ",
+                            "Progress: 200 100 100 300 400 500 500 500", "640 x 480 x 16", "EAX: supported",
+                            "EAX: not supported", "Board present: yes", "1024 x 768 x 16",
+                            "Install folder: . (no registry value \"Install Path\""}) {
+    EXPECT_NE(clean.out.find(shown), std::string::npos) << "missing \"" << shown << "\" in\n" << clean.out;
+  }
+  EXPECT_EQ(clean.out.find("simulated platform:"), std::string::npos) << clean.out;
   std::size_t calls = 0;
-  for (const std::string& line : Lines(test::RunSim("--machine " + machine + " --report").out)) {
+  for (const std::string& line : Lines(clean.out)) {
     if (std::regex_match(line, numbered)) ++calls;
   }
   ASSERT_GT(calls, 30u);

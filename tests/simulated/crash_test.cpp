@@ -2,14 +2,12 @@
 // old or its new content, and a later save must succeed.
 #include <signal.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <string>
 
 #include "settings/game_settings.h"
@@ -125,33 +123,6 @@ TEST(CrashTest, KilledAtEveryStepOfASaveLeavesOldOrNew) {
   // Each save removed what the killed one before it left.
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
     EXPECT_EQ(entry.path().filename(), "options.ini");
-  }
-}
-
-TEST(CrashTest, KilledAtRandomMomentsLeavesOneWholeContent) {
-  TempDirectory dir;
-  const std::string ini = dir / "options.ini";
-  const std::string first = "[Game]\r\nGameScreenWidth=640\r\n" + std::string(50000, 'a') + "\r\n";
-  const std::string second = "[Game]\r\nGameScreenWidth=800\r\n" + std::string(70000, 'b') + "\r\n";
-  WriteWholeFile(ini, first);
-  std::mt19937 random(12345);
-  std::uniform_int_distribution<long> delayNs(0, 3'000'000);
-  for (int round = 0; round < 60; ++round) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-      PosixFileSystem::Options options;
-      options.writeChunk = 4096;
-      PosixFileSystem files(options);
-      for (int i = 0;; ++i) files.ReplaceFile(ini, (i % 2 == 0) ? second : first);
-    }
-    const timespec delay{0, delayNs(random)};
-    ::nanosleep(&delay, nullptr);
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    const std::string now = ReadWholeFile(ini);
-    ASSERT_TRUE(now == first || now == second) << "round " << round << ": " << now.size()
-                                               << " bytes";
   }
 }
 

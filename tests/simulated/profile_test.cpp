@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "tests/hardware/sim_support.h"
+#include "tests/settings/case_file.h"
 #include "simulated/machine_profile.h"
 #include "terminal/reference_profile.h"
 
@@ -18,48 +19,7 @@ using namespace halcyra;
 namespace {
 
 TEST(Profile, ReadsEverySection) {
-  const char* text = R"(
-[machine]
-name = "Test box"
-
-[directdraw]
-enumerate_result = "fail"
-
-[[directdraw.driver]]
-description = "Primary"
-modes = ["640x480x16", { width = 800, height = 600, depth = 16, refused = true }]
-
-[[directdraw.driver.device]]
-guid = "hal"
-render_depths = [16, 32]
-texture_formats = ["pal8", { flags = 0x41, bits = 16, r_mask = 0x7C00, g_mask = 0x3E0, b_mask = 0x1F, a_mask = 0x8000 }]
-create_device_result = 0x88760705
-
-[[directdraw.driver]]
-guid = "{12345678-9ABC-DEF0-1122-334455667788}"
-description = "Add-on"
-probe_create_result = -1
-
-[directsound]
-[[directsound.device]]
-description = "Primary Sound Driver"
-[[directsound.device]]
-guid = "{00000001-0002-0003-0405-060708090A0B}"
-description = "Card"
-eax_support = 3
-hw_3d_buffers = 32
-
-[glide]
-num_sst = 1
-fb_ram = 8
-sli = true
-board_type = "voodoo2"
-missing_exports = ["_grSstSelect@4"]
-
-[registry]
-install_path = 'C:\Games\Halcyra'
-)";
-  const auto result = sim::ParseMachineProfile(text, "test.toml");
+  const auto result = sim::LoadMachineProfile(std::string(HALCYRA_TEST_DATA_DIR) + "/every_section.toml");
   ASSERT_FALSE(result.error) << result.error->ToString();
   const sim::Machine& m = *result.machine;
   EXPECT_EQ(m.name, "Test box");
@@ -98,82 +58,24 @@ TEST(Profile, EmptyProfileIsAnEmptyMachine) {
   EXPECT_FALSE(result.machine->installPath);
 }
 
-struct BadProfile {
-  const char* name;
-  friend std::ostream& operator<<(std::ostream& os, const BadProfile& c) { return os << c.name; }
-  const char* text;
-  std::uint32_t line;
-  const char* key;
-  const char* words;  // part of the message
-};
+class ProfileErrors : public ::testing::TestWithParam<std::vector<std::string>> {};
 
-class ProfileErrors : public ::testing::TestWithParam<BadProfile> {};
-
+// One case of bad_profiles.tsv: the profile, then the line, key and words of
+// its refusal.
 TEST_P(ProfileErrors, RefusedWithFileLineAndKey) {
-  const BadProfile& bad = GetParam();
-  const auto result = sim::ParseMachineProfile(bad.text, "bad.toml");
+  const std::vector<std::string>& bad = GetParam();
+  const auto result = sim::ParseMachineProfile(bad[1], "bad.toml");
   ASSERT_TRUE(result.error);
   EXPECT_FALSE(result.machine);
   EXPECT_EQ(result.error->file, "bad.toml");
-  EXPECT_EQ(result.error->line, bad.line) << result.error->ToString();
-  EXPECT_EQ(result.error->key, bad.key) << result.error->ToString();
-  EXPECT_NE(result.error->message.find(bad.words), std::string::npos) << result.error->ToString();
-  EXPECT_EQ(result.error->ToString().rfind("bad.toml:" + std::to_string(bad.line) + ": ", 0), 0u);
+  EXPECT_EQ(result.error->line, static_cast<std::uint32_t>(std::stoul(bad[2]))) << result.error->ToString();
+  EXPECT_EQ(result.error->key, bad[3]) << result.error->ToString();
+  EXPECT_NE(result.error->message.find(bad[4]), std::string::npos) << result.error->ToString();
+  EXPECT_EQ(result.error->ToString().rfind("bad.toml:" + bad[2] + ": ", 0), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ProfileErrors,
-    ::testing::Values(
-        BadProfile{"Syntax", "[glide]\nfb_ram = = 4\n", 2, "", ""},
-        BadProfile{"UnknownTopLevel", "[machine]\nname = \"x\"\n\n[sound]\n", 4, "sound", "unknown key"},
-        BadProfile{"UnknownNestedKey", "[[directdraw.driver]]\ndescription = \"x\"\nmodez = []\n", 3,
-                   "directdraw.driver[0].modez", "unknown key"},
-        BadProfile{"UnknownDeviceKey",
-                   "[[directdraw.driver]]\n[[directdraw.driver.device]]\nguid = \"hal\"\nflags = 1\n", 4,
-                   "directdraw.driver[0].device[0].flags", "unknown key"},
-        BadProfile{"WrongType", "[glide]\nsli = 1\n", 2, "glide.sli", "true or false"},
-        BadProfile{"SliOnARush", "[glide]\nboard_type = \"sst96\"\nsli = true\n", 3, "glide.sli", "voodoo2"},
-        BadProfile{"WrongTypeString", "[[directsound.device]]\ndescription = 5\n", 2,
-                   "directsound.device[0].description", "string"},
-        BadProfile{"OutOfRange", "[glide]\nfb_ram = 65\n", 2, "glide.fb_ram", "out of range"},
-        BadProfile{"NegativeCount", "[[directsound.device]]\nhw_3d_buffers = -1\n", 2,
-                   "directsound.device[0].hw_3d_buffers", "out of range"},
-        BadProfile{"ResultTooLarge", "[directdraw]\nenumerate_result = 0x100000000\n", 2,
-                   "directdraw.enumerate_result", "out of range"},
-        BadProfile{"BadResultName", "[directsound]\nenumerate_result = \"nope\"\n", 2,
-                   "directsound.enumerate_result", "unknown result"},
-        BadProfile{"BadGuid", "[[directdraw.driver]]\nguid = \"{1234}\"\n", 2, "directdraw.driver[0].guid", "GUID"},
-        BadProfile{"DeviceWithoutGuid", "[[directdraw.driver]]\n[[directdraw.driver.device]]\nname = \"x\"\n", 2,
-                   "directdraw.driver[0].device[0].guid", "missing"},
-        BadProfile{"BadMode", "[[directdraw.driver]]\nmodes = [\"640x480\"]\n", 2, "directdraw.driver[0].modes[0]",
-                   "WIDTHxHEIGHTxDEPTH"},
-        BadProfile{"ZeroSizedMode", "[[directdraw.driver]]\nmodes = [\"0x0x16\"]\n", 2,
-                   "directdraw.driver[0].modes[0]", "width and height of 1 to 65535"},
-        BadProfile{"NegativeModeWidth", "[[directdraw.driver]]\nmodes = [\"-640x480x16\"]\n", 2,
-                   "directdraw.driver[0].modes[0]", "WIDTHxHEIGHTxDEPTH"},
-        BadProfile{"ModeTableDepth", "[[directdraw.driver]]\nmodes = [{ width = 640, height = 480, depth = 15 }]\n",
-                   2, "directdraw.driver[0].modes[0].depth", "8, 16, 24 or 32"},
-        BadProfile{"ModeTableWithoutHeight", "[[directdraw.driver]]\nmodes = [{ width = 640, depth = 16 }]\n", 2,
-                   "directdraw.driver[0].modes[0]", "missing"},
-        BadProfile{"BadModeDepth", "[[directdraw.driver]]\nmodes = [\"640x480x15\"]\n", 2,
-                   "directdraw.driver[0].modes[0]", "depth"},
-        BadProfile{"UnknownTextureFormat",
-                   "[[directdraw.driver]]\n[[directdraw.driver.device]]\nguid = \"hal\"\ntexture_formats = "
-                   "[\"565\", \"dxt9\"]\n",
-                   4, "directdraw.driver[0].device[0].texture_formats[1]", "unknown texture format"},
-        BadProfile{"BadRenderDepth",
-                   "[[directdraw.driver]]\n[[directdraw.driver.device]]\nguid = \"hal\"\nrender_depths = [15]\n", 4,
-                   "directdraw.driver[0].device[0].render_depths", "depth"},
-        BadProfile{"UnknownExport", "[glide]\nmissing_exports = [\"grSstSelect\"]\n", 2, "glide.missing_exports[0]",
-                   "_grSstSelect@4"},
-        BadProfile{"TwoDefaultDrivers", "[[directdraw.driver]]\n[[directdraw.driver]]\n", 2,
-                   "directdraw.driver[1].guid", "without GUID"},
-        BadProfile{"DuplicateSoundGuid",
-                   "[[directsound.device]]\nguid = \"{00000001-0002-0003-0405-060708090A0B}\"\n"
-                   "[[directsound.device]]\nguid = \"{00000001-0002-0003-0405-060708090A0B}\"\n",
-                   3, "directsound.device[1].guid", "already used"},
-        BadProfile{"DriverNotATable", "[directdraw]\ndriver = 3\n", 2, "directdraw.driver", "array of tables"}),
-    [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, ProfileErrors, ::testing::ValuesIn(testing_support::ReadCases("bad_profiles.tsv", 5)),
+                         [](const auto& p) { return p.param[0]; });
 
 TEST(Profile, MissingFileIsRefused) {
   const auto result = sim::LoadMachineProfile("/nonexistent/machine.toml");
