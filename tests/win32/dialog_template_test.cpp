@@ -50,16 +50,6 @@ TEST_P(DialogTemplateTest, ReadsBackAsTheDefinition) {
 
 INSTANTIATE_TEST_SUITE_P(BothPages, DialogTemplateTest, ::testing::Values(res::IDD_HARDWARE, res::IDD_AUDIO));
 
-TEST(DialogTemplate, ControlsGetTheirWindowClasses) {
-  EXPECT_EQ(win32::ClassAtom(res::ControlKind::RadioButton), win32::kButtonAtom);
-  EXPECT_EQ(win32::ClassAtom(res::ControlKind::CheckBox), win32::kButtonAtom);
-  EXPECT_EQ(win32::ClassAtom(res::ControlKind::GroupBox), win32::kButtonAtom);
-  EXPECT_EQ(win32::ClassAtom(res::ControlKind::ComboBox), win32::kComboBoxAtom);
-  EXPECT_EQ(win32::ClassAtom(res::ControlKind::Edit), win32::kEditAtom);
-  EXPECT_EQ(win32::ClassAtom(res::ControlKind::Static), win32::kStaticAtom);
-  EXPECT_EQ(win32::ClassAtom(res::ControlKind::Picture), win32::kStaticAtom);
-}
-
 TEST(DialogTemplate, TextsAreWidenedByteForByte) {
   EXPECT_EQ(win32::Widen("3D Hardware"), u"3D Hardware");
   EXPECT_EQ(win32::Widen("caf\xe9"), std::u16string(u"caf") + char16_t{0xE9});

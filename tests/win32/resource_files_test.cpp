@@ -61,16 +61,6 @@ TEST(Bmp, HeadersAndBottomUpRowsPaddedToFourBytes) {
   }
 }
 
-TEST(Bmp, ThePagePicturesAre116By270At24Bits) {
-  for (const int id : {res::IDB_AUDIO, res::IDB_HARDWARE}) {
-    const std::vector<std::uint8_t> bmp = win32::EncodeBmp(res::RenderBitmap(id));
-    EXPECT_EQ(U32(bmp, 18), 116u);
-    EXPECT_EQ(U32(bmp, 22), 270u);
-    EXPECT_EQ(U16(bmp, 28), 24u);
-    EXPECT_EQ(bmp.size(), 54u + 348u * 270u);
-  }
-}
-
 TEST(Ico, DirectoryEntriesPointAtOpaqueThirtyTwoBitImages) {
   const std::vector<res::Image> images = {Gradient(16, 16), Gradient(32, 32), Gradient(48, 48)};
   const std::vector<std::uint8_t> ico = win32::EncodeIco(images);
