@@ -44,6 +44,15 @@ inline std::vector<std::vector<std::string>> ReadCases(const std::string& file, 
   return cases;
 }
 
+// The bytes of the file at `path`.
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
 // The blank-separated words of a field.
 inline std::vector<std::string> Words(const std::string& field) {
   std::vector<std::string> words;

@@ -19,6 +19,7 @@ namespace {
 
 using testing_support::MemoryFileSystem;
 using testing_support::MemoryRegistry;
+using testing_support::ReadFile;
 
 constexpr const char* kKey = "Software\\Corvane\\Halcyra\\";
 const std::string kDir = "C:\\Games\\Halcyra";
@@ -93,64 +94,42 @@ TEST_F(SettingsTest, UndefinedRendererLeavesItsKeyAsItWas) {
   }
 }
 
-TEST_F(SettingsTest, KeysInAnotherOrderAreReplacedWhereTheyStand) {
-  const std::string before =
-      "; written by hand\r\n"
-      "[sound]\r\n"
-      "enableacoustics = 0\r\n"
-      "MusicVolume=80\r\n"
-      "\r\n"
-      "[PERFORMANCE]\r\n"
-      "UseCompressedTextures=0\r\n"
-      "; the game ignores this flag on old cards\r\n"
-      "Use16BitTextures=0\r\n"
-      "\r\n"
-      "[Game]\r\n"
-      "GameMipMapLevel=2\r\n"
-      "GameScreenDepth=16\r\n"
-      "PlayerName=Ann\r\n"
-      "GameScreenHeight=480\r\n"
-      "GameScreenWidth=640\r\n"
-      "DDGUID=old-dd\r\n"
-      "D3DGUID=old-d3d\r\n"
-      "Game Rasterizer=2\r\n"
-      "\r\n"
-      "[Keys]\r\n"
-      "Fire=Ctrl\r\n";
-  GameSettings* settings = Loaded(before);
-  EXPECT_EQ(settings->enableAcoustics, 0);
-  settings->enableAcoustics = 1;
-  settings->textureMode = TexturesCompressed;
-  settings->screenWidth = 1024;
-  settings->screenHeight = 768;
-  settings->mipMapLevel = 3;
-  settings->d3dGuid = kD3d;
-  settings->ddGuid = kDd;
-  ASSERT_TRUE(settings->Save());
-  // Each value is replaced on its own line; every other byte stays.
-  std::string expected = before;
-  for (const auto& [from, to] : {std::pair<std::string, std::string>{"enableacoustics = 0", "enableacoustics = 1"},
-                                 {"UseCompressedTextures=0", "UseCompressedTextures=1"},
-                                 {"Use16BitTextures=0", "Use16BitTextures=1"},
-                                 {"GameMipMapLevel=2", "GameMipMapLevel=3"},
-                                 {"GameScreenHeight=480", "GameScreenHeight=768"},
-                                 {"GameScreenWidth=640", "GameScreenWidth=1024"},
-                                 {"DDGUID=old-dd", "DDGUID=" + kDd},
-                                 {"D3DGUID=old-d3d", "D3DGUID=" + kD3d}}) {
-    expected.replace(expected.find(from), from.size(), to);
+// Saves compared with stored files: saves/NAME.before is options.ini as
+// loaded, saves/NAME.after what the save leaves.
+TEST_F(SettingsTest, SavesLeaveTheStoredFiles) {
+  const struct {
+    std::string name;
+    void (*change)(GameSettings&);
+  } cases[] = {
+      // Keys in another order and case, among comments, are replaced where
+      // they stand; every other byte stays.
+      {"keys-where-they-stand",
+       [](GameSettings& s) {
+         s.enableAcoustics = 1;
+         s.textureMode = TexturesCompressed;
+         s.screenWidth = 1024;
+         s.screenHeight = 768;
+         s.mipMapLevel = 3;
+         s.d3dGuid = kD3d;
+         s.ddGuid = kDd;
+       }},
+      // In an LF file missing keys go to the end of their section, missing
+      // sections to the end of the file.
+      {"missing-keys-lf", [](GameSettings& s) { s.rasterizer = RasterizerGlide; }},
+      // Unknown codes write neither the renderer nor the texture keys.
+      {"unknown-codes",
+       [](GameSettings& s) {
+         s.rasterizer = 1;
+         s.textureMode = 3;
+       }},
+  };
+  const std::string dir = std::string(HALCYRA_TEST_DATA_DIR) + "/saves/";
+  for (const auto& c : cases) {
+    const std::string before = ReadFile(dir + c.name + ".before");
+    c.change(*Loaded(before));
+    ASSERT_TRUE(g_pSettings->Save()) << c.name;
+    EXPECT_EQ(files_.files[kIni], ReadFile(dir + c.name + ".after")) << c.name;
   }
-  EXPECT_EQ(files_.files[kIni], expected);
-}
-
-TEST_F(SettingsTest, MissingKeysGoToTheEndOfTheirSectionInAnLfFile) {
-  GameSettings* settings = Loaded("[Game]\nGameScreenWidth=800\n\n[Keys]\nFire=Ctrl\n");
-  settings->rasterizer = RasterizerGlide;
-  ASSERT_TRUE(settings->Save());
-  EXPECT_EQ(files_.files[kIni],
-            "[Game]\nGameScreenWidth=800\nGame Rasterizer=3\nGameScreenHeight=480\n"
-            "GameScreenDepth=16\nGameMipMapLevel=0\n\n[Keys]\nFire=Ctrl\n"
-            "[Performance]\nUse16BitTextures=0\nUseCompressedTextures=0\n"
-            "[Sound]\nEnableAcoustics=1\n");
 }
 
 class LoadRulesTest : public SettingsTest, public testing::WithParamInterface<std::vector<std::string>> {};
@@ -184,16 +163,6 @@ TEST_F(SettingsTest, DefaultRecordHasNoFile) {
   EXPECT_FALSE(settings.iniPath.has_value());
   EXPECT_TRUE(settings.Save());
   EXPECT_EQ(files_.replaces, 0);
-}
-
-TEST_F(SettingsTest, UnknownCodesWriteNeitherRendererNorTextureKeys) {
-  GameSettings* settings = Loaded("");
-  settings->rasterizer = 1;
-  settings->textureMode = 3;
-  ASSERT_TRUE(settings->Save());
-  EXPECT_EQ(files_.files[kIni],
-            "[Game]\r\nGameScreenWidth=640\r\nGameScreenHeight=480\r\nGameScreenDepth=16\r\n"
-            "GameMipMapLevel=0\r\n[Sound]\r\nEnableAcoustics=1\r\n");
 }
 
 TEST_F(SettingsTest, NumbersOfAnyLengthAreWrittenWhole) {
