@@ -15,10 +15,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "tests/hardware/sim_support.h"
+#include "tests/settings/case_file.h"
 
 using namespace halcyra;
 
@@ -98,53 +100,31 @@ class CommandLine : public ::testing::Test {
     std::ofstream(bigProfile).close();
     std::filesystem::resize_file(bigScript, (std::size_t{1} << 20) + 1);
     std::filesystem::resize_file(bigProfile, (std::size_t{16} << 20) + 1);
-    zeroMode = dir + "/zero_mode.toml";
-    std::ofstream(zeroMode) << "[[directdraw.driver]]\nmodes = [\"0x0x16\"]\n";
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
 
-  std::string dir, fifo, plainFile, bigScript, bigProfile, zeroMode;
+  std::string dir, fifo, plainFile, bigScript, bigProfile;
 };
 
 TEST_F(CommandLine, BadInputIsRefusedAtOnceWithExitTwo) {
-  const std::string sim = HALCYRA_SIM_PATH;
-  const std::string setup = HALCYRA_SETUP_PATH;
-  const std::string reference = test::ProfilesDir() + "/reference.toml";
-  const struct {
-    std::string program;
+  const std::map<std::string, std::string> named = {
+      {"@DIR@", dir},          {"@FIFO@", fifo},   {"@PLAIN@", plainFile},
+      {"@BIGSCRIPT@", bigScript}, {"@BIGPROFILE@", bigProfile},
+      {"@ZEROMODE@", std::string(HALCYRA_TEST_DATA_DIR) + "/zero_mode.toml"},
+      {"@REFERENCE@", test::ProfilesDir() + "/reference.toml"}};
+  for (const auto& c : testing_support::ReadCases("bad_command_lines.tsv", 3)) {
     std::vector<std::string> arguments;
-    const char* message;
-  } cases[] = {
-      {sim, {"--machine", dir, "--report"}, "a directory, not a regular file"},
-      {sim, {"--machine", "/dev/zero", "--report"}, "/dev/zero: a device, not a regular file"},
-      {sim, {"--machine", fifo, "--report"}, "a FIFO, not a regular file"},
-      {sim, {"--machine", bigProfile, "--report"}, "larger than 16 MB"},
-      {sim, {"--machine", zeroMode, "--report"},
-       "zero_mode.toml:2: directdraw.driver[0].modes[0]: expected a mode as WIDTHxHEIGHTxDEPTH"},
-      {sim, {}, "--machine FILE is required"},
-      {sim, {"--machine"}, "needs a value"},
-      {sim, {"--machine", "/nonexistent.toml", "--report"}, "/nonexistent.toml"},
-      {sim, {"--machine", reference, "--script", "/nonexistent/s.txt"}, "cannot read the script"},
-      // Without --script the terminal UI opens, which needs a terminal.
-      {sim, {"--machine", reference}, "must be a terminal"},
-      {sim, {"--machine", reference, "--script", dir}, "a directory, not a regular file"},
-      {sim, {"--machine", reference, "--script", "/dev/zero"}, "a device, not a regular file"},
-      {sim, {"--machine", reference, "--script", fifo}, "a FIFO, not a regular file"},
-      {sim, {"--machine", reference, "--script", bigScript}, "larger than 1 MB"},
-      {sim, {"--machine", reference, "--install-dir", dir + "/missing", "--report"}, "No such file"},
-      {sim, {"--machine", reference, "--install-dir", plainFile, "--report"}, "not a directory"},
-      {sim, {"--machine", reference, "--report", "--report"}, "--report is given twice"},
-      {sim, {"--machine", reference, "--report", "--script", plainFile}, "cannot be combined"},
-      {sim, {"--machine", reference, "--frobnicate\x1b]0;owned\a"}, "unknown argument '--frobnicate\\x1b]0;owned\\x07'"},
-      {setup, {"--machine", reference}, "unknown argument '--machine'"},
-      {setup, {"extra"}, "unknown argument 'extra'"},
-  };
-  for (const auto& c : cases) {
-    const ProgramRun run = RunProgram(c.program, c.arguments);
-    const std::string what = c.program + " " + (c.arguments.empty() ? "" : c.arguments.back());
+    for (std::string word : testing_support::Words(c[2])) {
+      for (const auto& [name, value] : named) {
+        if (word.starts_with(name)) word.replace(0, name.size(), value);
+      }
+      arguments.push_back(word);
+    }
+    const ProgramRun run = RunProgram(c[0] == "setup" ? HALCYRA_SETUP_PATH : HALCYRA_SIM_PATH, arguments);
+    const std::string what = c[0] + " " + c[2];
     EXPECT_FALSE(run.timedOut) << what;
     EXPECT_EQ(run.status, 2) << what << "\n" << run.out;
-    EXPECT_TRUE(Has(run.out, c.message)) << what << "\n" << run.out;
+    EXPECT_TRUE(Has(run.out, c[1])) << what << "\n" << run.out;
     EXPECT_FALSE(Has(run.out, "\x1b")) << what;
     EXPECT_LT(run.maxRssKb, kMemoryBoundKb) << what;
   }
