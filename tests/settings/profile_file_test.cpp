@@ -35,7 +35,9 @@ TEST_P(ProfileReadTest, FindsValue) {
 
 std::vector<ReadCase> ReadCases() {
   std::vector<ReadCase> cases;
-  for (const auto& f : testing_support::ReadCases("profile_read.tsv", 5)) cases.push_back({f[0], f[1], f[2], f[3], f[4]});
+  for (const auto& f : testing_support::ReadCases("profile_read.tsv", 5)) {
+    cases.push_back({f[0], f[1], f[2], f[3], f[4]});
+  }
   // Lines too long to keep in the file.
   const std::string k300(300, 'x');
   cases.push_back({"LongValueCut", "[Game]\r\nA=" + k300 + "\r\n", "Game", "A", k300.substr(0, 255)});
@@ -155,23 +157,10 @@ TEST(ProfileWriteTest, LaterWritesSeeEarlierOnes) {
 }
 
 TEST(ProfileWriteTest, UntouchedBytesStayAsTheyWere) {
-  // Everything a player or the game may have in the file, around the one
-  // key that is written.
+  // Everything a player or the game may have in the file (a mark, stray and
+  // odd lines, control and NUL bytes, CR alone), around the one key written.
   const std::string before =
-      "\xEF\xBB\xBF; Halcyra options\r\n"
-      "stray line before any section\n"
-      "\r\n"
-      "[Network]\r\n"
-      "Port = 2300 ; default\r\n"
-      "\tName=\"Player One\"\r"
-      "[Game]\r\n"
-      "# not a comment here\r\n"
-      "GameScreenWidth=640\r\n"
-      "weird line \x01\x02\xFF\r\n"
-      "Bin=\x00\x01\r\n"s
-      "   \r\n"
-      "[Keys]\r\n"
-      "Fire=Ctrl\r\n";
+      testing_support::ReadFile(std::string(HALCYRA_TEST_DATA_DIR) + "/saves/untouched-bytes.before");
   ProfileFile file(before);
   ASSERT_TRUE(file.WriteString("Game", "GameScreenWidth", "1024"));
   std::string expected = before;
