@@ -16,32 +16,20 @@ using test::Bench;
 using test::Guid;
 using test::Sound;
 
-// The default entry is opened and reported but not listed; the others are
-// listed in enumeration order with their caps.
-TEST(SoundProbe, DevicesListedInEnumerationOrderWithCaps) {
+// The default entry is opened but not listed and its caps are not asked
+// for; a listed device keeps its caps. (Order, buffers and EAX findings are
+// the worked-out inventory's of inventory_test.cpp.)
+TEST(SoundProbe, DefaultEntryUnlistedAndCapsKept) {
   sim::Machine machine;
   machine.soundDevices.push_back(Sound(std::nullopt, "Primary Sound Driver", 3));
   machine.soundDevices.push_back(Sound(Guid(0x51), "Card A", 3));
-  machine.soundDevices.push_back(Sound(Guid(0x52), "Card B", 0));
-  machine.soundDevices[1].maxHw3DAllBuffers = 32;
   machine.soundDevices[1].totalHwMemBytes = 2 << 20;
   Bench bench(machine);
-  ASSERT_EQ(bench.Inventory().GetSoundDeviceCount(), 2);
-  EXPECT_EQ(bench.Progress(), (std::vector<std::int32_t>{200, 300, 400, 500, 500, 500}));
-  EXPECT_EQ(bench.CountCalls("DirectSoundCreate"), 3u);
-  EXPECT_EQ(bench.CountCalls("IDirectSound::Release"), 3u);
-  EXPECT_EQ(bench.CountCalls("IDirectSound::GetCaps"), 2u);
+  ASSERT_EQ(bench.Inventory().GetSoundDeviceCount(), 1);
+  EXPECT_EQ(bench.CountCalls("DirectSoundCreate"), 2u);
+  EXPECT_EQ(bench.CountCalls("IDirectSound::GetCaps"), 1u);
   EXPECT_TRUE(bench.Machine().ReleaseProblems().empty());
-  const SoundDeviceRecord* a = bench.Inventory().GetSoundDevice(0);
-  const SoundDeviceRecord* b = bench.Inventory().GetSoundDevice(1);
-  EXPECT_STREQ(a->description, "Card A");
-  EXPECT_EQ(a->guid, Guid(0x51));
-  EXPECT_EQ(a->hardware3DBuffers, 32u);
-  EXPECT_EQ(a->hardwareMemoryBytes, 2u << 20);
-  EXPECT_EQ(a->eaxSupported, 1);
-  EXPECT_STREQ(b->description, "Card B");
-  EXPECT_EQ(b->eaxSupported, 0);
-  EXPECT_EQ(b->next, nullptr);
+  EXPECT_EQ(bench.Inventory().GetSoundDevice(0)->hardwareMemoryBytes, 2u << 20);
 }
 
 // What the EAX property set reports, and the EAX finding.
