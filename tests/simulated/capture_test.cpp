@@ -31,6 +31,9 @@ class RoundTrip : public ::testing::TestWithParam<std::string> {};
 
 // Capture, then replay: the same report, the same events and options.ini
 // for every scenario, and a capture of the replay that equals the capture.
+// (voodoo_rush_es1868.toml brings the hard cases: a Voodoo Rush, two
+// hardware devices of one driver, a failing texture enumeration and a sound
+// device without EAX.)
 TEST_P(RoundTrip, ReplaysExactly) {
   const fsys::path dir = Scratch(GetParam());
   const std::string original = test::ProfilesDir() + "/" + GetParam();
@@ -64,27 +67,6 @@ INSTANTIATE_TEST_SUITE_P(Profiles, RoundTrip, ::testing::ValuesIn(test::ShippedP
   }
   return name;
 });
-
-// The round trip above covers a Voodoo Rush, two hardware devices of one
-// driver, a failing texture enumeration and a sound device without EAX
-// through this profile; it must keep them.
-TEST(Capture, ShippedProfileHasTheHardCases) {
-  const auto profile = sim::LoadMachineProfile(test::ProfilesDir() + "/voodoo_rush_es1868.toml");
-  ASSERT_FALSE(profile.error) << profile.error->ToString();
-  const sim::Machine& m = *profile.machine;
-  EXPECT_EQ(m.glide.boardType, 1);  // SST-96
-  ASSERT_FALSE(m.drivers.empty());
-  int hardware = 0;
-  bool failingEnumeration = false;
-  for (const sim::Device& device : m.drivers[0].devices) {
-    if (device.hardwareFlags != 0) ++hardware;
-    failingEnumeration = failingEnumeration || device.enumTextureFormatsResult != 0;
-  }
-  EXPECT_GE(hardware, 2);
-  EXPECT_TRUE(failingEnumeration);
-  ASSERT_GE(m.soundDevices.size(), 2u);
-  EXPECT_NE(m.soundDevices[1].eaxSupport & 3u, 3u);
-}
 
 // A Glide board whose configuration the profile's fields cannot say (here
 // a texture unit of another revision) is captured word for word, and text in
