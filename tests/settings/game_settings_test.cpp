@@ -420,37 +420,17 @@ TEST(TextureArchiveNameTest, OnlyOneCountsAsSet) {
   }
 }
 
+// texture_check.tsv: the options, the one archive present and its mark.
 TEST_F(SettingsTest, TextureCheckLooksForTheChosenSettingsArchive) {
   const std::string staticDir = kDir + "\\static\\";
-  struct Case {
-    const char* name;
-    std::string options;
-    const char* present;  // the one archive present
-    bool readOnly;        // a read-only archive counts as installed
-    bool unreadable;
-    bool expected;
-  };
-  const Case cases[] = {
-      {"compressed present", "[Performance]\nUseCompressedTextures=1\nUse16BitTextures=1\n",
-       "bitmapc.flx", false, false, true},
-      {"16-bit, only 8-bit present", "[Performance]\nUse16BitTextures=1\n", "bitmapsh.flx",
-       false, false, false},
-      {"8-bit present read-only", "[Performance]\nUse16BitTextures=0\n", "bitmapsh.flx", true,
-       false, true},
-      {"8-bit present unreadable", "[Performance]\nUse16BitTextures=0\n", "bitmapsh.flx", false,
-       true, false},
-      {"flag 2 is not set", "[performance]\nUseCompressedTextures=2\nUse16BitTextures=1\n",
-       "bitmap16.flx", false, false, true},
-      {"no keys", "", "bitmapsh.flx", false, false, true},
-  };
   InstallDirectory = kDir;
-  for (const Case& c : cases) {
+  for (const auto& c : testing_support::ReadCases("texture_check.tsv", 5)) {
     files_ = MemoryFileSystem();
-    files_.files[staticDir + c.present] = "archive";
-    if (c.readOnly) files_.readOnly.insert(staticDir + c.present);
-    if (c.unreadable) files_.unreadable.insert(staticDir + c.present);
-    EXPECT_EQ(TextureSetCheck(c.options), c.expected) << c.name;
-    EXPECT_EQ(files_.files[staticDir + c.present], "archive") << c.name;
+    files_.files[staticDir + c[2]] = "archive";
+    if (c[3] == "read-only") files_.readOnly.insert(staticDir + c[2]);
+    if (c[3] == "unreadable") files_.unreadable.insert(staticDir + c[2]);
+    EXPECT_EQ(TextureSetCheck(c[1]), c[4] == "1") << c[0];
+    EXPECT_EQ(files_.files[staticDir + c[2]], "archive") << c[0];
   }
 }
 
