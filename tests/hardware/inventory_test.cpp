@@ -58,14 +58,12 @@ TEST(Progress, NullCallbackGivesTheSameInventory) {
   EXPECT_EQ(quiet.progress, &NoProgress);
   Bench loud(ThreeRecordsTwoSounds());
   EXPECT_EQ(test::Describe(quiet, nullptr), test::Describe(loud.Inventory(), nullptr));
-  // Worked out by hand: Driver B's only device has 565 without 1555, so
-  // neither counts; Driver A's paletted device is fit, its 565/1555 one lacks
-  // a second format; Card Two reports only one EAX support bit.
+  // Worked out by hand (three_records_two_sounds.txt): Driver B's only
+  // device has 565 without 1555, so neither counts; Driver A's paletted
+  // device is fit, its 565/1555 one lacks a second format; Card Two reports
+  // only one EAX support bit.
   EXPECT_EQ(test::Describe(quiet, nullptr),
-            (std::vector<std::string>{"d3d 177 | Driver B | pal=0 565=0 formats=20 depths=500 fit=0 | 640x480x16 800x600x16",
-                                      "d3d 161 | Driver A | pal=1 565=0 formats=21 depths=500 fit=1 | 640x480x16 800x600x16",
-                                      "d3d 162 | Driver A | pal=0 565=1 formats=22 depths=500 fit=0 | 640x480x16 800x600x16",
-                                      "sound 81 | Card One | buffers=16 eax=1 |", "sound 82 | Card Two | buffers=16 eax=0 |"}));
+            test::Lines(test::Read(std::string(HALCYRA_TEST_DATA_DIR) + "/three_records_two_sounds.txt")));
   machine.Uninstall();
 }
 
