@@ -76,27 +76,39 @@ constexpr std::size_t kSuffixLength = 12;
 // A refusal for want of rights, as opposed to any other failure.
 bool Denied(int error) { return error == EACCES || error == EPERM; }
 
+// Opens `path` for reading without marking it read where the user owns it
+// (O_NOATIME): a save reads options.ini and sweeps its folder, and an access
+// time written there would be one more metadata write for the save's
+// flushes to carry. Others' files are opened the usual way.
+int OpenForReading(const std::string& path, int flags) {
+  const int fd = OpenFile(path, O_RDONLY | O_NOATIME | flags);
+  return fd >= 0 || errno != EPERM ? fd : OpenFile(path, O_RDONLY | flags);
+}
+
 // Removes the temporary files that killed saves of `target` left in its
 // folder: this user's regular files named like one, that no running save
 // holds (a running save keeps a lock on its file until the rename).
-void RemoveStaleTemporaries(const std::string& target) {
+void RemoveStaleTemporaries(int folder, const std::string& target) {
   const std::string prefix = PosixFileSystem::TemporaryPrefixFor(NameOf(target));
-  DIR* directory = ::opendir(DirectoryOf(target).c_str());
-  if (directory == nullptr) return;
-  const int folder = ::dirfd(directory);
-  while (const dirent* entry = ::readdir(directory)) {
-    const std::string_view name = entry->d_name;
-    if (name.size() != prefix.size() + kSuffixLength || !name.starts_with(prefix)) continue;
-    struct stat info {};
-    if (::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_uid != ::geteuid()) {
-      continue;
+  alignas(dirent64) char entries[16384];
+  for (;;) {
+    const ssize_t got = ::getdents64(folder, entries, sizeof entries);
+    if (got <= 0) break;
+    for (ssize_t at = 0; at < got;) {
+      const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
+      at += entry->d_reclen;
+      const std::string_view name = entry->d_name;
+      if (name.size() != prefix.size() + kSuffixLength || !name.starts_with(prefix)) continue;
+      struct stat info {};
+      if (::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
+          info.st_uid != ::geteuid()) {
+        continue;
+      }
+      Descriptor file(::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+      if (!file.valid() || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0) continue;
+      ::unlinkat(folder, entry->d_name, 0);
     }
-    Descriptor file(::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!file.valid() || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0) continue;
-    ::unlinkat(folder, entry->d_name, 0);
   }
-  ::closedir(directory);
 }
 
 }  // namespace
@@ -145,7 +157,7 @@ bool PosixFileSystem::Exists(const std::string& path) {
 }
 
 std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path) {
-  Descriptor file(OpenFile(NativePath(path), O_RDONLY | O_NONBLOCK));
+  Descriptor file(OpenForReading(NativePath(path), O_NONBLOCK));
   struct stat info {};
   if (!file.valid() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
     return std::nullopt;
@@ -205,27 +217,36 @@ filesys::WriteResult PosixFileSystem::ReplaceFile(const std::string& path, const
 
   // A symbolic link stays; the file it names is replaced.
   struct stat info {};
-  if (::lstat(target.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+  int found = ::lstat(target.c_str(), &info);
+  if (found == 0 && S_ISLNK(info.st_mode)) {
     char* resolved = ::realpath(target.c_str(), nullptr);
     if (resolved == nullptr) return {};
     target = resolved;
     std::free(resolved);
+    found = ::stat(target.c_str(), &info);
   }
 
   bool exists = false;
   bool writable = false;
-  if (::stat(target.c_str(), &info) == 0) {
+  if (found == 0) {
     exists = true;
     // Only a regular file that may be written is replaced: a read-only file
     // keeps its content even though the folder would allow the rename.
     if (!S_ISREG(info.st_mode) || (info.st_mode & kAnyWrite) == 0) return {};
-    if (::access(target.c_str(), W_OK) != 0) return {false, Denied(errno)};
+    // The owner may write a file that carries the owner's write bit (a
+    // read-only file system refuses the new file below just the same); any
+    // other user's rights are the system's to judge.
+    const bool ownWritable = info.st_uid == ::geteuid() && (info.st_mode & S_IWUSR) != 0;
+    if (!ownWritable && ::access(target.c_str(), W_OK) != 0) return {false, Denied(errno)};
     writable = true;
   } else if (errno != ENOENT) {
     return {};
   }
 
-  RemoveStaleTemporaries(target);
+  // The folder, opened once: swept for stale temporary files now, flushed
+  // after the rename.
+  const Descriptor folder(OpenForReading(DirectoryOf(target), O_DIRECTORY));
+  if (folder.valid()) RemoveStaleTemporaries(folder.get(), target);
   // A new file renamed into place would leave the other names with the old
   // content.
   if (exists && info.st_nlink > 1) return WriteInPlace(target, content);
@@ -284,10 +305,7 @@ filesys::WriteResult PosixFileSystem::ReplaceFile(const std::string& path, const
   // The new content is in place. Flushing the directory makes the rename
   // itself survive a power cut; where that is refused the file still holds
   // the new content, so the replace counts as done.
-  if (Step(ReplaceStep::kSyncDirectory, content.size())) {
-    Descriptor directory(OpenFile(DirectoryOf(target), O_RDONLY | O_DIRECTORY));
-    if (directory.valid()) ::fsync(directory.get());
-  }
+  if (Step(ReplaceStep::kSyncDirectory, content.size()) && folder.valid()) ::fsync(folder.get());
   return {true, false};
 }
 
