@@ -2,8 +2,6 @@
 // the texture-format probe.
 #include "hardware/display_probe.h"
 
-#include <cstring>
-#include <new>
 #include <string_view>
 
 #include "hardware/inventory.h"
@@ -58,14 +56,6 @@ std::size_t FormatGuidText(const dx::GUID& guid, char (&text)[kGuidTextMaxLength
   }
   *out = '\0';
   return static_cast<std::size_t>(out - text);
-}
-
-char* MakeGuidText(const dx::GUID& guid) {
-  char text[kGuidTextMaxLength + 1];
-  const std::size_t length = FormatGuidText(guid, text);
-  char* copy = new (std::nothrow) char[length + 1];
-  if (copy != nullptr) std::memcpy(copy, text, length + 1);
-  return copy;
 }
 
 namespace {

@@ -28,9 +28,6 @@ constexpr std::size_t kGuidTextMaxLength = 54;
 // Writes `guid` in the text form with its NUL into `text`; returns the
 // text's length.
 std::size_t FormatGuidText(const dx::GUID& guid, char (&text)[kGuidTextMaxLength + 1]);
-// A new heap string (release with delete[]) of `guid` in the text form, of
-// exactly the text's length; null when it cannot be allocated.
-char* MakeGuidText(const dx::GUID& guid);
 
 // DirectDrawEnumerateExA's callback; `context` is the inventory. Always TRUE.
 dx::BOOL HALCYRA_STDCALL DirectDrawEnumCallback(dx::GUID* guid, char* description, char* name,
