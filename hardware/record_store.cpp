@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace halcyra {
+
 namespace {
 // Blocks grow by doubling up to this size: few blocks for a large machine,
 // little unused memory for a small one.
@@ -37,3 +39,5 @@ void RecordStore::Release() {
   }
   m_free = m_end = nullptr;
 }
+
+}  // namespace halcyra

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <type_traits>
 
+namespace halcyra {
+
 class RecordStore {
  public:
   RecordStore() = default;
@@ -54,3 +56,5 @@ class RecordStore {
   char* m_end = nullptr;
   std::size_t m_nextBlockSize = 16 * 1024;
 };
+
+}  // namespace halcyra
