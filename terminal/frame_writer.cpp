@@ -264,11 +264,10 @@ std::string FrameWriter::Frame(const Grid& grid, Size size, bool unicode) {
         }
         if (writeGap) {
           out.append(static_cast<std::size_t>(x - cursor), ' ');
-          m_sgrEnd = std::string::npos;
         } else {
           AppendCursor(out, y, x, cursor);
-          m_sgrEnd = std::string::npos;
         }
+        m_sgrEnd = std::string::npos;
         cursor = x;
       }
       // A blank shows its background only: it keeps the foreground and
