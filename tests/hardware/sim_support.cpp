@@ -11,6 +11,8 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "tests/simulated/temp_directory.h"
+
 using namespace halcyra;
 
 namespace test {
@@ -247,12 +249,7 @@ SimRun RunSim(const std::string& arguments, bool errors) {
   return run;
 }
 
-std::string Read(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string Read(const std::filesystem::path& path) { return testing_support::ReadWholeFile(path.string()); }
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;

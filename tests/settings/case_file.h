@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/simulated/temp_directory.h"
+
 namespace testing_support {
 
 inline std::string Unescape(const std::string& text) {
@@ -44,13 +46,10 @@ inline std::vector<std::vector<std::string>> ReadCases(const std::string& file, 
   return cases;
 }
 
-// The bytes of the file at `path`.
+// The bytes of the stored file at `path`, which must be there.
 inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  if (!std::ifstream(path)) throw std::runtime_error("cannot read " + path);
+  return ReadWholeFile(path);
 }
 
 // The blank-separated words of a field.
