@@ -264,6 +264,20 @@ export WINEPREFIX=$TMP/prefix WINEDEBUG=-all HOME=$TMP/home WINEARCH=$WINE_BUILD
 # No Mono or Gecko install prompts while the prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$HOME"
+# Wine measures and draws the dialogs' text with the fonts fontconfig
+# offers, and the tests hold that measuring to the dialog model's: every Wine
+# here sees the same fonts, DejaVu alone, as the 32-bit root has them (other
+# packages bring others, Liberation with a browser, whose widths differ).
+cat >"$TMP/fonts.conf" <<'EOF'
+<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
+<fontconfig>
+  <dir>/usr/share/fonts/truetype/dejavu</dir>
+  <include ignore_missing="yes">/etc/fonts/conf.d</include>
+  <cachedir>/tmp/halcyra-wine-fontconfig</cachedir>
+</fontconfig>
+EOF
+export FONTCONFIG_FILE=$TMP/fonts.conf
 # Without a sound card ALSA lists no device, and Wine then none either.
 printf 'pcm.!default { type null }\nctl.!default { type hw card 0 }\n' >"$HOME/.asoundrc"
 
@@ -278,7 +292,7 @@ cleanup() {
   XVFB_PIDS=()
   if [ -n "${HALCYRA_WINE_KEEP:-}" ]; then echo "[wine] kept $TMP" >&2; else rm -rf "$TMP"; fi
 }
-trap 'cleanup; rm -f "$FAILED_LIST"' EXIT
+trap 'cleanup; remove_list' EXIT
 
 start_xvfb() {  # WIDTHxHEIGHT: a display of that size becomes $DISPLAY
   local number=
@@ -924,6 +938,10 @@ fi
 
 # A session started by another one leaves the summary to it: its status
 # tells whether it added failures.
+if [ ! -f "$FAILED_LIST" ]; then
+  echo "[wine] the list of failures is gone: no result can be told" >&2
+  exit 1
+fi
 if [ -z "$OWN_LIST" ]; then
   ! grep -q "^$WINE_BUILD"$'\t' "$FAILED_LIST"
   exit
