@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# The support page in headless Chromium: builds the page (preset "web") and
+# halcyra-sim (preset "default"), then plays every stored case in the page
+# and in halcyra-sim and compares them (tests/web/page_test.js). Screenshots
+# and scratch files go to build/web-tests/.
+#
+#   tests/web/run_web_tests.sh [--no-build]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+if [ "${1:-}" != "--no-build" ]; then
+  launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  # Emscripten keeps its compiled system libraries in a cache of its own;
+  # one under build/ is writable by whoever runs the tests.
+  export EM_CACHE="${EM_CACHE:-$PWD/build/emscripten-cache}"
+  cmake --preset web "${launcher[@]}" >/dev/null
+  cmake --build build/web -- -j"$(nproc)"
+  cmake --build build/default --target halcyra-sim -- -j"$(nproc)"
+fi
+node tests/web/page_test.js build/web/halcyra-support.html build/default/programs/halcyra-sim build/web-tests
