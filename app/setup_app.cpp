@@ -67,7 +67,7 @@ void StartAsNewProcess() {
   delete g_pGlide;
   g_pGlide = nullptr;
   g_deviceListFilled = false;
-  InstallDirectory = ".";
+  InstallDirectory = std::string(1, '.');  // "." (assigning the literal trips a false -Wrestrict of GCC 12)
 }
 
 }  // namespace halcyra

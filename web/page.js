@@ -103,7 +103,8 @@
       return;
     }
     message('');
-    $('source').textContent = name;
+    const used = JSON.parse(call('hs_options'));
+    $('source').textContent = name + (used.fromReport ? ", with the options.ini that its \u201cCurrent choices\u201d lines describe" : '');
     run('hs_state');
   }
 
@@ -458,7 +459,7 @@
       const machine = machineFile ? await readFile(machineFile) : (input ? input.machine : HALCYRA_REFERENCE);
       const options = optionsFile ? await readFile(optionsFile) : (machineFile ? null : (input ? input.options : null));
       const name = machineFile ? machineFile.name : input ? input.name : 'the reference machine (a demonstration)';
-      start(machine, options, name + (options !== null ? ', with its options.ini' : ', without options.ini'));
+      start(machine, options, name + (options !== null ? ', with its options.ini' : ''));
     } catch (error) {
       message(error.message);
     }

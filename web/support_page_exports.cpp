@@ -75,6 +75,8 @@ EMSCRIPTEN_KEEPALIVE const char* hs_answer_box() { return Return(TheSession().An
 
 EMSCRIPTEN_KEEPALIVE const char* hs_script() { return Return(TheSession().Script()); }
 
+EMSCRIPTEN_KEEPALIVE const char* hs_options() { return Return(TheSession().Options()); }
+
 // The dump line of control `index` of template `dialog` as the page shows
 // it: `items` holds `itemCount` entries, each ended by a NUL.
 EMSCRIPTEN_KEEPALIVE const char* hs_dump_line(int dialog, int index, int enabled, int check, int curSel,

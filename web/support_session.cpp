@@ -11,6 +11,7 @@
 #include "dialog_model/scenario.h"
 #include "settings/file_system.h"
 #include "settings/registry.h"
+#include "simulated/inventory_report.h"
 #include "simulated/machine_profile.h"
 #include "simulated/posix_file_system.h"
 #include "simulated/simulated_machine.h"
@@ -217,6 +218,11 @@ std::string Session::Start(const SessionInput& input) {
     return error.ToString();
   }
   m_input = input;
+  m_optionsFromReport = false;
+  if (!m_input.optionsIni && sim::EmbeddedProfile(input.machineText) != input.machineText) {
+    m_input.optionsIni = sim::OptionsFromReport(input.machineText);
+    m_optionsFromReport = m_input.optionsIni.has_value();
+  }
   m_started = true;
   return "";
 }
@@ -280,6 +286,11 @@ std::string Session::AnswerBox() {
 }
 
 std::string Session::State() { return Replay(std::nullopt); }
+
+std::string Session::Options() const {
+  return std::string("{\"options\":") + (m_input.optionsIni ? JsonString(*m_input.optionsIni) : "null") +
+         ",\"fromReport\":" + (m_optionsFromReport ? "true" : "false") + "}";
+}
 
 std::string Session::Script() const {
   std::string script;

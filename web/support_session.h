@@ -27,7 +27,9 @@ inline constexpr char kGameFolder[] = "/game";
 // What the session starts from.
 struct SessionInput {
   std::string machineText;               // a profile, or a report that carries one
-  std::optional<std::string> optionsIni;  // the player's options.ini, if any
+  // The player's options.ini; for a report without one, the options.ini
+  // that its "Current choices" lines describe.
+  std::optional<std::string> optionsIni;
   std::vector<std::string> archives;     // texture archives present in static/
   bool readOnlyOptions = false;          // options.ini may not be written
 };
@@ -58,6 +60,10 @@ class Session {
   // The actions so far, as a scenario script for halcyra-sim.
   std::string Script() const;
 
+  // The player's options.ini the session starts from, and whether it was
+  // rebuilt from a report's lines: {"options":TEXT|null,"fromReport":BOOL}.
+  std::string Options() const;
+
  private:
   std::string Replay(const std::optional<std::string>& refused);
 
@@ -65,6 +71,7 @@ class Session {
   bool m_started = false;
   std::vector<dm::Action> m_actions;
   int m_boxesAnswered = 0;
+  bool m_optionsFromReport = false;
 };
 
 // The script line of one action ("click 1002", "select 1003 2", ...).

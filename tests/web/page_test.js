@@ -352,7 +352,15 @@ async function reportAndDownload(browser, page) {
   await page.send('Network.emulateNetworkConditions', { offline: true, latency: 0, downloadThroughput: 0, uploadThroughput: 0 });
   await load(page);
   // Chosen in the page's own file inputs, as support does.
+  // The report alone: the sheet starts from the options.ini its "Current
+  // choices" lines describe.
   await page.chooseFiles('#machine-file', [report]);
+  await page.waitFor(`document.getElementById('source').textContent.startsWith('halcyra-report.txt, with the options.ini that its')`);
+  await page.eval(`window.__halcyraStep('dump', [])`);
+  const fromReport = (await page.eval('window.halcyraSupport.log()')).join('\n');
+  if (!fromReport.includes('1009 radio enabled=1 checked=1 text="Off"') || !fromReport.includes('current=1 items=')) {
+    fail('file://: the report alone does not open as the player saw it:\n' + fromReport);
+  }
   await page.chooseFiles('#options-file', [path.join(dir, 'options.ini')]);
   await page.waitFor(`document.getElementById('source').textContent.startsWith('halcyra-report.txt, with its options.ini')`);
   for (const step of [['click', [1003]], ['select', [1004, 0]], ['ok', []]]) {
