@@ -246,6 +246,54 @@ async function compareCases(page) {
   if (cases.length < 80) fail(`only ${cases.length} cases found`);
 }
 
+// The mouse and the keyboard on the drawn sheet, as the browser delivers
+// them: tabs and buttons clicked where they are drawn, arrows in a radio
+// group, Ctrl+PageUp, Esc and Enter. The steps they make are the script the
+// page records, and halcyra-sim playing that script prints what the page
+// printed.
+async function mouseAndKeys(page) {
+  await load(page);
+  const at = async (selector) => page.eval(`(() => { const r = document.querySelector(${JSON.stringify(selector)}).getBoundingClientRect();
+      return { x: r.left + r.width / 2, y: r.top + r.height / 2 }; })()`);
+  const click = async (selector) => {
+    const { x, y } = await at(selector);
+    for (const type of ['mousePressed', 'mouseReleased']) {
+      await page.send('Input.dispatchMouseEvent', { type, x, y, button: 'left', clickCount: 1 });
+    }
+  };
+  const key = async (name, code, modifiers = 0) => {
+    for (const type of ['rawKeyDown', 'keyUp']) {
+      await page.send('Input.dispatchKeyEvent', { type, key: name, code: name, windowsVirtualKeyCode: code, modifiers });
+    }
+  };
+  await click('#tabs button:nth-child(2)');
+  await click('#page .control[data-id="1015"] input');
+  await key('PageUp', 33, 2);
+  await click('#page .control[data-id="1006"] input');
+  await key('ArrowDown', 40);
+  await key('Escape', 27);
+  const recorded = await page.eval(`document.getElementById('script').value`);
+  const expected = 'tab 1\nclick 1015\ntab 0\nclick 1006\nclick 1015\ncancel\n';
+  if (recorded !== expected) fail(`mouse and keys: the page recorded\n${recorded}instead of\n${expected}`);
+  const c = { name: 'mouse-and-keys', machine: HALCYRA_REFERENCE(), options: '[Game]\r\nGame Rasterizer=2\r\n', archives: 7,
+              readOnly: false, script: recorded };
+  const sim = playSim(c, path.join(outDir, 'sim-keys'));
+  const web = { lines: (await page.eval('window.halcyraSupport.log()')).map((l) => l.split('/game').join('@GAME@')),
+                exit: (await page.eval('window.halcyraSupport.state()')).exit, line: 0, options: sim.options };
+  const found = differences(sim, web);
+  if (found.length) fail('mouse and keys: page and halcyra-sim differ:\n  ' + found.join('\n  '));
+  // Enter presses OK.
+  await click('#restart');
+  await click('#page .control[data-id="1009"] input');
+  await key('Enter', 13);
+  const state = await page.eval('window.halcyraSupport.state()');
+  if (state.state !== 'done' || state.result !== 'ok') fail('mouse and keys: Enter did not press OK: ' + JSON.stringify(state));
+  console.log('mouse and keys: clicks, arrows, Ctrl+PageUp, Esc and Enter make the steps halcyra-sim plays alike');
+}
+
+// The page's demonstration machine.
+function HALCYRA_REFERENCE() { return read(path.join(ROOT, 'profiles/reference.toml')); }
+
 // Names that would act if they reached a terminal, the markup or the script
 // engine: OSC and CSI sequences, a script element, an image whose error
 // handler runs code, bidi overrides.
@@ -405,6 +453,7 @@ async function main() {
     const page = await browser.open(null);
     await screenshots(page);
     await compareCases(page);
+    await mouseAndKeys(page);
     await hostileNames(page);
     await reportAndDownload(browser, page);
     if (page.problems.length) fail('the page reported problems:\n  ' + page.problems.join('\n  '));

@@ -10,9 +10,6 @@ cd "$(dirname "$0")/../.."
 if [ "${1:-}" != "--no-build" ]; then
   launcher=()
   command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-  # Emscripten keeps its compiled system libraries in a cache of its own;
-  # one under build/ is writable by whoever runs the tests.
-  export EM_CACHE="${EM_CACHE:-$PWD/build/emscripten-cache}"
   cmake --preset web "${launcher[@]}" >/dev/null
   cmake --build build/web -- -j"$(nproc)"
   cmake --build build/default --target halcyra-sim -- -j"$(nproc)"
