@@ -85,6 +85,8 @@
 
   function start(machine, options, name, readOnly = false) {
     input = { machine, options, name, readOnly };
+    // A box of the session before belongs to it.
+    if ($('box').open) $('box').close();
     let archives = 0;
     for (const bit of kArchiveBits) if ($('archive-' + bit).checked) archives |= bit;
     const error = call('hs_start', machine, options === null ? '' : options, options === null ? 0 : 1, archives, readOnly ? 1 : 0);
@@ -534,9 +536,12 @@
   const wasm = Uint8Array.from(atob(HALCYRA_WASM), (c) => c.charCodeAt(0));
   HalcyraCore({ wasmBinary: wasm, print: onPrint, printErr: (line) => console.warn(line) }).then((module) => {
     core = module;
-    window.halcyraSupport.firstSheet = performance.now();
+    // Milliseconds since the page began to load: the module running, the
+    // first sheet built, and the first frame that shows it.
+    window.halcyraSupport.moduleReady = performance.now();
     start(HALCYRA_REFERENCE, '[Game]\r\nGame Rasterizer=2\r\n', 'the reference machine (a demonstration)');
     window.halcyraSupport.firstSheet = performance.now();
+    requestAnimationFrame(() => { window.halcyraSupport.firstFrame = performance.now(); });
     window.halcyraSupport.ready = true;
   }, (error) => message('The page cannot start: ' + error));
 })();

@@ -409,6 +409,11 @@ async function reportAndDownload(browser, page) {
   if (!fromReport.includes('1009 radio enabled=1 checked=1 text="Off"') || !fromReport.includes('current=1 items=')) {
     fail('file://: the report alone does not open as the player saw it:\n' + fromReport);
   }
+  // The AT25's unfit device chosen: its warning, modal over the sheet.
+  await page.eval(`(() => { const list = document.querySelector('#page .control[data-id="1004"] select');
+      list.selectedIndex = 1; list.dispatchEvent(new Event('change')); })()`);
+  if (!(await page.eval(`document.getElementById('box').open`))) fail('file://: no message box for the unfit device');
+  await page.screenshot(path.join(outDir, 'support-page-report-box.png'));
   await page.chooseFiles('#options-file', [path.join(dir, 'options.ini')]);
   await page.waitFor(`document.getElementById('source').textContent.startsWith('halcyra-report.txt, with its options.ini')`);
   for (const step of [['click', [1003]], ['select', [1004, 0]], ['ok', []]]) {
@@ -423,6 +428,10 @@ async function reportAndDownload(browser, page) {
     fail('file://: no options.ini was downloaded');
   } else if (!fs.readFileSync(saved).equals(expected)) {
     fail(`file://: the downloaded options.ini differs from halcyra-sim's:\n${fs.readFileSync(saved, 'latin1')}\n--\n${expected.toString('latin1')}`);
+  }
+  await page.screenshot(path.join(outDir, 'support-page-report-ok.png'));
+  if (await page.eval(`getComputedStyle(document.getElementById('sheet')).display !== 'none'`)) {
+    fail('file://: the sheet is still drawn after OK closed it');
   }
   const marked = await page.eval(`document.querySelectorAll('#compare .changed').length`);
   if (marked === 0) fail('file://: no changed line is marked beside the player\'s options.ini');
