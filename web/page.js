@@ -89,7 +89,9 @@
     if ($('box').open) $('box').close();
     let archives = 0;
     for (const bit of kArchiveBits) if ($('archive-' + bit).checked) archives |= bit;
-    const error = call('hs_start', machine, options === null ? '' : options, options === null ? 0 : 1, archives, readOnly ? 1 : 0);
+    const failCall = Math.max(0, Math.floor(Number($('fail-call').value) || 0));
+    const error = call('hs_start', machine, options === null ? '' : options, options === null ? 0 : 1, archives,
+                       readOnly ? 1 : 0, failCall);
     log = [];
     seenLines = 0;
     dumpsAt = [];
@@ -496,6 +498,7 @@
     $('options-file').addEventListener('change', () => {
       if (input) openFiles($('machine-file').files[0] || null, $('options-file').files[0] || null);
     });
+    $('fail-call').addEventListener('change', () => { if (input) start(input.machine, input.options, input.name, input.readOnly); });
     $('restart').addEventListener('click', () => { if (input) start(input.machine, input.options, input.name, input.readOnly); });
     for (const bit of kArchiveBits) {
       $('archive-' + bit).addEventListener('change', () => { if (input) start(input.machine, input.options, input.name, input.readOnly); });

@@ -41,9 +41,12 @@ extern "C" {
 
 // Starts a session on `machine` (a profile or a report) with the player's
 // options.ini when `hasOptions`; `archives` holds one bit a texture archive
-// (1 bitmapsh.flx, 2 bitmap16.flx, 4 bitmapc.flx). "" or the error's text.
+// (1 bitmapsh.flx, 2 bitmap16.flx, 4 bitmapc.flx); `failCall` fails that
+// platform call, numbered as the report lists them (0: none). "" or the
+// error's text.
 EMSCRIPTEN_KEEPALIVE const char* hs_start(const char* machine, int machineLength, const char* options,
-                                          int optionsLength, int hasOptions, int archives, int readOnly) {
+                                          int optionsLength, int hasOptions, int archives, int readOnly,
+                                          double failCall) {
   web::SessionInput input;
   input.machineText = Bytes(machine, machineLength);
   if (hasOptions != 0) input.optionsIni = Bytes(options, optionsLength);
@@ -52,6 +55,7 @@ EMSCRIPTEN_KEEPALIVE const char* hs_start(const char* machine, int machineLength
     if ((archives & (1 << bit)) != 0) input.archives.emplace_back(names[bit]);
   }
   input.readOnlyOptions = readOnly != 0;
+  input.failCall = failCall >= 1 && failCall < 1e15 ? static_cast<std::uint64_t>(failCall) : 0;
   return Return(TheSession().Start(input));
 }
 

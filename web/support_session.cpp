@@ -24,6 +24,7 @@ namespace fsys = std::filesystem;
 
 constexpr char kApplicationName[] = "halcyra-setup";
 constexpr char kMachineFile[] = "/input/machine.txt";
+constexpr char kWorkingFolder[] = "/player";
 
 // Dialog units to pixels in the dialog font (6 x 13 pixels a character, as
 // the dialog model measures), rounded as MapDialogRect does.
@@ -229,8 +230,13 @@ std::string Session::Start(const SessionInput& input) {
 
 std::string Session::Replay(const std::optional<std::string>& refused) {
   if (!m_started) return "{\"state\":\"error\",\"message\":" + JsonString("No machine is loaded.") + "}";
-  // The game's folder as the player has it, again for every run.
+  // The game's folder as the player has it, again for every run, and an
+  // empty working folder: without the registry's "Install Path" the program
+  // reads and writes options.ini there.
   std::error_code ignored;
+  fsys::remove_all(kWorkingFolder, ignored);
+  fsys::create_directories(kWorkingFolder, ignored);
+  fsys::current_path(kWorkingFolder, ignored);
   fsys::remove_all(kGameFolder, ignored);
   fsys::create_directories(std::string(kGameFolder) + "/static", ignored);
   const std::string options = std::string(kGameFolder) + "/options.ini";
@@ -251,6 +257,7 @@ std::string Session::Replay(const std::optional<std::string>& refused) {
   reg::RegistrySlot::Install(&machine);
   posixfs::PosixFileSystem files;
   filesys::FileSystemSlot::Install(&files);
+  machine.FailCall(m_input.failCall);
 
   ReplayAgent agent(m_actions, m_boxesAnswered);
   agent.refused = refused;

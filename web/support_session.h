@@ -13,6 +13,7 @@
 // sheet runs to the end, and the saved options.ini is read back.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +33,7 @@ struct SessionInput {
   std::optional<std::string> optionsIni;
   std::vector<std::string> archives;     // texture archives present in static/
   bool readOnlyOptions = false;          // options.ini may not be written
+  std::uint64_t failCall = 0;            // as halcyra-sim --fail-call; 0: none
 };
 
 // The state the page draws, as JSON (texts as 8-bit strings, each byte

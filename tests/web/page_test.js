@@ -77,6 +77,13 @@ function loadCases() {
                    options: read(path.join(dir, 'options.ini')), script: read(path.join(dir, 'script.txt')) });
     }
   }
+  // What-ifs: the shipped machine of docs/support.md's example with one
+  // platform call failed, as --fail-call fails it.
+  const rush = read(path.join(ROOT, 'profiles/voodoo_rush_es1868.toml'));
+  for (const failCall of [1, 2, 5, 9, 17, 24, 30]) {
+    cases.push({ kind: 'what-if', name: `voodoo_rush_es1868 --fail-call ${failCall}`, machine: rush, archives: 7,
+                 readOnly: false, failCall, options: '[Game]\r\nGame Rasterizer=2\r\n', script: 'dump\ntab 1\ndump\nok\n' });
+  }
   return cases;
 }
 
@@ -93,7 +100,11 @@ function playSim(c, scratch) {
   for (const [name, bit] of Object.entries(kArchiveBits)) if (c.archives & bit) fs.writeFileSync(path.join(game, 'static', name), '');
   if (c.readOnly) fs.chmodSync(options, 0o444);
   const run = spawnSync(simPath, ['--machine', path.join(scratch, 'machine.toml'), '--install-dir', game,
-                                  '--script', path.join(scratch, 'script.txt')], { encoding: 'latin1' });
+                                  '--script', path.join(scratch, 'script.txt'),
+                                  ...(c.failCall ? ['--fail-call', String(c.failCall)] : [])],
+                       // An empty working folder, as the page's: a run without the
+                       // registry's install path reads and writes options.ini there.
+                       { encoding: 'latin1', cwd: fs.mkdtempSync(path.join(scratch, 'cwd-')) });
   const failed = /^script line (\d+):/m.exec(run.stderr);
   return {
     lines: run.stdout.split('\n').filter((l) => l !== '').map((l) => l.split(game).join('@GAME@')),
@@ -188,6 +199,7 @@ const kPageDriver = `window.__halcyraStep = function (verb, args) {
 async function playPage(page, c) {
   const parsed = parseScript(c.script);
   if (parsed.error) return { lines: [], exit: 2, line: parsed.error, options: c.options };
+  await page.eval(`document.getElementById('fail-call').value = '${c.failCall || 0}'`);
   await page.eval(`window.halcyraSupport.open(${JSON.stringify(c.machine)}, ${JSON.stringify(c.options)}, ` +
                   `${JSON.stringify(c.name)}, ${c.archives}, ${c.readOnly})`);
   let refusedAt = 0;
@@ -228,7 +240,7 @@ function differences(sim, web) {
 
 async function compareCases(page) {
   const cases = loadCases();
-  const counts = { 'page case': 0, scenario: 0 };
+  const counts = { 'page case': 0, scenario: 0, 'what-if': 0 };
   let same = 0;
   for (const c of cases) {
     const sim = playSim(c, path.join(outDir, 'sim'));
@@ -242,7 +254,8 @@ async function compareCases(page) {
     }
   }
   console.log(`support page: ${same} of ${cases.length} cases give the same output lines, boxes, exit and ` +
-              `options.ini as halcyra-sim (${counts['page case']} page cases, ${counts.scenario} scenarios)`);
+              `options.ini as halcyra-sim (${counts['page case']} page cases, ${counts.scenario} scenarios, ` +
+              `${counts['what-if']} failed-call what-ifs)`);
   if (cases.length < 80) fail(`only ${cases.length} cases found`);
 }
 
