@@ -99,17 +99,29 @@
     savedText = null;
     $('result').hidden = true;
     if (error !== '') {
-      state = null;
-      $('sheet').hidden = true;
-      $('closed').hidden = true;
-      message('This file cannot be opened: ' + error);
-      showLog();
+      refuse('This file cannot be opened: ' + error);
       return;
     }
     message('');
     const used = JSON.parse(call('hs_options'));
     $('source').textContent = name + (used.fromReport ? ", with the options.ini that its \u201cCurrent choices\u201d lines describe" : '');
     run('hs_state');
+  }
+
+  // A file that is no machine: its message, and no sheet of another.
+  function refuse(text) {
+    if ($('box').open) $('box').close();
+    input = null;
+    state = null;
+    log = [];
+    dumpsAt = [];
+    $('sheet').hidden = true;
+    $('closed').hidden = true;
+    $('result').hidden = true;
+    $('source').textContent = '';
+    message(text);
+    $('log').textContent = '';
+    $('script').value = '';
   }
 
   function act(kind, id = 0, index = 0, text = '') {
@@ -465,7 +477,7 @@
       const name = machineFile ? machineFile.name : input ? input.name : 'the reference machine (a demonstration)';
       start(machine, options, name + (options !== null ? ', with its options.ini' : ''));
     } catch (error) {
-      message(error.message);
+      refuse(error.message);
     }
   }
 

@@ -460,6 +460,41 @@ async function load(page) {
   await page.eval(kPageDriver);
 }
 
+// Files that are no machine: each chosen in the page's file input gets its
+// message and nothing else (no sheet, no box, nothing printed).
+async function refusedFiles(page) {
+  await load(page);
+  const dir = path.join(outDir, 'refused');
+  fs.rmSync(dir, { recursive: true, force: true });
+  fs.mkdirSync(dir, { recursive: true });
+  const report = read(path.join(outDir, 'report', 'halcyra-report.txt'));
+  const files = [
+    ['not-a-profile.txt', 'This is a letter, not a report.\n[[[', /^This file cannot be opened: the file:\d+: /],
+    ['truncated-report.txt', report.slice(0, Math.floor(report.length * 0.8)), /^This file cannot be opened: /],
+    ['binary.bin', '\x00\x01\x02\xff\xfe'.repeat(1000), /^This file cannot be opened: /],
+    ['oversized.toml', null, /larger than 16 MB/],
+  ];
+  for (const [name, text, expected] of files) {
+    const file = path.join(dir, name);
+    if (text === null) {
+      fs.writeFileSync(file, '');
+      fs.truncateSync(file, 16 * 1024 * 1024 + 1);
+    } else {
+      fs.writeFileSync(file, text, 'latin1');
+    }
+    await load(page);
+    await page.chooseFiles('#machine-file', [file]);
+    await page.waitFor(`document.getElementById('message').textContent !== ''`);
+    const shown = await page.eval(`({ message: document.getElementById('message').textContent,
+        sheet: getComputedStyle(document.getElementById('sheet')).display, box: document.getElementById('box').open,
+        log: window.halcyraSupport.log() })`);
+    if (!expected.test(shown.message) || shown.sheet !== 'none' || shown.box || shown.log.length) {
+      fail(`refused file ${name}: ${JSON.stringify(shown)}`);
+    }
+  }
+  console.log(`refused files: ${files.length} files that are no machine get a message and nothing else`);
+}
+
 async function screenshots(page) {
   await load(page);
   await page.screenshot(path.join(outDir, 'support-page-3d-hardware.png'));
@@ -478,6 +513,7 @@ async function main() {
     await mouseAndKeys(page);
     await hostileNames(page);
     await reportAndDownload(browser, page);
+    await refusedFiles(page);
     if (page.problems.length) fail('the page reported problems:\n  ' + page.problems.join('\n  '));
   } finally {
     await browser.close();
