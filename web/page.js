@@ -548,7 +548,9 @@
   };
 
   wire();
-  const wasm = Uint8Array.from(atob(HALCYRA_WASM), (c) => c.charCodeAt(0));
+  const text = atob(HALCYRA_WASM);
+  const wasm = new Uint8Array(text.length);
+  for (let i = 0; i < text.length; ++i) wasm[i] = text.charCodeAt(i);
   HalcyraCore({ wasmBinary: wasm, print: onPrint, printErr: (line) => console.warn(line) }).then((module) => {
     core = module;
     // Milliseconds since the page began to load: the module running, the
