@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "app/setup_app.h"
@@ -33,19 +32,11 @@ int VerticalPixels(int units) { return (units * dm::kCharHeight + 4) / 8; }
 
 const char* KindText(res::ControlKind kind) { return res::KindName(kind); }
 
+// The page's own files (the machine, the game's folder as the player has it)
+// go through the same POSIX files as the program's, in the memory file
+// system.
 bool WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  return static_cast<bool>(out);
-}
-
-std::optional<std::string> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return posixfs::PosixFileSystem().ReplaceFile(path, text).written;
 }
 
 std::string ControlJson(int index, const dm::ControlModel& control) {
@@ -273,7 +264,7 @@ std::string Session::Replay(const std::optional<std::string>& refused) {
     m_actions.resize(*agent.dropFrom);
   }
   if (agent.Reached()) return agent.state;
-  const std::optional<std::string> saved = ReadFile(options);
+  const std::optional<std::string> saved = posixfs::PosixFileSystem().ReadFile(options);
   std::ostringstream out;
   out << "{\"state\":\"done\",\"result\":\""
       << (agent.closedWith == ui::IDOK ? "ok" : agent.closedWith == 0 ? "none" : "cancel") << "\",\"exit\":" << code

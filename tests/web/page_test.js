@@ -307,9 +307,7 @@ async function mouseAndKeys(page) {
 // The page's demonstration machine.
 function HALCYRA_REFERENCE() { return read(path.join(ROOT, 'profiles/reference.toml')); }
 
-// Names that would act if they reached a terminal, the markup or the script
-// engine: OSC and CSI sequences, a script element, an image whose error
-// handler runs code, bidi overrides.
+// The names of tests/web/hostile_names.toml.
 const kHostile = [
   '\x1b]0;owned\x07Voodoo \x1b[2J\x1b[31mRed',
   '<script>window.__halcyraInjected = 1</script>',
@@ -318,42 +316,9 @@ const kHostile = [
 ];
 
 async function hostileNames(page) {
-  const escape = (s) => s.replace(/\\/g, '\\\\').replace(/"/g, '\\"').replace(/[\x00-\x1f\x7f]/g,
-                                                                                (ch) => '\\u' + ch.charCodeAt(0).toString(16).padStart(4, '0'));
-  // The profile's bytes as a file holds them (UTF-8), for the page and for
+  // The profile's bytes as the file holds them, for the page and for
   // halcyra-sim alike.
-  const machine = Buffer.from(`[machine]
-name = "hostile names"
-[[directdraw.driver]]
-description = "${escape(kHostile[1])}"
-name = "display"
-modes = ["640x480x16", "800x600x16"]
-  [[directdraw.driver.device]]
-  guid = "hal"
-  name = "${escape(kHostile[0])}"
-  description = "${escape(kHostile[3])}"
-  render_depths = [16]
-  texture_formats = ["565", "1555", "4444"]
-[[directdraw.driver]]
-guid = "{11111111-2222-3333-4444-555555555555}"
-description = "${escape(kHostile[2])}"
-name = "second"
-modes = ["640x480x16"]
-  [[directdraw.driver.device]]
-  guid = "hal"
-  name = "d"
-  description = "d"
-  render_depths = [16]
-  texture_formats = ["565", "1555", "4444"]
-[[directsound.device]]
-guid = "{66666666-7777-8888-9999-aaaaaaaaaaaa}"
-description = "${escape(kHostile[0])}"
-module = "${escape(kHostile[1])}"
-[[directsound.device]]
-guid = "{66666666-7777-8888-9999-aaaaaaaaaaab}"
-description = "${escape(kHostile[3])}"
-module = "x.dll"
-`, 'utf8').toString('latin1');
+  const machine = read(path.join(__dirname, 'hostile_names.toml'));
   const asBytes = (text) => Buffer.from(text, 'utf8').toString('latin1');
   const before = await page.eval(`JSON.stringify([...document.querySelectorAll('*')].map((e) => e.tagName)
       .filter((t) => !['OPTION', 'DIV', 'SPAN', 'LABEL', 'INPUT', 'SELECT', 'CANVAS', 'BUTTON'].includes(t)).sort())`);
