@@ -248,13 +248,15 @@
   }
 
   function update(page) {
-    // The tab stop of a radio group: its checked button, else its first.
+    // The tab stop of a radio group: its first checked button, else its
+    // first enabled one.
     const groupStop = new Map();
+    const checkedStop = new Set();
     for (const c of page.controls) {
-      const entry = elements.get(c.index);
-      if (c.kind === 'radio' && c.enabled && (c.check || !groupStop.has(entry.group))) {
-        if (c.check || !groupStop.has(entry.group)) groupStop.set(entry.group, c.check ? c.index : groupStop.get(entry.group) ?? c.index);
-      }
+      if (c.kind !== 'radio' || !c.enabled) continue;
+      const group = elements.get(c.index).group;
+      if (!groupStop.has(group) || (c.check === 1 && !checkedStop.has(group))) groupStop.set(group, c.index);
+      if (c.check === 1) checkedStop.add(group);
     }
     for (const c of page.controls) {
       const entry = elements.get(c.index);

@@ -295,8 +295,13 @@ async function mouseAndKeys(page) {
                 exit: (await page.eval('window.halcyraSupport.state()')).exit, line: 0, options: sim.options };
   const found = differences(sim, web);
   if (found.length) fail('mouse and keys: page and halcyra-sim differ:\n  ' + found.join('\n  '));
-  // Enter presses OK.
+  // Tab goes from a radio group to the next tab stop (the device list's
+  // edit field), and Enter presses OK.
   await click('#restart');
+  await click('#page .control[data-id="1003"] input');
+  await key('Tab', 9);
+  const focused = await page.eval(`document.activeElement.closest('.control')?.dataset.id ?? document.activeElement.tagName`);
+  if (focused !== '1004') fail(`mouse and keys: Tab from the Direct 3D button went to ${focused}, not the device list`);
   await click('#page .control[data-id="1009"] input');
   await key('Enter', 13);
   const state = await page.eval('window.halcyraSupport.state()');
