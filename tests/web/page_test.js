@@ -354,6 +354,17 @@ async function hostileNames(page) {
   if (counts.scripts !== 2 || counts.images !== 0 || counts.injected !== 0) {
     fail('hostile names: something was injected or ran: ' + JSON.stringify(counts));
   }
+  // The page's policy: its own two scripts and nothing else. A script
+  // element added as markup would be (innerHTML never is) does not run.
+  const policy = await page.eval(`document.querySelector('meta[http-equiv="Content-Security-Policy"]').content`);
+  if (!/default-src 'none'/.test(policy) || /'unsafe-inline'|'unsafe-eval'|\*/.test(policy)) fail('the page\'s policy is not strict: ' + policy);
+  const problemsBefore = page.problems.length;
+  const ran = await page.eval(`(() => { const s = document.createElement('script'); s.textContent = 'window.__halcyraInline = 1';
+      document.body.append(s); s.remove(); return window.__halcyraInline === 1; })()`);
+  if (ran) fail('an inline script added to the page ran');
+  await new Promise((r) => setTimeout(r, 100));
+  if (!page.problems.slice(problemsBefore).some((p) => /Content Security Policy/.test(p))) fail('the inline script was not refused by the policy');
+  page.problems.splice(problemsBefore);
   console.log(`hostile names: shown as text (${sounds.length} sound entries, ${devices.length} device entries), ` +
               `nothing injected, no script ran`);
 }
