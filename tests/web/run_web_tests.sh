@@ -12,6 +12,7 @@ if [ "${1:-}" != "--no-build" ]; then
   command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   cmake --preset web "${launcher[@]}" >/dev/null
   cmake --build build/web -- -j"$(nproc)"
+  [ -f build/default/build.ninja ] || cmake --preset default "${launcher[@]}" >/dev/null
   cmake --build build/default --target halcyra-sim -- -j"$(nproc)"
 fi
 node tests/web/page_test.js build/web/halcyra-support.html build/default/programs/halcyra-sim build/web-tests
