@@ -211,12 +211,15 @@
         entry.select.setAttribute('aria-label', 'list');
         root.append(entry.input, entry.select);
         entry.select.addEventListener('change', () => act('select', c.id, entry.select.selectedIndex));
-        entry.input.addEventListener('change', () => act('type', c.id, 0, entry.input.value));
+        // What is typed is text: a control character (pasted) is no
+        // keystroke the edit field takes, nor one a script line can hold.
+        const typed = () => entry.input.value.replace(/[\x00-\x1f\x7f]/g, '');
+        entry.input.addEventListener('change', () => act('type', c.id, 0, typed()));
         entry.input.addEventListener('keydown', (event) => {
           if (event.key === 'Enter' && entry.input.value !== entry.shown) {
             event.stopPropagation();
             event.preventDefault();
-            act('type', c.id, 0, entry.input.value);
+            act('type', c.id, 0, typed());
           }
         });
       } else if (c.kind === 'edit') {
