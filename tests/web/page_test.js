@@ -431,7 +431,9 @@ async function reportAndDownload(browser, page) {
   if (marked === 0) fail('file://: no changed line is marked beside the player\'s options.ini');
   const remote = page.requests.filter((url) => !url.startsWith('file:') && !url.startsWith('blob:') && !url.startsWith('data:'));
   if (remote.length) fail('file://: the page asked the network for ' + remote.join(', '));
-  console.log(`file:// offline: a report opened, OK, options.ini downloaded (${expected.length} bytes, as halcyra-sim saves it, ${marked} changed lines marked)`);
+  await dropFiles(page, [path.join(ROOT, 'profiles/voodoo_rush_es1868.toml'), path.join(dir, 'options.ini')]);
+  console.log(`file:// offline: a report opened, OK, options.ini downloaded (${expected.length} bytes, as halcyra-sim saves it, ${marked} changed lines marked); ` +
+              'a profile and an options.ini dropped together open the sheet');
 }
 
 // Opens the page anew and puts the driver's step function into it.
@@ -439,6 +441,17 @@ async function load(page) {
   await page.navigate(pageUrl);
   await page.waitFor('window.halcyraSupport && window.halcyraSupport.ready');
   await page.eval(kPageDriver);
+}
+
+// Drops `files` onto the page, as from a file manager: a profile and an
+// options.ini together open the sheet.
+async function dropFiles(page, files) {
+  for (const type of ['dragEnter', 'dragOver', 'drop']) {
+    await page.send('Input.dispatchDragEvent', { type, x: 300, y: 300, data: { items: [], files, dragOperationsMask: 1 } });
+  }
+  await page.waitFor(`document.getElementById('source').textContent.startsWith('voodoo_rush_es1868.toml, with its options.ini')`);
+  const state = await page.eval('window.halcyraSupport.state()');
+  if (state.state !== 'sheet') fail('drop: the dropped profile and options.ini did not open the sheet');
 }
 
 // Files that are no machine: each chosen in the page's file input gets its
