@@ -219,7 +219,7 @@ std::string Session::Start(const SessionInput& input) {
   return "";
 }
 
-std::string Session::Replay(const std::optional<std::string>& refused) {
+std::string Session::Replay() {
   if (!m_started) return "{\"state\":\"error\",\"message\":" + JsonString("No machine is loaded.") + "}";
   // The game's folder as the player has it, again for every run, and an
   // empty working folder: without the registry's "Install Path" the program
@@ -251,7 +251,6 @@ std::string Session::Replay(const std::optional<std::string>& refused) {
   machine.FailCall(m_input.failCall);
 
   ReplayAgent agent(m_actions, m_boxesAnswered);
-  agent.refused = refused;
   const int code = dm::RunOnModel(agent, kApplicationName, halcyra::RunHalcyraSetup);
   std::fflush(stdout);
 
@@ -275,15 +274,15 @@ std::string Session::Replay(const std::optional<std::string>& refused) {
 
 std::string Session::Act(const dm::Action& action) {
   m_actions.push_back(action);
-  return Replay(std::nullopt);
+  return Replay();
 }
 
 std::string Session::AnswerBox() {
   ++m_boxesAnswered;
-  return Replay(std::nullopt);
+  return Replay();
 }
 
-std::string Session::State() { return Replay(std::nullopt); }
+std::string Session::State() { return Replay(); }
 
 std::string Session::Options() const {
   return std::string("{\"options\":") + (m_input.optionsIni ? JsonString(*m_input.optionsIni) : "null") +

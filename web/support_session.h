@@ -67,7 +67,7 @@ class Session {
   std::string Options() const;
 
  private:
-  std::string Replay(const std::optional<std::string>& refused);
+  std::string Replay();
 
   SessionInput m_input;
   bool m_started = false;
