@@ -57,8 +57,12 @@
       }
     }
     try {
+      // The result's bytes, each as the character of its number, as every
+      // text of the system is held here.
       const result = core['_' + name](...flat);
-      return core.UTF8ToString(result);
+      let end = result;
+      while (core.HEAPU8[end] !== 0) ++end;
+      return toText(core.HEAPU8.subarray(result, end));
     } finally {
       for (const at of blocks) core._free(at);
     }

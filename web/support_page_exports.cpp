@@ -1,8 +1,8 @@
 // What the support page's script calls: the session (support_session.h),
 // the dump and box lines read back from the drawn page, and the pages'
 // pictures. Texts cross as bytes with their length (8-bit texts, as the
-// system's are); results are NUL-terminated ASCII (JSON escapes every other
-// byte) that stay valid until the next call.
+// system's are); results are NUL-terminated bytes that stay valid until the
+// next call (JSON results are ASCII: they escape every other byte).
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
