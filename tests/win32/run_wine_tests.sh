@@ -559,7 +559,7 @@ run_scenario() {  # folder [pause-dir]
 # The same scenario with halcyra-sim on this machine as halcyra-report.exe
 # captures it (with the run's glide2x.dll, if any): the same output, apart
 # from the "reading config from" paths, and the same options.ini.
-SIM=$ROOT/build/default/simulated/halcyra-sim
+SIM=$ROOT/build/default/programs/halcyra-sim
 replay_scenario() {  # folder run-folder
   local dir=$1 run=$2 name sim_game status setup_line install=()
   name=$(basename "$dir")
@@ -806,7 +806,7 @@ part_differential() {
   fi
   say "differential test: seed $seed"
   # Both programs as they are now, whatever is rebuilt meanwhile.
-  cp "$DEFAULT_BUILD/simulated/halcyra-sim" "$WIN_PROGRAMS/halcyra-setup-test.exe" "$diff/"
+  cp "$DEFAULT_BUILD/programs/halcyra-sim" "$WIN_PROGRAMS/halcyra-setup-test.exe" "$diff/"
   "$DEFAULT_BUILD/tests/win32/halcyra-script-gen" "$seed" 0 "$random" "$diff/random" ||
     { fail "halcyra-script-gen failed"; return; }
   generated=("$diff"/random/*/)
