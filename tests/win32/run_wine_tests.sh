@@ -366,6 +366,7 @@ base_report() {
   if grep -Eq '^ +EAX: supported$' "$R"; then fail "report: Wine's DirectSound should not pass the EAX test"; fi
   report_expect "$R" "no Glide" '^ +Board present: no$'
   [ -s "$LOGS/report.err" ] && fail "halcyra-report.exe wrote to standard error: $(head -3 "$LOGS/report.err")"
+  readme_report
   # The machine's names for the scenarios' placeholders.
   awk '
     /^Display Devices/ {section = "display"} /^Sound Devices/ {section = "sound"} /^3dfx Glide/ {section = ""}
@@ -388,6 +389,28 @@ no-board       | glide2x          | num_sst=0                             | no  
 no-grSstSelect | glide2x-noselect | num_sst=1 fbRam=8                     | no  |                |
 '
 trim() { local text=$1; text=${text#"${text%%[![:space:]]*}"}; printf '%s' "${text%"${text##*[![:space:]]}"}"; }
+
+# README.txt's instruction for a report, run as written at a command prompt
+# in the folder of the zip's programs: the file it names is made, holds the
+# report with the machine profile at its end, and no box waits for a click.
+readme_report() {
+  local instruction dir out path unix
+  instruction=$(awk '/^Sending a report/ {on = 1} on && /^    [^ ]/ {sub(/^ +/, ""); sub(/\r$/, ""); print; exit}' \
+    "$WINBUILD/package/unpacked/README.txt")
+  [ -n "$instruction" ] || { fail "README.txt gives no report command"; return; }
+  dir=$TMP/readme-report
+  rm -rf "$dir" && mkdir -p "$dir"
+  cp "$WINBUILD/package/unpacked/halcyra-report.exe" "$dir/"
+  out=$LOGS/readme-report.txt
+  (cd "$dir" && wine 120 cmd /c "$instruction") >"$out" 2>&1 || fail "README.txt's report command ($instruction) failed"
+  path=$(tr -d '\r' <"$out" | awk '/^The hardware report is in/ {getline; getline; print; exit}')
+  [ -n "$path" ] || { fail "README.txt's report command did not say where the report is: $(head -3 "$out")"; return; }
+  unix=$(wine 30 winepath -u "$path" 2>/dev/null | tr -d '\r')
+  [ -s "$unix" ] || { fail "README.txt's report command: $path is missing or empty"; return; }
+  grep -q '^Display Devices' "$unix" || fail "README.txt's report command: $path holds no display devices"
+  grep -q '^\[directdraw\]' "$unix" || fail "README.txt's report command: $path holds no machine profile"
+  say "  README.txt's report command ($instruction) wrote $path"
+}
 
 part_report() {
   local line name library keys present modes calls word got
@@ -559,11 +582,50 @@ replay_scenario() {  # folder run-folder
   fi
 }
 
+# An install folder of 344 characters (past MAX_PATH) on the real sheet of a
+# simulated machine: loaded, saved and its archives checked there, whole.
+long_install_dir() {
+  local base=$TMP/long game win ini status
+  rm -rf "$base"
+  game=$base
+  # Folders of 50 characters until the Windows form is 344 characters long.
+  while [ "$(winpath "$game" | wc -c)" -lt 294 ]; do game=$game/$(printf 'halcyra%.0s' {1..7})x; done
+  win=$(winpath "$game")
+  game=$game/$(printf '%0*d' "$((344 - ${#win} - 1))" 0)
+  win=$(winpath "$game")
+  [ "${#win}" = 344 ] || { fail "long install folder: made ${#win} characters, not 344"; return; }
+  mkdir -p "$game/static"
+  : >"$game/static/bitmap16.flx"
+  printf '[Game]\r\nGame Rasterizer=2\r\n[Keys]\r\nFire=Ctrl\r\n' >"$game/options.ini"
+  # 16-bit textures (present), then compressed (bitmapc.flx missing: 102).
+  printf 'ok\n' >"$base/first.txt"
+  printf 'click 1015\nok\n' >"$base/second.txt"
+  cp "$WINBUILD/win32/halcyra-setup-test.exe" "$base/"
+  for run in first second; do
+    (cd "$base" && wine 120 ./halcyra-setup-test.exe --machine "$(winpath "$ROOT/profiles/reference.toml")" \
+      --install-dir "$win" --script "$(winpath "$base/$run.txt")") >"$LOGS/long-$run.out" 2>"$LOGS/long-$run.err"
+    status=$?
+    [ "$status" = 0 ] || fail "long install folder ($run): exit status $status"
+    grep -q '^box 106' "$LOGS/long-$run.out" && fail "long install folder ($run): the save failed: $(grep '^box 106' "$LOGS/long-$run.out")"
+    grep -qxF "reading config from $win\\options.ini" <(tr -d '\r' <"$LOGS/long-$run.out") ||
+      fail "long install folder ($run): options.ini was not read there"
+    grep -qx 'result ok' <(tr -d '\r' <"$LOGS/long-$run.out") || fail "long install folder ($run): the sheet did not close with OK"
+  done
+  grep -q '^box 102' "$LOGS/long-first.out" && fail "long install folder: bitmap16.flx was not found"
+  grep -q '^box 102' "$LOGS/long-second.out" || fail "long install folder: the missing bitmapc.flx was not reported"
+  ini=$(tr -d '\r' <"$game/options.ini")
+  for line in 'UseCompressedTextures=1' 'Fire=Ctrl' 'GameScreenWidth=640'; do
+    grep -qx "$line" <<<"$ini" || fail "long install folder: options.ini lacks $line"
+  done
+  say "  long install folder (344 characters): loaded, saved, archives checked"
+}
+
 part_scenarios() {
   say "scenarios"
   for dir in "$ROOT"/tests/win32/scenarios/*/; do
     [ -f "$dir/script.txt" ] && run_scenario "${dir%/}"
   done
+  long_install_dir
 }
 
 # ---------------------------------------------------------------------------
