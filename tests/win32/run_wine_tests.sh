@@ -875,6 +875,18 @@ part_differential() {
     done <"$diff/jobs-$shard.txt.done"
   done
 
+  # Box 106 names the folder looked in when no folder holds the game: each
+  # side's own run folder (the current folder), the same place.
+  local out
+  for out in $(grep -l '^box 106' "$diff"/linux/*.out "$diff"/win/*.out 2>/dev/null); do
+    name=$(basename "$out" .out)
+    if [[ "$out" == "$diff/linux/"* ]]; then
+      RUN_FOLDER="$diff/linux/$name" perl -pi -e 's/\Q$ENV{RUN_FOLDER}\E/\@RUN\@/g' "$out"
+    else
+      RUN_FOLDER=$(winpath "$diff/win/$name") perl -pi -e 's/\Q$ENV{RUN_FOLDER}\E/\@RUN\@/gi' "$out"
+    fi
+  done
+
   # Compare: both sides' trees at once; a run differs when any of its files
   # (output, error, status, options.ini) does.
   local differ=0

@@ -203,6 +203,14 @@ CHECK_CASE(SheetContractMatchesTheModel) {
       {"after-close", "cancel\nclick 1002\n"},
   };
   for (const auto& c : cases) ExpectSameOnBoth(&wintest::RecordingSystem, c);
+  // A page that refuses OK keeps the sheet open on the page shown, and the
+  // pages after it are not asked; the next OK closes it.
+  const ParityCase refused[] = {
+      {"ok-refused-then-ok", "tab 1\nok\ndump\nok\n"},
+      {"ok-refused-then-cancel", "ok\ncancel\n"},
+      {"ok-refused-at-the-end", "ok\n"},
+  };
+  for (const auto& c : refused) ExpectSameOnBoth(&wintest::RefusingSystem, c);
 }
 
 CHECK_CASE(ControlsMatchTheModel) {
