@@ -104,15 +104,18 @@ bool WriteText(const std::string& path, const std::string& text) {
   return static_cast<bool>(out);
 }
 
-// Started from a command prompt, the console is shared with it: where the
-// report went is said there, and no box waits for a click. Started from
-// Explorer the console is this program's alone: it goes, so that only the
-// message box shows. True when started from a prompt.
+// Started from a command prompt, the console is shared with it (or the
+// output goes to a file or a pipe that whoever started the program reads):
+// where the report went is said there, and no box waits for a click.
+// Started from Explorer the console is this program's alone: it goes, so
+// that only the message box shows. True when started from a prompt.
 bool KeepPromptConsole() {
   DWORD processes[2];
   const DWORD count = ::GetConsoleProcessList(processes, 2);
-  if (count == 1) ::FreeConsole();
-  return count > 1;
+  const DWORD output = ::GetFileType(::GetStdHandle(STD_OUTPUT_HANDLE));
+  const bool redirected = output == FILE_TYPE_DISK || output == FILE_TYPE_PIPE;
+  if (count == 1 && !redirected) ::FreeConsole();
+  return count > 1 || redirected;
 }
 
 // Tells the player: on the prompt's console, else in a message box.

@@ -452,13 +452,16 @@ part_report() {
 # Line ends are compared without CR.
 replace_placeholders() {  # file game-path
   # Through the environment: awk -v would read the backslashes as escapes.
-  PLACEHOLDER_GAME=$2 PLACEHOLDER_NAMES=$TMP/names.tsv awk '
+  # In a box's quoted text the game's path stands as it is printed there,
+  # its backslashes doubled.
+  PLACEHOLDER_GAME=$2 PLACEHOLDER_GAME_QUOTED=${2//\\/\\\\} PLACEHOLDER_NAMES=$TMP/names.tsv awk '
     BEGIN {
       names = ENVIRON["PLACEHOLDER_NAMES"]
       n = 0; key[++n] = "@GAME@"; value[n] = ENVIRON["PLACEHOLDER_GAME"]
       while ((getline line < names) > 0) { split(line, f, "\t"); key[++n] = f[1]; value[n] = f[2] }
     }
     {
+      value[1] = /^box / ? ENVIRON["PLACEHOLDER_GAME_QUOTED"] : ENVIRON["PLACEHOLDER_GAME"]
       out = ""; rest = $0
       while (1) {
         best = 0; at = 0
@@ -571,8 +574,11 @@ replay_scenario() {  # folder run-folder
   status=$?
   [ "$status" = "$(cat "$dir/expected-status" 2>/dev/null || echo 0)" ] ||
     fail "scenario $name: halcyra-sim on the captured machine ended with $status"
-  if ! diff -u <(tr -d '\r' <"$LOGS/scenario-$name.out" | grep -v '^reading config from ') \
-       <(grep -v '^reading config from ' "$LOGS/replay-$name.out") >"$LOGS/replay-$name.diff"; then
+  # The game's folder, which box 106 names, is each side's own.
+  if ! diff -u <(tr -d '\r' <"$LOGS/scenario-$name.out" | grep -v '^reading config from ' |
+                  GAME=$(winpath "$run/game" | sed 's/\\/\\\\/g') perl -pe 's/\Q$ENV{GAME}\E/\@GAME\@/g') \
+       <(grep -v '^reading config from ' "$LOGS/replay-$name.out" |
+         GAME=$sim_game perl -pe 's/\Q$ENV{GAME}\E/\@GAME\@/g') >"$LOGS/replay-$name.diff"; then
     fail "scenario $name: the captured machine's replay differs ($LOGS/replay-$name.diff)"
     head -20 "$LOGS/replay-$name.diff" >&2
   fi
@@ -883,7 +889,8 @@ part_differential() {
     if [[ "$out" == "$diff/linux/"* ]]; then
       RUN_FOLDER="$diff/linux/$name" perl -pi -e 's/\Q$ENV{RUN_FOLDER}\E/\@RUN\@/g' "$out"
     else
-      RUN_FOLDER=$(winpath "$diff/win/$name") perl -pi -e 's/\Q$ENV{RUN_FOLDER}\E/\@RUN\@/gi' "$out"
+      # As the box's text is printed: backslashes doubled.
+      RUN_FOLDER=$(winpath "$diff/win/$name" | sed 's/\\/\\\\/g') perl -pi -e 's/\Q$ENV{RUN_FOLDER}\E/\@RUN\@/gi' "$out"
     fi
   done
 
