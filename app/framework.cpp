@@ -100,6 +100,10 @@ BOOL CPropertyPage::OnInitDialog() {
 }
 BOOL CPropertyPage::OnSetActive() { return TRUE; }
 void CPropertyPage::OnOK() {}
+BOOL CPropertyPage::OnApply() {
+  OnOK();
+  return TRUE;
+}
 void CPropertyPage::OnCancel() {}
 
 void CPropertyPage::AttachWindow(PageWindow* window) {

@@ -141,6 +141,11 @@ class CPropertyPage : public CCmdTarget {
   virtual BOOL OnInitDialog();  // after the page window is created
   virtual BOOL OnSetActive();   // on every activation
   virtual void OnOK();          // when the user presses OK
+  // OK's step for this page, run by the sheet in page order: the framework's
+  // own runs OnOK and lets the sheet close. A page that returns FALSE keeps
+  // the sheet open, with every page as it stands (the pages after it are not
+  // asked), as a property sheet's apply can be refused.
+  virtual BOOL OnApply();
   virtual void OnCancel();      // when the user cancels
   virtual void DoDataExchange() {}
 

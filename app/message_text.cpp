@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "app/framework.h"
@@ -25,6 +26,23 @@ void ShowWarningBox(ui::CPropertyPage& page, unsigned id, unsigned icon) {
   char* text = LoadMessageText(id);
   page.MessageBox(text != nullptr ? text : "", nullptr, ui::MB_OK | icon);
   delete[] text;
+}
+
+void ShowWarningBox(ui::CPropertyPage& page, unsigned id, unsigned icon,
+                    std::initializer_list<std::string_view> inserts) {
+  char* text = LoadMessageText(id);
+  const std::string_view format = text != nullptr ? text : "";
+  std::string shown;
+  std::size_t from = 0;
+  auto insert = inserts.begin();
+  for (std::size_t at = format.find("%s"); at != std::string_view::npos && insert != inserts.end();
+       at = format.find("%s", from)) {
+    shown.append(format.substr(from, at - from)).append(*insert++);
+    from = at + 2;
+  }
+  shown.append(format.substr(from));
+  delete[] text;
+  page.MessageBox(shown, nullptr, ui::MB_OK | icon);
 }
 
 }  // namespace halcyra

@@ -293,7 +293,8 @@ void SheetModel::Activate(int index) {
 void SheetModel::Press(int result) {
   if (result == ui::IDOK) {
     for (int i = 0; i < PageCount(); ++i) {
-      if (m_pages[static_cast<std::size_t>(i)]) m_sheet->GetPage(i)->OnOK();
+      // A page that refuses keeps the sheet open, on the page shown.
+      if (m_pages[static_cast<std::size_t>(i)] && !m_sheet->GetPage(i)->OnApply()) return;
     }
   } else {
     for (int i = 0; i < PageCount(); ++i) {

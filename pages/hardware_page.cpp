@@ -9,6 +9,7 @@
 #include "hardware/inventory.h"
 #include "res/resource.h"
 #include "settings/game_settings.h"
+#include "settings/install_directory.h"
 #include "settings/texture_check.h"
 
 namespace halcyra {
@@ -423,13 +424,52 @@ void CHARDWARE::OnMipLow() {
   m_pMipOn->SetCheck(1);
 }
 
+namespace {
+
+// The text of box 106 that says why the save failed.
+unsigned SaveFailureText(SaveFailure failure) {
+  switch (failure) {
+    case SaveFailure::kReadOnlyFile:
+      return res::IDS_SAVE_FAILED_READ_ONLY;
+    case SaveFailure::kNoRights:
+      return res::IDS_SAVE_FAILED_NO_RIGHTS;
+    case SaveFailure::kFolderMissing:
+      return res::IDS_SAVE_FAILED_FOLDER_MISSING;
+    case SaveFailure::kUnreadable:
+      return res::IDS_SAVE_FAILED_UNREADABLE;
+    case SaveFailure::kNoGameFolder:
+      return res::IDS_SAVE_FAILED_NO_GAME_FOLDER;
+    case SaveFailure::kNone:
+    case SaveFailure::kOther:
+      break;
+  }
+  return res::IDS_SAVE_FAILED_OTHER;
+}
+
+}  // namespace
+
 void CHARDWARE::OnOK() {
-  // Save first; the archive check judges the texture choice as saved (or,
-  // when the save failed, as the player made it).
+  // Save first; the archive check then judges the texture choice as saved.
+  // A save that failed says why and keeps the sheet open with every choice
+  // (the record stays), so OK may be pressed again once the cause is mended;
+  // the archive check waits for the save that succeeds.
   const CommitResult commit = CommitSettings();
-  if (!commit.saved) ShowWarningBox(*this, res::IDS_SAVE_FAILED, ui::MB_ICONEXCLAMATION);
+  m_bSaveFailed = !commit.saved;
+  if (!commit.saved) {
+    const std::string folder = commit.failure == SaveFailure::kNoGameFolder ? commit.failedPath
+                                                                           : ParentDirectory(commit.failedPath);
+    char* cause = LoadMessageText(SaveFailureText(commit.failure));
+    ShowWarningBox(*this, res::IDS_SAVE_FAILED, ui::MB_ICONEXCLAMATION, {folder, cause != nullptr ? cause : ""});
+    delete[] cause;
+    return;
+  }
   if (!TextureSetCheck(commit.options)) ShowWarningBox(*this, res::IDS_TEXTURE_ARCHIVE_MISSING, ui::MB_ICONHAND);
   ui::CPropertyPage::OnOK();
+}
+
+ui::BOOL CHARDWARE::OnApply() {
+  OnOK();
+  return m_bSaveFailed ? ui::FALSE : ui::TRUE;
 }
 
 }  // namespace halcyra

@@ -19,6 +19,8 @@ class CHARDWARE : public ui::CPropertyPage {
 
   ui::BOOL OnInitDialog() override;
   void OnOK() override;
+  // OK's step: the sheet closes only when OnOK saved the choices.
+  ui::BOOL OnApply() override;
   void DoDataExchange() override {}
 
   CSheet* m_pSheet = nullptr;
@@ -32,6 +34,8 @@ class CHARDWARE : public ui::CPropertyPage {
   ui::CButton* m_pMipLow = nullptr;
   ui::CButton* m_pMipOn = nullptr;
   ui::CButton* m_pMipOff = nullptr;
+  // The last OnOK could not save the choices (box 106): the sheet stays open.
+  bool m_bSaveFailed = false;
 
   void FillDeviceList();
   void RestoreRenderer();

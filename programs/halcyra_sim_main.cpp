@@ -125,6 +125,7 @@ int Report(const Options& options, sim::SimulatedMachine& machine) {
   run.captured.elevated = machine.GetMachine().elevated;
   run.captured.virtualStore = machine.GetMachine().virtualStore;
   run.captured.programFiles = machine.GetMachine().programFiles;
+  run.captured.programFolder = machine.GetMachine().programFolder;
   const sim::ReportHeader header{"halcyra-sim", options.date.value_or(sim::Today()),
                                  "none: a simulated machine (halcyra-sim)"};
   int status = 0;
@@ -159,9 +160,11 @@ int main(int argc, char** argv) {
   reg::RegistrySlot::Install(&machine);
   posixfs::PosixFileSystem::Options fileOptions;
   const sim::Machine& declared = machine.GetMachine();
-  if (!declared.elevated && declared.virtualStore && declared.programFiles) {
-    fileOptions.virtualStore = posixfs::VirtualStore{*declared.virtualStore, {*declared.programFiles}};
+  if (declared.virtualStore && declared.programFiles) {
+    fileOptions.virtualStore =
+        posixfs::VirtualStore{*declared.virtualStore, {*declared.programFiles}, declared.elevated};
   }
+  fileOptions.programFolder = declared.programFolder;
   posixfs::PosixFileSystem files(fileOptions);
   filesys::FileSystemSlot::Install(&files);
 

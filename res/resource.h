@@ -14,7 +14,13 @@ constexpr unsigned IDS_TEXTURE_ARCHIVE_MISSING = 102;
 constexpr unsigned IDS_NO_3D_HARDWARE = 103;
 constexpr unsigned IDS_DEVICE_UNFIT = 104;
 constexpr unsigned IDS_MIPMAP_NOT_RECOMMENDED = 105;
-constexpr unsigned IDS_SAVE_FAILED = 106;
+constexpr unsigned IDS_SAVE_FAILED = 106;  // "%s": the folder, then one of the causes below
+constexpr unsigned IDS_SAVE_FAILED_READ_ONLY = 107;
+constexpr unsigned IDS_SAVE_FAILED_NO_RIGHTS = 108;
+constexpr unsigned IDS_SAVE_FAILED_FOLDER_MISSING = 109;
+constexpr unsigned IDS_SAVE_FAILED_UNREADABLE = 110;
+constexpr unsigned IDS_SAVE_FAILED_NO_GAME_FOLDER = 111;
+constexpr unsigned IDS_SAVE_FAILED_OTHER = 112;
 
 constexpr int IDC_STATIC = -1;
 

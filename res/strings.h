@@ -13,7 +13,8 @@ struct StringEntry {
 std::span<const StringEntry> StringTable();
 // The text of entry `id`, or null when the table has none.
 const char* FindString(unsigned id);
-// The id of the entry whose text is `text`, or 0.
+// The id of the entry whose text is `text`, or, failing that, of the first
+// entry that gives `text` with each "%s" replaced; 0 when none does.
 unsigned FindStringId(const char* text);
 
 }  // namespace res

@@ -42,6 +42,10 @@ class NoFiles final : public FileSystem {
   WriteResult ReplaceFile(const std::string&, const std::string&) override { return {}; }
   bool MakeDirectories(const std::string&) override { return false; }
   std::optional<std::string> VirtualStorePath(const std::string&) override { return std::nullopt; }
+  std::optional<std::string> ElevatedUserCopyPath(const std::string&) override { return std::nullopt; }
+  bool IsReadOnly(const std::string&) override { return false; }
+  std::string CurrentFolder() override { return "."; }
+  std::optional<std::string> ProgramFolder() override { return std::nullopt; }
 };
 
 }  // namespace

@@ -47,6 +47,18 @@ class FileSystem {
   // elevation and `path` lies in a virtualized location (Program Files,
   // Windows, ProgramData). nullopt everywhere else.
   virtual std::optional<std::string> VirtualStorePath(const std::string& path) = 0;
+  // The same place for a program that runs elevated ("Run as
+  // administrator"): where the user's copy of `path` is, which the game
+  // started normally reads, although this program's own writes are not
+  // virtualized. nullopt when not elevated or `path` is not virtualized.
+  virtual std::optional<std::string> ElevatedUserCopyPath(const std::string& path) = 0;
+  // A file that stands but is marked read-only (Windows' attribute; on
+  // POSIX, no one may write it).
+  virtual bool IsReadOnly(const std::string& path) = 0;
+  // The full path of the current folder.
+  virtual std::string CurrentFolder() = 0;
+  // The folder the running program's file lies in; nullopt when unknown.
+  virtual std::optional<std::string> ProgramFolder() = 0;
 };
 
 // The file system in use, installed by the host program. Its empty platform

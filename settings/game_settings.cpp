@@ -109,52 +109,106 @@ void GameSettings::WriteTo(profile::ProfileFile& file) const {
   file.WriteString(kSoundSection, kAcousticsKey, enableAcoustics != 0 ? "1" : "0");
 }
 
-bool GameSettings::Save(std::string* written) {
+namespace {
+
+// Why a write into `path` failed, as far as the files tell.
+SaveFailure CauseOf(filesys::FileSystem& files, const std::string& path, const filesys::WriteResult& result) {
+  if (!files.Exists(ParentDirectory(path))) return SaveFailure::kFolderMissing;
+  if (files.IsReadOnly(path)) return SaveFailure::kReadOnlyFile;
+  return result.denied ? SaveFailure::kNoRights : SaveFailure::kOther;
+}
+
+// Writes the record into `path`, keeping whatever else the file holds; a
+// missing file is created. `updated` receives the file's text afterwards
+// (or what it would hold). `copyPath` is set when the record went into the
+// user's VirtualStore copy instead.
+SaveFailure SaveInto(const GameSettings& record, const std::string& path, bool unreadableAtStart,
+                     bool mayGoToVirtualStore, std::string& updated, std::optional<std::string>& copyPath) {
   filesys::FileSystem& files = filesys::FileSystemSlot::Get();
   // The writes go into the file as it is now, so that whatever else it holds
   // (the game's own keys, the player's comments) survives. A missing file
   // starts empty.
-  std::optional<std::string> original;
-  bool missing = false;
-  if (iniPath) {
-    original = files.ReadFile(*iniPath);
-    missing = !original && !files.Exists(*iniPath);
-  }
+  // A file that could not be read at the start is not read now either: the
+  // choices were made without its content.
+  std::optional<std::string> original = unreadableAtStart ? std::nullopt : files.ReadFile(path);
+  const bool missing = !original && !files.Exists(path);
   const bool read = original.has_value();
   // The bytes read become the file's text, and Content() is the one copy.
   profile::ProfileFile file(read ? std::move(*original) : std::string());
-  WriteTo(file);
-  // The new content is made once, straight into the caller's string when
-  // there is one.
-  std::string kept;
-  std::string& updated = written != nullptr ? *written : kept;
+  record.WriteTo(file);
   updated = file.Content();
 
-  if (!iniPath) return true;
-  // A file that is there but cannot be read is not overwritten: its content
-  // would be lost.
-  if (!read && !missing) return false;
-  if (read && file.IsUnchangedBy(updated)) return true;  // the file already holds the record
+  // A file that is there but cannot be read, or could not be read when the
+  // sheet opened, is not overwritten: its content would be lost.
+  if ((!read && !missing) || unreadableAtStart) return SaveFailure::kUnreadable;
+  if (read && file.IsUnchangedBy(updated)) return SaveFailure::kNone;  // the file already holds the record
 
-  const filesys::WriteResult result = files.ReplaceFile(*iniPath, updated);
-  if (result) return true;
-  if (!result.denied) return false;
+  const filesys::WriteResult result = files.ReplaceFile(path, updated);
+  if (result) return SaveFailure::kNone;
+  if (!result.denied || !mayGoToVirtualStore) return CauseOf(files, path, result);
 
   // Refused for want of rights: where Windows would have virtualized the
   // game's own write, the record goes where the game will read it. A copy
   // that exists already was the file loaded and saved, unless it appeared
   // since; it is not overwritten here.
-  const std::optional<std::string> copy = files.VirtualStorePath(*iniPath);
-  if (!copy || files.Exists(*copy) || !files.MakeDirectories(ParentDirectory(*copy))) return false;
-  if (!files.ReplaceFile(*copy, updated)) return false;
-  iniPath = *copy;
-  return true;
+  const std::optional<std::string> copy = files.VirtualStorePath(path);
+  if (!copy || files.Exists(*copy) || !files.MakeDirectories(ParentDirectory(*copy))) {
+    return CauseOf(files, path, result);
+  }
+  const filesys::WriteResult intoCopy = files.ReplaceFile(*copy, updated);
+  if (!intoCopy) return CauseOf(files, *copy, intoCopy);
+  copyPath = *copy;
+  return SaveFailure::kNone;
+}
+
+}  // namespace
+
+bool GameSettings::Save(std::string* written, SaveFailure* failure, std::string* failedPath) {
+  // The new content is made once, straight into the caller's string when
+  // there is one.
+  std::string kept;
+  std::string& updated = written != nullptr ? *written : kept;
+  SaveFailure why = SaveFailure::kNone;
+  std::string where;
+  if (noGameFolder) {
+    // Nowhere to write: the text the choices would give a new file, for the
+    // caller to judge.
+    profile::ProfileFile file;
+    WriteTo(file);
+    updated = file.Content();
+    why = SaveFailure::kNoGameFolder;
+    where = *noGameFolder;
+  } else if (!iniPath) {
+    profile::ProfileFile file;
+    WriteTo(file);
+    updated = file.Content();
+  } else {
+    std::optional<std::string> copy;
+    why = SaveInto(*this, *iniPath, unreadableAtStart, true, updated, copy);
+    where = *iniPath;
+    if (copy) iniPath = *copy;
+    if (why == SaveFailure::kNone && alsoSaveTo) {
+      // The folder's own file, for the game started elevated; its text is
+      // not the one the archive check judges (the copy's is, which the game
+      // started normally reads).
+      std::string second;
+      std::optional<std::string> unused;
+      why = SaveInto(*this, *alsoSaveTo, false, false, second, unused);
+      where = *alsoSaveTo;
+    }
+  }
+  if (failure != nullptr) *failure = why;
+  if (failedPath != nullptr) *failedPath = why == SaveFailure::kNone ? std::string() : where;
+  return why == SaveFailure::kNone;
 }
 
 CommitResult CommitSettings() {
   CommitResult result;
   if (g_pSettings != nullptr) {
-    result.saved = g_pSettings->Save(&result.options);
+    result.saved = g_pSettings->Save(&result.options, &result.failure, &result.failedPath);
+    // A record that could not be saved keeps the player's choices for the
+    // next try.
+    if (!result.saved) return result;
     delete g_pSettings;
   }
   g_pSettings = nullptr;
@@ -168,18 +222,58 @@ std::string OptionsPathIn(const std::string& directory) {
   return copy && files.Exists(*copy) ? *copy : path;
 }
 
+namespace {
+
+// Whether `folder` holds the game: its options.ini or its "static" folder.
+bool HoldsGame(filesys::FileSystem& files, const std::string& folder) {
+  return files.Exists(JoinPath(folder, kOptionsFileName)) || files.Exists(JoinPath(folder, "static"));
+}
+
+}  // namespace
+
+std::optional<std::string> FindGameFolder() {
+  std::string recorded;
+  ReadInstallDirectory(recorded);
+  if (!recorded.empty()) return recorded;
+  filesys::FileSystem& files = filesys::FileSystemSlot::Get();
+  if (HoldsGame(files, ".")) return std::string(".");
+  const std::optional<std::string> program = files.ProgramFolder();
+  if (program && HoldsGame(files, *program)) return program;
+  return std::nullopt;
+}
+
 void CreateSettingsAtDialogStart() {
-  ReadInstallDirectory(InstallDirectory);
+  filesys::FileSystem& files = filesys::FileSystemSlot::Get();
+  const std::optional<std::string> folder = FindGameFolder();
+  InstallDirectory = folder.value_or(".");
   if (g_pSettings != nullptr) return;
-  const std::string path = OptionsPathIn(InstallDirectory);
-  if (filesys::FileSystemSlot::Get().CanOpenForReading(path)) {
+  if (!folder) {
+    // No folder to load from or save to: the page starts from the defaults,
+    // and OK names the folder looked in.
+    g_pSettings = new GameSettings();
+    g_pSettings->noGameFolder = files.CurrentFolder();
+    return;
+  }
+  const std::string own = JoinPath(*folder, kOptionsFileName);
+  std::string path = OptionsPathIn(*folder);
+  // Elevated, the user's VirtualStore copy is still what the game started
+  // normally reads: it is loaded, and saved together with the folder's file.
+  std::optional<std::string> alsoSaveTo;
+  if (const std::optional<std::string> copy = files.ElevatedUserCopyPath(own); copy && files.Exists(*copy)) {
+    path = *copy;
+    alsoSaveTo = own;
+  }
+  if (files.CanOpenForReading(path)) {
     g_pSettings = new GameSettings(path);
   } else {
     // Nothing to load: the page starts from the defaults, and OK writes them
-    // into this file (creating it when it is missing).
+    // into this file (creating it when it is missing), unless the file is
+    // there and could not be read.
     g_pSettings = new GameSettings();
     g_pSettings->iniPath = path;
+    g_pSettings->unreadableAtStart = files.Exists(path);
   }
+  g_pSettings->alsoSaveTo = alsoSaveTo;
 }
 
 }  // namespace halcyra

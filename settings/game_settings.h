@@ -52,6 +52,17 @@ constexpr const TextureModeKeys& TextureModeFromKeys(bool use16Bit, bool useComp
 // At most this many characters of a text value are read from options.ini.
 constexpr std::size_t kMaxValueLength = 255;
 
+// Why a save did not reach the file; each has a text of its own in box 106.
+enum class SaveFailure {
+  kNone,
+  kReadOnlyFile,   // the file is marked read-only
+  kNoRights,       // the folder may not be changed and the file may not be written
+  kFolderMissing,  // the folder does not exist
+  kUnreadable,     // the file could not be read (now, or when the sheet opened)
+  kNoGameFolder,   // no folder holds the game (see CreateSettingsAtDialogStart)
+  kOther,          // a full disk, a file another program holds, and the like
+};
+
 class GameSettings {
  public:
   // Defaults, no file: Load and Save do nothing.
@@ -77,7 +88,16 @@ class GameSettings {
   // has no VirtualStore copy yet), the record goes into the user's
   // VirtualStore copy, where the game will read it; `iniPath` then names
   // that copy.
-  bool Save(std::string* written = nullptr);
+  //
+  // A file that stood but could not be read when the sheet opened
+  // (`unreadableAtStart`) is never written, even once it can be read: its
+  // content was never seen. With `alsoSaveTo` set the record is written into
+  // that file too, each file keeping its own other keys.
+  //
+  // `failure`, when given, receives why the save failed, and `failedPath` the
+  // file (or, for kNoGameFolder, the folder) it concerns.
+  bool Save(std::string* written = nullptr, SaveFailure* failure = nullptr,
+            std::string* failedPath = nullptr);
 
   // The reads of Load and the writes of Save, in their order, on a profile
   // file held in memory.
@@ -94,6 +114,15 @@ class GameSettings {
   std::uint8_t mipMapLevel = 0;
   std::uint8_t enableAcoustics = 0;
   std::optional<std::string> iniPath;
+  // options.ini stood but could not be read when the record was made.
+  bool unreadableAtStart = false;
+  // A second file that Save writes: the install folder's own options.ini
+  // when an elevated run loaded the user's VirtualStore copy, so that the
+  // game reads the choices whether it is started normally or elevated.
+  std::optional<std::string> alsoSaveTo;
+  // Set when no folder holds the game: the folder looked in. Save then
+  // writes nothing and fails with kNoGameFolder.
+  std::optional<std::string> noGameFolder;
 };
 
 // The one settings record of the process; null until the 3D page creates it,
@@ -103,14 +132,19 @@ extern GameSettings* g_pSettings;
 // What CommitSettings did.
 struct CommitResult {
   bool saved = true;  // false: the record could not be written
+  SaveFailure failure = SaveFailure::kNone;
+  // The file the failure concerns (for kNoGameFolder: the folder looked in).
+  std::string failedPath;
   // options.ini's text after the save, or the text it would hold had the
   // save succeeded: the texture choice the OK step's archive check judges.
   std::string options;
   explicit operator bool() const { return saved; }
 };
 
-// Saves g_pSettings (when set), destroys it and clears the pointer. `saved`
-// is true when there was nothing to save.
+// Saves g_pSettings (when set); when the save succeeded, destroys it and
+// clears the pointer. A record that could not be saved stays, with every
+// choice, so that the player may try again. `saved` is true when there was
+// nothing to save.
 CommitResult CommitSettings();
 
 // The options.ini of an install folder that this run reads and writes: the
@@ -118,12 +152,21 @@ CommitResult CommitSettings();
 // game (see filesys::FileSystem::VirtualStorePath), else "<dir>\options.ini".
 std::string OptionsPathIn(const std::string& directory);
 
-// The creation of the record when the 3D page initialises: reads the
-// install directory into InstallDirectory, and when g_pSettings is still
-// null creates it for that folder's options.ini: loaded when the file can
-// be read, else with defaults. Either way the record is saved to that file
-// at OK (created when missing; never overwritten when it exists but cannot
-// be read).
+// The game's folder: the registry's "Install Path" when it is set (not
+// empty); otherwise the current folder when it holds the game (options.ini
+// or a "static" folder), else the program's own folder when that does (a
+// setup started from the game's folder by a shortcut whose "Start in" is
+// elsewhere). nullopt when none does.
+std::optional<std::string> FindGameFolder();
+
+// The creation of the record when the 3D page initialises: finds the game's
+// folder (FindGameFolder) into InstallDirectory, and when g_pSettings is
+// still null creates it for that folder's options.ini: loaded when the file
+// can be read, else with defaults. Either way the record is saved to that
+// file at OK (created when missing; never overwritten when it stood but
+// could not be read). An elevated run loads the user's VirtualStore copy
+// when there is one, and saves into it and into the folder's own file. When
+// no folder holds the game, the record has no file and OK writes nothing.
 void CreateSettingsAtDialogStart();
 
 }  // namespace halcyra

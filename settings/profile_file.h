@@ -98,9 +98,10 @@ class ProfileFile {
   // decoded text, not its bytes).
   const std::string& Text() const { return text_; }
   // Whether `content` (what Content() made) is the file as it was given, so
-  // that saving it would change nothing. A UTF-16 file is always written.
+  // that saving it would change nothing. For a UTF-16 file the decoded texts
+  // are compared: every unit the writes leave comes back as it was.
   bool IsUnchangedBy(const std::string& content) const {
-    return encoding_ == Encoding::kBytes && content == text_;
+    return encoding_ == Encoding::kBytes ? content == text_ : ContentText() == text_;
   }
 
   // Calls `visit` for every key of every section, in file order, with the

@@ -131,7 +131,8 @@ void Choices(std::ostringstream& out, const ProbeRun& run, const std::string& op
   out << "Current choices in options.ini\n" << kRule;
   if (!run.options) {
     out << "options.ini cannot be read at " << Shown(optionsPath)
-        << ": Halcyra Setup starts from its defaults and OK saves nothing.\n\n";
+        << ": Halcyra Setup starts from its defaults. OK creates the file where it is missing and the "
+           "folder holds the game, and never writes over a file that stands but cannot be read.\n\n";
     return;
   }
   GameSettings settings;
@@ -277,8 +278,9 @@ ProbeRun& ProbeRun::operator=(ProbeRun&&) noexcept = default;
 ProbeRun RunProbes() {
   ProbeRun run;
   MachineCapture capture;
-  run.installFolder = ".";
-  ReadInstallDirectory(run.installFolder);
+  // The folder Halcyra Setup would use: "Install Path", else the folder that
+  // holds the game (this one or the program's).
+  run.installFolder = FindGameFolder().value_or(".");
   run.options = filesys::FileSystemSlot::Get().ReadFile(JoinPath(run.installFolder, kOptionsFileName));
   g_progress = &run.progress;
   run.inventory = std::make_unique<HardwareInventory>(RecordProgress);

@@ -600,6 +600,7 @@ Machine ReadMachine(const toml::table& root, const std::string& file) {
     machine.elevated = section.Bool("elevated").value_or(true);
     machine.virtualStore = section.String("virtual_store");
     machine.programFiles = section.String("program_files");
+    machine.programFolder = section.String("program_folder");
   });
   top.Finish();
   if (machine.capture && machine.capture->byteStrings) StringsToBytes(machine);

@@ -142,6 +142,9 @@ struct Machine {
   bool elevated = true;
   std::optional<std::string> virtualStore;
   std::optional<std::string> programFiles;
+  // The folder Halcyra Setup's program file lies in (a shortcut may start
+  // it in another); unset: unknown.
+  std::optional<std::string> programFolder;
 
   bool operator==(const Machine&) const = default;
 };

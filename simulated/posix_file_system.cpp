@@ -324,6 +324,29 @@ bool PosixFileSystem::MakeDirectories(const std::string& directory) {
 }
 
 std::optional<std::string> PosixFileSystem::VirtualStorePath(const std::string& path) {
+  if (!options_.virtualStore || options_.virtualStore->elevated) return std::nullopt;
+  return UserCopyPath(path);
+}
+
+std::optional<std::string> PosixFileSystem::ElevatedUserCopyPath(const std::string& path) {
+  if (!options_.virtualStore || !options_.virtualStore->elevated) return std::nullopt;
+  return UserCopyPath(path);
+}
+
+bool PosixFileSystem::IsReadOnly(const std::string& path) {
+  struct stat info {};
+  return ::stat(NativePath(path).c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & kAnyWrite) == 0;
+}
+
+std::string PosixFileSystem::CurrentFolder() {
+  std::error_code error;
+  const std::filesystem::path current = std::filesystem::current_path(error);
+  return error ? std::string(".") : current.string();
+}
+
+std::optional<std::string> PosixFileSystem::ProgramFolder() { return options_.programFolder; }
+
+std::optional<std::string> PosixFileSystem::UserCopyPath(const std::string& path) const {
   if (!options_.virtualStore) return std::nullopt;
   std::error_code error;
   const std::filesystem::path native =

@@ -45,6 +45,9 @@ enum class ReplaceStep {
 struct VirtualStore {
   std::string folder;
   std::vector<std::string> virtualized;
+  // The program runs elevated: its own writes are not virtualized, but the
+  // user's copies stay where the game started normally reads them.
+  bool elevated = false;
 };
 
 class PosixFileSystem : public filesys::FileSystem {
@@ -63,6 +66,9 @@ class PosixFileSystem : public filesys::FileSystem {
     // Set: the program runs without elevation on a machine with a
     // VirtualStore (see filesys::FileSystem::VirtualStorePath).
     std::optional<VirtualStore> virtualStore;
+    // The folder of the running program as Windows would give it (a POSIX
+    // path); unset: unknown.
+    std::optional<std::string> programFolder;
   };
 
   PosixFileSystem();
@@ -74,6 +80,10 @@ class PosixFileSystem : public filesys::FileSystem {
   filesys::WriteResult ReplaceFile(const std::string& path, const std::string& content) override;
   bool MakeDirectories(const std::string& directory) override;
   std::optional<std::string> VirtualStorePath(const std::string& path) override;
+  std::optional<std::string> ElevatedUserCopyPath(const std::string& path) override;
+  bool IsReadOnly(const std::string& path) override;
+  std::string CurrentFolder() override;
+  std::optional<std::string> ProgramFolder() override;
 
   // The POSIX path of a Windows-form path.
   static std::string NativePath(const std::string& path);
@@ -86,6 +96,8 @@ class PosixFileSystem : public filesys::FileSystem {
   bool WriteAll(int fd, const std::string& content) const;
   filesys::WriteResult WriteInPlace(const std::string& target, const std::string& content) const;
   std::string TemporarySuffix() const;
+  // Where the user's VirtualStore copy of `path` lies, elevated or not.
+  std::optional<std::string> UserCopyPath(const std::string& path) const;
 
   Options options_;
 };

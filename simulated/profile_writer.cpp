@@ -135,11 +135,12 @@ std::string WriteMachineProfile(const Machine& machine) {
     w.Blank();
   }
 
-  if (!machine.elevated || machine.virtualStore || machine.programFiles) {
+  if (!machine.elevated || machine.virtualStore || machine.programFiles || machine.programFolder) {
     w.Line("[user]");
     w.Key("elevated", machine.elevated ? "true" : "false");
     if (machine.virtualStore) w.Key("virtual_store", Quoted(*machine.virtualStore));
     if (machine.programFiles) w.Key("program_files", Quoted(*machine.programFiles));
+    if (machine.programFolder) w.Key("program_folder", Quoted(*machine.programFolder));
     w.Blank();
   }
 

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "win32/windows_api.h"
@@ -12,11 +13,42 @@ namespace win32 {
 
 namespace {
 
+// The wide form of a path for the file functions, in the "\\?\" form when
+// it is long: the ANSI functions, and the wide ones given a plain path, stop
+// at MAX_PATH characters (a folder at 248). Paths are ANSI-code-page text.
+std::wstring WidePath(const std::string& path) {
+  const int needed = ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(needed > 0 ? needed : 0), L'\0');
+  if (needed > 0) ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), needed);
+  constexpr std::size_t kShortEnough = 248;
+  if (wide.size() < kShortEnough || wide.starts_with(L"\\\\?\\")) return wide;
+  const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return wide;
+  std::wstring full(size, L'\0');
+  const DWORD got = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+  if (got == 0 || got >= size) return wide;
+  full.resize(got);
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share
+  return L"\\\\?\\" + full;
+}
+
+// ANSI-code-page text of a wide path.
+std::string NarrowPath(const std::wstring& wide) {
+  const int needed =
+      ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(needed > 0 ? needed : 0), '\0');
+  if (needed > 0) {
+    ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), narrow.data(), needed, nullptr,
+                          nullptr);
+  }
+  return narrow;
+}
+
 // Shared as the C library's fopen shares a file.
 constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 bool CanOpen(const std::string& path, DWORD access) {
-  HANDLE file = ::CreateFileA(path.c_str(), access, kShare, nullptr, OPEN_EXISTING,
+  HANDLE file = ::CreateFileW(WidePath(path).c_str(), access, kShare, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   ::CloseHandle(file);
@@ -41,9 +73,9 @@ bool WriteAll(HANDLE file, const std::string& content) {
 // empty when it cannot be read.
 std::vector<BYTE> AccessListOf(const std::string& path) {
   DWORD needed = 0;
-  ::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+  ::GetFileSecurityW(WidePath(path).c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
   std::vector<BYTE> descriptor(needed);
-  if (needed == 0 || !::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(),
+  if (needed == 0 || !::GetFileSecurityW(WidePath(path).c_str(), DACL_SECURITY_INFORMATION, descriptor.data(),
                                          needed, &needed)) {
     descriptor.clear();
   }
@@ -71,16 +103,16 @@ void RemoveStaleTemporaries(const std::string& path) {
   const std::string prefix = path + kTemporaryInfix;
   const std::size_t slash = path.find_last_of("\\/");
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  const std::size_t nameLength = prefix.size() - folder.size() + kSuffixLength;
-  WIN32_FIND_DATAA found;
-  HANDLE search = ::FindFirstFileA((prefix + "*").c_str(), &found);
+  const std::size_t nameLength = WidePath(prefix.substr(folder.size())).size() + kSuffixLength;
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW(WidePath(prefix + "*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    const std::string name = found.cFileName;
+    const std::wstring name = found.cFileName;
     if (name.size() == nameLength && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-      ::DeleteFileA((folder + name).c_str());
+      ::DeleteFileW(WidePath(folder + NarrowPath(name)).c_str());
     }
-  } while (::FindNextFileA(search, &found));
+  } while (::FindNextFileW(search, &found));
   ::FindClose(search);
 }
 
@@ -89,7 +121,7 @@ bool Denied(DWORD error) { return error == ERROR_ACCESS_DENIED; }
 // More than one name for the file (hard links): a new file renamed into
 // place would leave the other names with the old content.
 bool HasOtherNames(const std::string& path) {
-  HANDLE file = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  HANDLE file = ::CreateFileW(WidePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info{};
@@ -101,7 +133,7 @@ bool HasOtherNames(const std::string& path) {
 // The whole content written over the file where it stands, cut to its
 // length and flushed.
 filesys::WriteResult WriteInPlace(const std::string& path, const std::string& content) {
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  HANDLE file = ::CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {false, Denied(::GetLastError())};
   const bool written = WriteAll(file, content) && ::SetEndOfFile(file) && ::FlushFileBuffers(file);
@@ -140,13 +172,13 @@ bool StartsWithFolder(const std::string& path, const std::string& folder) {
 bool Win32FileSystem::CanOpenForReading(const std::string& path) { return CanOpen(path, GENERIC_READ); }
 
 bool Win32FileSystem::Exists(const std::string& path) {
-  if (::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  if (::GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
   const DWORD error = ::GetLastError();
   return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_INVALID_NAME;
 }
 
 std::optional<std::string> Win32FileSystem::ReadFile(const std::string& path) {
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING,
+  HANDLE file = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
   std::string content;
@@ -165,7 +197,7 @@ std::optional<std::string> Win32FileSystem::ReadFile(const std::string& path) {
 }
 
 filesys::WriteResult Win32FileSystem::ReplaceFile(const std::string& path, const std::string& content) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) return {};
 
@@ -190,7 +222,7 @@ filesys::WriteResult Win32FileSystem::ReplaceFile(const std::string& path, const
   DWORD error = ERROR_FILE_EXISTS;
   for (unsigned attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
     temp = path + kTemporaryInfix + RandomSuffix();
-    file = ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, &security, CREATE_NEW, kept, nullptr);
+    file = ::CreateFileW(WidePath(temp).c_str(), GENERIC_WRITE, 0, &security, CREATE_NEW, kept, nullptr);
     if (file != INVALID_HANDLE_VALUE) break;
     error = ::GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
@@ -208,12 +240,12 @@ filesys::WriteResult Win32FileSystem::ReplaceFile(const std::string& path, const
   const bool written = WriteAll(file, content) && ::FlushFileBuffers(file);
   ::CloseHandle(file);
   if (!written) {
-    ::DeleteFileA(temp.c_str());
+    ::DeleteFileW(WidePath(temp).c_str());
     return {};
   }
   const DWORD flags = MOVEFILE_WRITE_THROUGH | (exists ? MOVEFILE_REPLACE_EXISTING : 0);
-  if (!::MoveFileExA(temp.c_str(), path.c_str(), flags)) {
-    ::DeleteFileA(temp.c_str());
+  if (!::MoveFileExW(WidePath(temp).c_str(), WidePath(path).c_str(), flags)) {
+    ::DeleteFileW(WidePath(temp).c_str());
     return {};
   }
   return {true, false};
@@ -224,10 +256,10 @@ bool Win32FileSystem::MakeDirectories(const std::string& directory) {
   for (std::size_t at = directory.find('\\', 3); ; at = directory.find('\\', at + 1)) {
     const std::string folder = directory.substr(0, at);
     // A folder that exists answers with an error; only the last one decides.
-    ::CreateDirectoryA(folder.c_str(), nullptr);
+    ::CreateDirectoryW(WidePath(folder).c_str(), nullptr);
     if (at == std::string::npos) break;
   }
-  const DWORD attributes = ::GetFileAttributesA(directory.c_str());
+  const DWORD attributes = ::GetFileAttributesW(WidePath(directory).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -235,14 +267,60 @@ std::optional<std::string> Win32FileSystem::VirtualStorePath(const std::string& 
   // Windows virtualizes a program's file writes only while it runs without
   // elevation, and keeps the copies in the user's local application data.
   if (Elevated()) return std::nullopt;
+  return UserCopyPath(path);
+}
+
+std::optional<std::string> Win32FileSystem::ElevatedUserCopyPath(const std::string& path) {
+  if (!Elevated()) return std::nullopt;
+  return UserCopyPath(path);
+}
+
+bool Win32FileSystem::IsReadOnly(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+std::string Win32FileSystem::CurrentFolder() {
+  const DWORD size = ::GetCurrentDirectoryW(0, nullptr);
+  std::wstring folder(size, L'\0');
+  const DWORD got = size == 0 ? 0 : ::GetCurrentDirectoryW(size, folder.data());
+  if (got == 0 || got >= size) return ".";
+  folder.resize(got);
+  return NarrowPath(folder);
+}
+
+std::optional<std::string> Win32FileSystem::ProgramFolder() {
+  // The module's path, of any length: the buffer grows until it fits.
+  std::wstring module(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD got = ::GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
+    if (got == 0) return std::nullopt;
+    if (got < module.size()) {
+      module.resize(got);
+      break;
+    }
+    module.resize(module.size() * 2);
+  }
+  const std::size_t slash = module.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return std::nullopt;
+  std::wstring folder = module.substr(0, slash);
+  if (folder.starts_with(L"\\\\?\\") && !folder.starts_with(L"\\\\?\\UNC\\")) folder.erase(0, 4);
+  return NarrowPath(folder);
+}
+
+std::optional<std::string> Win32FileSystem::UserCopyPath(const std::string& path) {
   const std::string store = Environment("LOCALAPPDATA");
   if (store.empty()) return std::nullopt;
-  const DWORD needed = ::GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+  std::wstring wide = WidePath(path);
+  if (wide.starts_with(L"\\\\?\\")) wide.erase(0, 4);
+  const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (needed == 0) return std::nullopt;
-  std::string full(needed, '\0');
-  const DWORD got = ::GetFullPathNameA(path.c_str(), needed, full.data(), nullptr);
+  std::wstring fullWide(needed, L'\0');
+  const DWORD got = ::GetFullPathNameW(wide.c_str(), needed, fullWide.data(), nullptr);
   if (got == 0 || got >= needed) return std::nullopt;
-  full.resize(got);
+  fullWide.resize(got);
+  const std::string full = NarrowPath(fullWide);
   if (full.size() < 4 || full[1] != ':' || full[2] != '\\') return std::nullopt;  // a drive path only
   for (const char* location : {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432", "ProgramData", "SystemRoot"}) {
     if (StartsWithFolder(full, Environment(location))) return store + "\\VirtualStore\\" + full.substr(3);

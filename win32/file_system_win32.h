@@ -1,5 +1,8 @@
 // filesys::FileSystem on the Windows file API. Paths are native: the settings
-// store composes them with backslashes already.
+// store composes them with backslashes already. Every file function is given
+// the wide form of the path, in the "\\?\" form when it is long, so paths
+// longer than MAX_PATH work for loading, saving, the archive check and the
+// VirtualStore.
 #pragma once
 
 #include "settings/file_system.h"
@@ -26,6 +29,16 @@ class Win32FileSystem : public filesys::FileSystem {
   // is not elevated and the full path lies below %ProgramFiles%,
   // %ProgramFiles(x86)%, %ProgramW6432%, %ProgramData% or %SystemRoot%.
   std::optional<std::string> VirtualStorePath(const std::string& path) override;
+  // The same place when the process runs elevated.
+  std::optional<std::string> ElevatedUserCopyPath(const std::string& path) override;
+  bool IsReadOnly(const std::string& path) override;
+  std::string CurrentFolder() override;
+  std::optional<std::string> ProgramFolder() override;
+
+ private:
+  // %LOCALAPPDATA%\VirtualStore\<path without its drive> when the full path
+  // lies in a virtualized location, elevated or not.
+  static std::optional<std::string> UserCopyPath(const std::string& path);
 };
 
 }  // namespace win32

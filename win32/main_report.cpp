@@ -7,7 +7,9 @@
 //   halcyra-report.exe                 writes halcyra-report.txt (the report
 //                                      with the machine profile at its end)
 //                                      in the game's folder, else in the
-//                                      user's documents, and says where
+//                                      user's documents, and says where (on
+//                                      the command prompt it was started
+//                                      from, else in a message box)
 //   halcyra-report.exe --stdout        prints the report on standard output
 //   halcyra-report.exe --profile FILE  writes the machine profile to FILE
 //   --date TEXT                        the report's date (for tests)
@@ -102,14 +104,30 @@ bool WriteText(const std::string& path, const std::string& text) {
   return static_cast<bool>(out);
 }
 
+// Started from a command prompt, the console is shared with it (or the
+// output goes to a file or a pipe that whoever started the program reads):
+// where the report went is said there, and no box waits for a click.
 // Started from Explorer the console is this program's alone: it goes, so
-// that only the message box shows.
-void LeaveOwnConsole() {
+// that only the message box shows. True when started from a prompt.
+bool KeepPromptConsole() {
   DWORD processes[2];
-  if (::GetConsoleProcessList(processes, 2) == 1) ::FreeConsole();
+  const DWORD count = ::GetConsoleProcessList(processes, 2);
+  const DWORD output = ::GetFileType(::GetStdHandle(STD_OUTPUT_HANDLE));
+  const bool redirected = output == FILE_TYPE_DISK || output == FILE_TYPE_PIPE;
+  if (count == 1 && !redirected) ::FreeConsole();
+  return count > 1 || redirected;
 }
 
-int WriteReportFile(const std::string& text, const std::string& installFolder, bool installPathSet) {
+// Tells the player: on the prompt's console, else in a message box.
+void Tell(bool onPrompt, const std::string& message, UINT icon) {
+  if (onPrompt) {
+    std::fputs((message + "\n").c_str(), icon == MB_ICONERROR ? stderr : stdout);
+    return;
+  }
+  ::MessageBoxA(nullptr, message.c_str(), kCaption, MB_OK | icon);
+}
+
+int WriteReportFile(const std::string& text, const std::string& installFolder, bool installPathSet, bool onPrompt) {
   std::vector<std::string> folders;
   folders.push_back(installPathSet ? installFolder : ProgramFolder());
   if (const auto documents = DocumentsFolder()) folders.push_back(*documents);
@@ -119,14 +137,14 @@ int WriteReportFile(const std::string& text, const std::string& installFolder, b
     if (WriteText(path, text)) {
       const std::string message = "The hardware report is in\n\n" + path +
                                   "\n\nPlease send this file to Halcyra support.";
-      ::MessageBoxA(nullptr, message.c_str(), kCaption, MB_OK | MB_ICONINFORMATION);
+      Tell(onPrompt, message, MB_ICONINFORMATION);
       return 0;
     }
     tried += "\n" + path;
   }
   const std::string message = "The hardware report could not be written to:\n" + tried +
                               "\n\nStart halcyra-report.exe --stdout > report.txt from a command prompt instead.";
-  ::MessageBoxA(nullptr, message.c_str(), kCaption, MB_OK | MB_ICONERROR);
+  Tell(onPrompt, message, MB_ICONERROR);
   return 1;
 }
 
@@ -148,7 +166,7 @@ int main(int argc, char** argv) {
     }
   }
   const bool fileForSupport = !toStdout && !profile;
-  if (fileForSupport) LeaveOwnConsole();
+  const bool onPrompt = fileForSupport && KeepPromptConsole();
   _setmode(_fileno(stdout), _O_BINARY);
 
   win32::WindowsHost host(::GetModuleHandleA(nullptr));
@@ -167,6 +185,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "halcyra-report: cannot write %s\n", profile->c_str());
     status = 1;
   }
-  if (fileForSupport) status = WriteReportFile(sim::SupportFile(header, run), run.installFolder, run.captured.installPath.has_value());
+  if (fileForSupport) {
+    status = WriteReportFile(sim::SupportFile(header, run), run.installFolder, run.captured.installPath.has_value(),
+                             onPrompt);
+  }
   return status;
 }

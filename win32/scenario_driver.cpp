@@ -138,6 +138,11 @@ void ScenarioDriver::SheetClosed(int result) {
   Print(result == IDOK ? "result ok" : "result cancel");
 }
 
+void ScenarioDriver::OkRefused() {
+  // The sheet stays open: the script goes on with its next step.
+  m_closing = false;
+}
+
 void ScenarioDriver::ProcessEnding(int code) {
   Print("exit " + std::to_string(code));
   for (const auto& problem : m_problems) std::fprintf(m_err, "driver: %s\n", problem.c_str());
@@ -236,13 +241,15 @@ void ScenarioDriver::Step() {
       Fail(step.line, dm::Describe(error));
       return;
     }
-    Apply(step.action);
     const auto kind = step.action.kind;
-    // Closing the sheet ends the script: what follows is never carried out.
-    if (kind == dm::Action::Kind::Ok || kind == dm::Action::Kind::Cancel || kind == dm::Action::Kind::Close) {
-      m_closing = true;
-      return;
-    }
+    // Closing the sheet ends the script: what follows is never carried out
+    // (unless a page refuses OK and the sheet stays open; see OkRefused,
+    // which may run inside Apply).
+    const bool closes =
+        kind == dm::Action::Kind::Ok || kind == dm::Action::Kind::Cancel || kind == dm::Action::Kind::Close;
+    if (closes) m_closing = true;
+    Apply(step.action);
+    if (closes) return;
     PumpMessages();
     if (m_closed) return;
   }

@@ -53,6 +53,7 @@ class ScenarioDriver : public SheetObserver {
   // SheetObserver
   void SheetStarting() override;
   void SheetReady(HWND sheetWindow, ui::CPropertySheet& sheet) override;
+  void OkRefused() override;
   void SheetClosed(int result) override;
   void ProcessEnding(int code) override;
 

@@ -64,6 +64,7 @@ class PageWindowImpl : public ui::PageWindow {
 
 struct PageContext {
   ui::CPropertyPage* page = nullptr;
+  SheetObserver* observer = nullptr;
   int bitmapId = 0;  // the template's picture, or 0
   std::vector<std::uint8_t> dialogTemplate;
   std::unique_ptr<PageWindowImpl> window;
@@ -283,8 +284,14 @@ INT_PTR CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
           result = FALSE;
           break;
         case PSN_APPLY:
-          context->page->OnOK();
-          result = PSNRET_NOERROR;
+          // A page that refuses keeps the sheet open on the page shown; the
+          // pages after it are not asked.
+          if (context->page->OnApply()) {
+            result = PSNRET_NOERROR;
+          } else {
+            result = PSNRET_INVALID_NOCHANGEPAGE;
+            if (context->observer != nullptr) context->observer->OkRefused();
+          }
           break;
         case PSN_RESET:
           context->page->OnCancel();
@@ -413,6 +420,7 @@ int Win32Platform::RunPropertySheet(ui::CPropertySheet& sheet) {
   for (int i = 0; i < count; ++i) {
     auto context = std::make_unique<PageContext>();
     context->page = sheet.GetPage(i);
+    context->observer = m_observer;
     static const res::DialogTemplate kEmpty{0, "", 346, 175, "MS Sans Serif", 8, {}};
     const res::DialogTemplate* tmpl = res::FindDialog(static_cast<int>(context->page->TemplateId()));
     context->dialogTemplate = BuildDialogTemplate(tmpl != nullptr ? *tmpl : kEmpty);

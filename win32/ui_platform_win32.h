@@ -52,6 +52,8 @@ class SheetObserver {
   virtual void SheetStarting() {}
   // The sheet window has finished its initialisation (the start page exists).
   virtual void SheetReady(HWND /*sheetWindow*/, ui::CPropertySheet& /*sheet*/) {}
+  // A page refused OK: the sheet stays open.
+  virtual void OkRefused() {}
   // PropertySheetA returned; `result` is IDOK, IDCANCEL or -1.
   virtual void SheetClosed(int /*result*/) {}
   // ExitProcess was called with `code`; the process ends when this returns.

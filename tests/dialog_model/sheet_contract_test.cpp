@@ -18,20 +18,23 @@ struct RunResult {
   std::intptr_t result = 0;
   bool helpVisible = true;
   bool applyVisible = true;
+  int activeBeforeLastAction = -1;
 };
 
-RunResult RunSheet(std::vector<dm::Action> actions) {
+RunResult RunSheet(std::vector<dm::Action> actions, int refusals = 0) {
   RunResult run;
   test::ListUser user;
   user.actions = std::move(actions);
   user.beforeAction = [&](dm::SheetModel& sheet, std::size_t) {
     run.helpVisible = sheet.HelpButtonVisible();
     run.applyVisible = sheet.ApplyButtonVisible();
+    run.activeBeforeLastAction = sheet.ActivePage();
   };
   dm::ModelPlatform platform(user, "framework_tests");
   ui::UiPlatformSlot::Install(&platform);
   {
     test::RecordingSheet sheet(run.log);
+    sheet.first.refusals = refusals;
     run.result = sheet.DoModal();
     EXPECT_EQ(sheet.first.GetSafeHwnd(), nullptr) << "page windows end with the sheet";
   }
@@ -62,6 +65,22 @@ TEST(Sheet, OkRunsOnOkOfEveryPageWithAWindowInPageOrder) {
   const RunResult both = RunSheet({test::Tab(1), test::Ok()});
   EXPECT_EQ(both.result, ui::IDOK);
   EXPECT_EQ(std::vector<std::string>(both.log.end() - 2, both.log.end()), (Log{"hw.ok", "audio.ok"}));
+}
+
+// A page that refuses OK keeps the sheet open on the page shown; the pages
+// after it are not asked. The next OK runs every page's OnOK and closes it;
+// Cancel after a refusal gives Cancel.
+TEST(Sheet, APageThatRefusesOkKeepsTheSheetOpen) {
+  const RunResult again = RunSheet({test::Tab(1), test::Ok(), test::Ok()}, 1);
+  EXPECT_EQ(again.result, ui::IDOK);
+  EXPECT_EQ(std::vector<std::string>(again.log.end() - 4, again.log.end()),
+            (Log{"audio.active", "hw.refuse", "hw.ok", "audio.ok"}));
+  EXPECT_EQ(again.activeBeforeLastAction, 1) << "the page shown stays";
+  const RunResult cancelled = RunSheet({test::Tab(1), test::Ok(), test::Cancel()}, 1);
+  EXPECT_EQ(cancelled.result, ui::IDCANCEL);
+  EXPECT_EQ(std::vector<std::string>(cancelled.log.end() - 2, cancelled.log.end()),
+            (Log{"audio.active", "hw.refuse"}));
+  EXPECT_EQ(cancelled.activeBeforeLastAction, 1);
 }
 
 class BoxPage : public ui::CPropertyPage {

@@ -27,6 +27,14 @@ class RecordingPage : public ui::CPropertyPage {
     return ui::TRUE;
   }
   void OnOK() override { m_log->push_back(m_name + ".ok"); }
+  // Refuses the next `refusals` OKs, as a page whose save failed does.
+  ui::BOOL OnApply() override {
+    if (refusals == 0) return ui::CPropertyPage::OnApply();
+    --refusals;
+    m_log->push_back(m_name + ".refuse");
+    return ui::FALSE;
+  }
+  int refusals = 0;
 
   void OnGlide() { m_log->push_back(m_name + ".glide"); }
   void OnDirect3D() { m_log->push_back(m_name + ".direct3d"); }

@@ -23,7 +23,6 @@ std::string Box(unsigned id, const char* icon) {
 }
 
 const std::string g_box102 = Box(102, "stop");
-const std::string g_box106 = Box(106, "warning");
 
 void WriteFile(const fs::path& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary);
@@ -45,7 +44,13 @@ std::string Machine(const std::string& name) {
 }
 
 const char* const kBox102 = g_box102.c_str();
-const char* const kBox106 = g_box106.c_str();
+
+std::string Box106(unsigned causeId) {
+  std::string text = res::FindString(106);
+  text.replace(text.find("%s"), 2, "@GAME@");
+  text.replace(text.find("%s"), 2, res::FindString(causeId));
+  return "box 106 warning " + dm::Quote(text);
+}
 
 std::string Ini(std::initializer_list<const char*> lines) {
   std::string text;
@@ -65,9 +70,11 @@ Outcome RunSetup(const std::string& machineToml, const Install& install, const s
   const fs::path store = root / "store";
   const fs::path virtualCopy = store / fs::path(installDir).relative_path() / "options.ini";
   std::string machine = machineToml;
-  if (install.unelevatedUser) {
-    machine += "\n[user]\nelevated = false\nvirtual_store = '" + store.string() + "'\nprogram_files = '" +
-               root.string() + "'\n";
+  if (install.unelevatedUser || install.elevatedUser || install.programInInstall) machine += "\n[user]\n";
+  if (install.programInInstall) machine += "program_folder = '" + installDir.string() + "'\n";
+  if (install.unelevatedUser || install.elevatedUser) {
+    machine += std::string("elevated = ") + (install.elevatedUser ? "true" : "false") + "\nvirtual_store = '" +
+               store.string() + "'\nprogram_files = '" + root.string() + "'\n";
     fs::create_directories(store);
     if (install.virtualCopy) {
       fs::create_directories(virtualCopy.parent_path());
@@ -103,8 +110,9 @@ Outcome RunSetup(const std::string& machineToml, const Install& install, const s
                     fs::perm_options::remove);
   }
 
-  const std::string command = user + std::string(HALCYRA_SIM) + " --machine '" + (root / "machine.toml").string() +
-                              "' --install-dir '" + installDir.string() + "' --script '" +
+  const std::string installPath = install.noInstallPath ? "" : " --install-dir '" + installDir.string() + "'";
+  const std::string command = "cd '" + root.string() + "' && " + user + std::string(HALCYRA_SIM) + " --machine '" +
+                              (root / "machine.toml").string() + "'" + installPath + " --script '" +
                               (root / "script.txt").string() + "' 2>'" + (root / "stderr.txt").string() + "'";
   Outcome outcome;
   std::FILE* pipe = popen(command.c_str(), "r");
@@ -120,11 +128,16 @@ Outcome RunSetup(const std::string& machineToml, const Install& install, const s
   std::istringstream lines(output);
   for (std::string line; std::getline(lines, line);) {
     if (line.find(" enabled=") == std::string::npos && !line.starts_with("reading config from ")) {
+      for (std::size_t at = line.find(installDir.string()); at != std::string::npos;
+           at = line.find(installDir.string(), at)) {
+        line.replace(at, installDir.string().size(), "@GAME@");
+      }
       outcome.events.push_back(line);
     }
   }
   outcome.options = ReadFile(installDir / "options.ini");
   outcome.virtualCopy = ReadFile(virtualCopy);
+  outcome.strayOptions = ReadFile(root / "options.ini");
   fs::permissions(installDir, fs::perms::owner_all, fs::perm_options::add);
   std::error_code ignored;
   if (fs::exists(installDir / "options.ini")) {

@@ -32,14 +32,23 @@ struct Install {
   // user's copy of options.ini at the start (none: no copy).
   bool unelevatedUser = false;
   std::optional<std::string> virtualCopy = std::nullopt;
+  // The machine's user runs Halcyra Setup elevated ("Run as administrator")
+  // and has a VirtualStore (`virtualCopy` as above).
+  bool elevatedUser = false;
+  // No "Install Path": Halcyra Setup is started in a folder that does not
+  // hold the game; with `programInInstall` its program lies in the install
+  // folder (a shortcut whose "Start in" is elsewhere).
+  bool noInstallPath = false;
+  bool programInInstall = false;
 };
 
 struct Outcome {
   int status = 0;                  // halcyra-sim's exit status
-  std::vector<std::string> events;  // standard output but dumps and "reading config from"
+  std::vector<std::string> events;  // standard output but dumps and "reading config from", @GAME@ for the install folder
   std::string errors;              // standard error
   std::optional<std::string> options;      // options.ini afterwards
   std::optional<std::string> virtualCopy = std::nullopt;  // the user's VirtualStore copy afterwards
+  std::optional<std::string> strayOptions = std::nullopt;  // an options.ini in the folder started in
 };
 
 Outcome RunSetup(const std::string& machine, const Install& install, const std::string& script);
@@ -50,8 +59,10 @@ std::string Machine(const std::string& name);
 // Builds options.ini text from lines, CRLF-terminated as the game writes it.
 std::string Ini(std::initializer_list<const char*> lines);
 
-// The box lines of a failed save and of a missing texture archive.
+// The box line of a missing texture archive.
 extern const char* const kBox102;
-extern const char* const kBox106;
+// The box line of a save that failed for the cause with text `causeId`, in
+// the install folder (shown as @GAME@ in Outcome::events).
+std::string Box106(unsigned causeId);
 
 }  // namespace pages_test

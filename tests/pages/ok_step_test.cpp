@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "harness.h"
+#include "res/resource.h"
 
 namespace pages_test {
 namespace {
@@ -26,8 +27,9 @@ TEST(OkStep, SavesWhereTheUserMayAndWarnsWhereNot) {
        {kBox102, "result ok", "exit 0"}, true, {}},
       {"writable file in a read-only folder", {.readOnlyFolder = true, .asUnprivilegedUser = true}, ok, true, {}},
       {"read-only archives count as installed", {.readOnlyArchives = true, .asUnprivilegedUser = true}, ok, true, {}},
-      {"unreadable file", {.unreadableOptions = true, .asUnprivilegedUser = true}, {kBox106, "result ok", "exit 0"},
-       false, {}},
+      // The sheet stays open after box 106; the script's end cancels it.
+      {"unreadable file", {.unreadableOptions = true, .asUnprivilegedUser = true},
+       {Box106(res::IDS_SAVE_FAILED_UNREADABLE), "result cancel", "exit 0"}, false, {}},
       // A standard user's VirtualStore copy is the file the game reads: it is
       // loaded (Direct3D) and saved, and the folder's own file stays.
       {"VirtualStore copy",
@@ -75,6 +77,39 @@ TEST(OkStep, AUtf16OptionsFileIsReadAndKeepsItsEncoding) {
     EXPECT_EQ(text.find(key, first + 1), std::string::npos) << key;
   }
   EXPECT_NE(text.find("GameScreenWidth=1024\r\n"), std::string::npos) << "the stored mode was read";
+}
+
+// The choices reach the game whichever way it is started and wherever
+// Halcyra Setup is started from: an elevated run with a VirtualStore copy
+// (what the game started normally reads) loads the copy and saves both
+// files; without "Install Path", the program's own folder is the game's
+// when the folder started in does not hold it.
+TEST(OkStep, TheChoicesReachTheGameHoweverItIsStarted) {
+  const std::string folder = Ini({"[Game]", "Game Rasterizer=2", "GameScreenWidth=640", "GameScreenHeight=480"});
+  const std::string copy = Ini({"[Game]", "Game Rasterizer=2", "GameScreenWidth=800", "GameScreenHeight=600"});
+  // The page shows the mode loaded; the player then picks 1024 x 768.
+  const std::string script = "dump\nselect 1007 2\nok\n";
+  struct Case {
+    const char* name;
+    Install install;
+    bool copyGetsIt;
+  };
+  const Case cases[] = {
+      {"elevated with a VirtualStore copy", {.virtualCopy = copy, .elevatedUser = true}, true},
+      {"no Install Path, started elsewhere, program in the game's folder",
+       {.noInstallPath = true, .programInInstall = true}, false},
+  };
+  for (const Case& c : cases) {
+    Install install = c.install;
+    install.options = folder;
+    const Outcome run = RunSetup(Machine("devices-and-board"), install, script);
+    EXPECT_EQ(run.events, (Lines{"result ok", "exit 0"})) << c.name << run.errors;
+    for (const std::optional<std::string>& file : {run.options, c.copyGetsIt ? run.virtualCopy : run.options}) {
+      ASSERT_TRUE(file.has_value()) << c.name;
+      EXPECT_NE(file->find("GameScreenWidth=1024\r\nGameScreenHeight=768\r\n"), std::string::npos) << c.name;
+    }
+    EXPECT_FALSE(run.strayOptions.has_value()) << c.name << ": nothing is written in the folder started in";
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 
 #include <string>
@@ -181,23 +182,41 @@ TEST_F(SettingsTest, UnchangedRecordDoesNotRewriteTheFile) {
   EXPECT_EQ(files_.replaces, 1);
 }
 
-TEST_F(SettingsTest, FailedSaveIsReportedAndLeavesTheFile) {
+// A failed save leaves the file, says why and keeps the record with the
+// player's choices; once the cause is mended the next OK saves them.
+TEST_F(SettingsTest, FailedSaveIsReportedKeepsTheRecordAndSavesOnTheNextTry) {
   const std::string before = "[Game]\r\nGameScreenWidth=640\r\n";
   struct {
     const char* name;
     void (*breakIt)(MemoryFileSystem&);
+    void (*mend)(MemoryFileSystem&);
+    SaveFailure failure;
   } cases[] = {
-      {"read-only", [](MemoryFileSystem& f) { f.readOnly.insert(kIni); }},
-      {"replace fails", [](MemoryFileSystem& f) { f.failReplace = true; }},
-      {"unreadable now", [](MemoryFileSystem& f) { f.unreadable.insert(kIni); }},
+      {"read-only", [](MemoryFileSystem& f) { f.readOnly.insert(kIni); },
+       [](MemoryFileSystem& f) { f.readOnly.clear(); }, SaveFailure::kReadOnlyFile},
+      {"replace fails", [](MemoryFileSystem& f) { f.failReplace = true; },
+       [](MemoryFileSystem& f) { f.failReplace = false; }, SaveFailure::kOther},
+      {"unreadable now", [](MemoryFileSystem& f) { f.unreadable.insert(kIni); },
+       [](MemoryFileSystem& f) { f.unreadable.clear(); }, SaveFailure::kUnreadable},
+      {"no rights in the folder", [](MemoryFileSystem& f) { f.lockedFolders.insert(kDir); },
+       [](MemoryFileSystem& f) { f.lockedFolders.clear(); }, SaveFailure::kNoRights},
+      {"folder gone", [](MemoryFileSystem& f) { f.folders = {"C:\\Games"}; },
+       [](MemoryFileSystem& f) { f.folders.clear(); }, SaveFailure::kFolderMissing},
   };
   for (const auto& c : cases) {
     GameSettings* settings = Loaded(before);
     settings->screenWidth = 800;
     c.breakIt(files_);
-    EXPECT_FALSE(CommitSettings()) << c.name;
-    EXPECT_EQ(g_pSettings, nullptr) << c.name;
+    const CommitResult refused = CommitSettings();
+    EXPECT_FALSE(refused) << c.name;
+    EXPECT_EQ(refused.failure, c.failure) << c.name;
+    EXPECT_EQ(refused.failedPath, kIni) << c.name;
+    EXPECT_EQ(g_pSettings, settings) << c.name << ": the record stays";
     EXPECT_EQ(files_.files.count(kIni) ? files_.files[kIni] : before, before) << c.name;
+    c.mend(files_);
+    EXPECT_TRUE(CommitSettings()) << c.name;
+    EXPECT_EQ(g_pSettings, nullptr) << c.name;
+    EXPECT_NE(files_.files[kIni].find("GameScreenWidth=800"), std::string::npos) << c.name;
     files_ = MemoryFileSystem();
   }
 }
@@ -243,6 +262,9 @@ TEST_F(SettingsTest, OkCreatesAMissingFileAndNeverOverwritesAnUnreadableOne) {
       {"deleted while open", "[Sound]\r\nEnableAcoustics=0\r\n[Keys]\r\nFire=Ctrl\r\n", false,
        [](MemoryFileSystem& f) { f.files.erase(kIni); }, true, created},
       {"unreadable", "secret", true, [](MemoryFileSystem&) {}, false, "secret"},
+      // Its content was never seen: readable by OK, it is still not written.
+      {"unreadable at start, readable at OK", "secret", true, [](MemoryFileSystem& f) { f.unreadable.clear(); },
+       false, "secret"},
       {"a folder in its place", std::nullopt, false,
        [](MemoryFileSystem& f) { f.folders = {kDir, kIni}; }, false, std::nullopt},
   };
@@ -297,20 +319,23 @@ TEST_F(SettingsTest, VirtualStoreCopyIsLoadedAndSaved) {
   const std::string copy = store + "\\Program Files\\Halcyra\\options.ini";
   struct Case {
     const char* name;
-    bool notElevated;
+    bool elevated;
     bool copyExists;
     bool folderLocked;
     bool saved;
     std::string loadedFrom;
-    std::string savedTo;  // "" when nothing was saved
+    std::vector<std::string> savedTo;  // empty when nothing was saved
   };
   const Case cases[] = {
-      {"copy exists", true, true, true, true, copy, copy},
-      {"copy exists, folder writable", true, true, false, true, copy, copy},
-      {"elevated: the folder's own file", false, true, false, true, pfIni, pfIni},
-      {"no copy, folder writable", true, false, false, true, pfIni, pfIni},
-      {"no copy, folder locked", true, false, true, true, pfIni, copy},
-      {"elevated, folder locked", false, false, true, false, pfIni, ""},
+      {"copy exists", false, true, true, true, copy, {copy}},
+      {"copy exists, folder writable", false, true, false, true, copy, {copy}},
+      // "Run as administrator": the copy is what the game started normally
+      // reads, the folder's file what it reads started elevated.
+      {"elevated: the copy and the folder's own file", true, true, false, true, copy, {pfIni, copy}},
+      {"elevated, no copy", true, false, false, true, pfIni, {pfIni}},
+      {"no copy, folder writable", false, false, false, true, pfIni, {pfIni}},
+      {"no copy, folder locked", false, false, true, true, pfIni, {copy}},
+      {"elevated, folder locked", true, false, true, false, pfIni, {}},
   };
   for (const Case& c : cases) {
     files_ = MemoryFileSystem();
@@ -318,10 +343,9 @@ TEST_F(SettingsTest, VirtualStoreCopyIsLoadedAndSaved) {
     files_.files[pfIni] = "[Game]\r\nGameScreenWidth=800\r\n[Keys]\r\nFire=Ctrl\r\n";
     if (c.copyExists) files_.files[copy] = "[Game]\r\nGameScreenWidth=1024\r\n";
     if (c.folderLocked) files_.lockedFolders.insert(pfDir);
-    if (c.notElevated) {
-      files_.virtualStore = store;
-      files_.virtualized = "C:\\Program Files";
-    }
+    files_.virtualStore = store;
+    files_.virtualized = "C:\\Program Files";
+    files_.elevated = c.elevated;
     testing::internal::CaptureStdout();
     CreateSettingsAtDialogStart();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "reading config from " + c.loadedFrom + "\n") << c.name;
@@ -332,13 +356,62 @@ TEST_F(SettingsTest, VirtualStoreCopyIsLoadedAndSaved) {
     for (const std::string& path : {pfIni, copy}) {
       const bool changed = files_.files.count(path) != 0 &&
                            files_.files[path].find("GameScreenWidth=1280") != std::string::npos;
-      EXPECT_EQ(changed, path == c.savedTo) << c.name << ": " << path;
+      EXPECT_EQ(changed, std::ranges::count(c.savedTo, path) == 1) << c.name << ": " << path;
+    }
+    // Each file keeps its own other keys.
+    if (c.elevated && c.copyExists) {
+      EXPECT_NE(files_.files[pfIni].find("Fire=Ctrl"), std::string::npos);
     }
     // A copy made by the save starts from the folder's file, as Windows' own
     // copy would.
-    if (!c.copyExists && c.savedTo == copy) {
+    if (!c.copyExists && c.savedTo == std::vector<std::string>{copy}) {
       EXPECT_NE(files_.files[copy].find("Fire=Ctrl"), std::string::npos) << c.name;
       EXPECT_EQ(files_.files[pfIni], before) << c.name;
+    }
+  }
+}
+
+// Without an "Install Path" the game's folder is the current folder when it
+// holds the game, else the program's own folder when that does; when
+// neither does, OK writes nothing and names the folder looked in.
+TEST_F(SettingsTest, WithoutInstallPathTheFolderThatHoldsTheGame) {
+  const std::string program = "D:\\Halcyra";
+  struct Case {
+    const char* name;
+    std::vector<std::string> present;  // files and folders that exist
+    std::optional<std::string> folder;  // the game's folder found
+  };
+  const Case cases[] = {
+      {"current folder with options.ini", {".\\options.ini", program + "\\options.ini"}, "."},
+      {"current folder with static", {".\\static"}, "."},
+      {"program's folder", {program + "\\static", program + "\\options.ini"}, program},
+      {"neither", {"C:\\Users\\ann\\static.txt"}, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    files_ = MemoryFileSystem();
+    registry_ = MemoryRegistry();
+    files_.programFolder = program;
+    for (const std::string& path : c.present) {
+      if (path.ends_with("static")) files_.folders.insert({path, ParentDirectory(path)});
+      else files_.files[path] = "[Game]\r\n";
+    }
+    EXPECT_EQ(FindGameFolder(), c.folder) << c.name;
+    delete g_pSettings;
+    g_pSettings = nullptr;
+    testing::internal::CaptureStdout();
+    CreateSettingsAtDialogStart();
+    testing::internal::GetCapturedStdout();
+    const auto filesBefore = files_.files;
+    const CommitResult commit = CommitSettings();
+    if (c.folder) {
+      EXPECT_TRUE(commit.saved) << c.name;
+      EXPECT_EQ(InstallDirectory, *c.folder) << c.name;
+      EXPECT_NE(files_.files[*c.folder + "\\options.ini"].find("GameScreenWidth="), std::string::npos) << c.name;
+    } else {
+      EXPECT_EQ(commit.failure, SaveFailure::kNoGameFolder) << c.name;
+      EXPECT_EQ(commit.failedPath, files_.currentFolder) << c.name;
+      EXPECT_EQ(files_.files, filesBefore) << c.name << ": nothing written";
+      EXPECT_EQ(files_.replaces, 0) << c.name;
     }
   }
 }

@@ -17,8 +17,12 @@ class MemoryFileSystem : public filesys::FileSystem {
   bool CanOpenForReading(const std::string& path) override {
     return files.count(path) != 0 && unreadable.count(path) == 0;
   }
+  // Without listed folders, every folder that holds a file exists.
   bool Exists(const std::string& path) override {
-    return files.count(path) != 0 || folders.count(path) != 0;
+    if (files.count(path) != 0 || folders.count(path) != 0) return true;
+    if (!folders.empty()) return false;
+    const auto after = files.lower_bound(path + "\\");
+    return after != files.end() && after->first.starts_with(path + "\\");
   }
   std::optional<std::string> ReadFile(const std::string& path) override {
     if (!CanOpenForReading(path)) return std::nullopt;
@@ -41,6 +45,16 @@ class MemoryFileSystem : public filesys::FileSystem {
     return true;
   }
   std::optional<std::string> VirtualStorePath(const std::string& path) override {
+    return elevated ? std::nullopt : UserCopyPath(path);
+  }
+  std::optional<std::string> ElevatedUserCopyPath(const std::string& path) override {
+    return elevated ? UserCopyPath(path) : std::nullopt;
+  }
+  bool IsReadOnly(const std::string& path) override { return files.count(path) != 0 && readOnly.count(path) != 0; }
+  std::string CurrentFolder() override { return currentFolder; }
+  std::optional<std::string> ProgramFolder() override { return programFolder; }
+
+  std::optional<std::string> UserCopyPath(const std::string& path) const {
     if (!virtualStore || path.rfind(virtualized + "\\", 0) != 0) return std::nullopt;
     return *virtualStore + path.substr(2);  // without the drive
   }
@@ -52,10 +66,13 @@ class MemoryFileSystem : public filesys::FileSystem {
   std::set<std::string> lockedFolders;
   std::set<std::string> readOnly;
   std::set<std::string> unreadable;
-  // Set: the program runs without elevation; the user's VirtualStore folder
-  // and the one virtualized location.
+  // Set: the user's VirtualStore folder and the one virtualized location;
+  // the program runs without elevation unless `elevated`.
   std::optional<std::string> virtualStore;
   std::string virtualized;
+  bool elevated = false;
+  std::string currentFolder = "C:\\Users\\ann";
+  std::optional<std::string> programFolder;
   bool failReplace = false;
   int replaces = 0;
 };

@@ -132,7 +132,9 @@ TEST(Report, SaysWhenOptionsIniCannotBeRead) {
   const test::SimRun run = test::RunSim("--machine " + test::ProfilesDir() + "/reference.toml --install-dir " +
                                         game.string() + " --report");
   EXPECT_NE(run.out.find("options.ini cannot be read at " + game.string() +
-                         "\\options.ini: Halcyra Setup starts from its defaults and OK saves nothing."),
+                         "\\options.ini: Halcyra Setup starts from its defaults. OK creates the file where it is missing "
+                         "and the folder holds the game, and never writes over a file that stands but cannot be "
+                         "read."),
             std::string::npos)
       << run.out;
 }

@@ -12,6 +12,7 @@
 #include "tests/hardware/sim_support.h"
 #include "tests/settings/case_file.h"
 #include "simulated/machine_profile.h"
+#include "simulated/profile_writer.h"
 #include "terminal/reference_profile.h"
 
 using namespace halcyra;
@@ -48,6 +49,16 @@ TEST(Profile, ReadsEverySection) {
   EXPECT_EQ(m.glide.boardType, 3);
   EXPECT_EQ(m.glide.missingExports.count("_grSstSelect@4"), 1u);
   EXPECT_EQ(m.installPath, std::optional<std::string>("C:\\Games\\Halcyra"));
+  EXPECT_TRUE(m.elevated);
+  EXPECT_EQ(m.virtualStore, std::optional<std::string>("/home/ann/VirtualStore"));
+  EXPECT_EQ(m.programFolder, std::optional<std::string>("/opt/Program Files/Halcyra"));
+  // Written back, the user reads the same.
+  const auto again = sim::ParseMachineProfile(sim::WriteMachineProfile(m), "again.toml");
+  ASSERT_TRUE(again.machine);
+  EXPECT_EQ(again.machine->elevated, m.elevated);
+  EXPECT_EQ(again.machine->virtualStore, m.virtualStore);
+  EXPECT_EQ(again.machine->programFiles, m.programFiles);
+  EXPECT_EQ(again.machine->programFolder, m.programFolder);
 }
 
 TEST(Profile, EmptyProfileIsAnEmptyMachine) {

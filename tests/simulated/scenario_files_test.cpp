@@ -96,8 +96,11 @@ void ExpectStoredResult(const fsys::path& scenario, const std::string& machine, 
   const test::ScenarioResult result = test::PlayScenario(scenario, machine, game, errors);
   const std::string status = test::Read(scenario / "expected-status");
   EXPECT_EQ(result.run.status, status.empty() ? 0 : std::stoi(status)) << name;
+  names.emplace_back("@CWD@", fsys::current_path().string());
   names.emplace_back("@GAME@", game.string());
   EXPECT_EQ(result.run.out, Expand(output, names)) << name;
+  // Whatever the case, nothing is written outside the game's folder.
+  EXPECT_FALSE(fsys::exists(fsys::current_path() / "options.ini")) << name;
   names.back().second.clear();
   // The stored files have LF line ends; the saved file has those of the
   // file it replaced, CR LF for a new one.

@@ -412,6 +412,7 @@ base_report() {
   if grep -Eq '^ +EAX: supported$' "$R"; then fail "report: Wine's DirectSound should not pass the EAX test"; fi
   report_expect "$R" "no Glide" '^ +Board present: no$'
   [ -s "$LOGS/report.err" ] && fail "halcyra-report.exe wrote to standard error: $(head -3 "$LOGS/report.err")"
+  readme_report
   # The machine's names for the scenarios' placeholders.
   awk '
     /^Display Devices/ {section = "display"} /^Sound Devices/ {section = "sound"} /^3dfx Glide/ {section = ""}
@@ -434,6 +435,28 @@ no-board       | glide2x          | num_sst=0                             | no  
 no-grSstSelect | glide2x-noselect | num_sst=1 fbRam=8                     | no  |                |
 '
 trim() { local text=$1; text=${text#"${text%%[![:space:]]*}"}; printf '%s' "${text%"${text##*[![:space:]]}"}"; }
+
+# README.txt's instruction for a report, run as written at a command prompt
+# in the folder of the zip's programs: the file it names is made, holds the
+# report with the machine profile at its end, and no box waits for a click.
+readme_report() {
+  local instruction dir out path unix
+  instruction=$(awk '/^Sending a report/ {on = 1} on && /^    [^ ]/ {sub(/^ +/, ""); sub(/\r$/, ""); print; exit}' \
+    "$WINBUILD/package/unpacked/README.txt")
+  [ -n "$instruction" ] || { fail "README.txt gives no report command"; return; }
+  dir=$TMP/readme-report
+  rm -rf "$dir" && mkdir -p "$dir"
+  cp "$WINBUILD/package/unpacked/halcyra-report.exe" "$dir/"
+  out=$LOGS/readme-report.txt
+  (cd "$dir" && wine 120 cmd /c "$instruction") >"$out" 2>&1 || fail "README.txt's report command ($instruction) failed"
+  path=$(tr -d '\r' <"$out" | awk '/^The hardware report is in/ {getline; getline; print; exit}')
+  [ -n "$path" ] || { fail "README.txt's report command did not say where the report is: $(head -3 "$out")"; return; }
+  unix=$(wine 30 winepath -u "$path" 2>/dev/null | tr -d '\r')
+  [ -s "$unix" ] || { fail "README.txt's report command: $path is missing or empty"; return; }
+  grep -q '^Display Devices' "$unix" || fail "README.txt's report command: $path holds no display devices"
+  grep -q '^\[directdraw\]' "$unix" || fail "README.txt's report command: $path holds no machine profile"
+  say "  README.txt's report command ($instruction) wrote $path"
+}
 
 part_report() {
   local line name library keys present modes calls word got
@@ -475,13 +498,16 @@ part_report() {
 # Line ends are compared without CR.
 replace_placeholders() {  # file game-path
   # Through the environment: awk -v would read the backslashes as escapes.
-  PLACEHOLDER_GAME=$2 PLACEHOLDER_NAMES=$TMP/names.tsv awk '
+  # In a box's quoted text the game's path stands as it is printed there,
+  # its backslashes doubled.
+  PLACEHOLDER_GAME=$2 PLACEHOLDER_GAME_QUOTED=${2//\\/\\\\} PLACEHOLDER_NAMES=$TMP/names.tsv awk '
     BEGIN {
       names = ENVIRON["PLACEHOLDER_NAMES"]
       n = 0; key[++n] = "@GAME@"; value[n] = ENVIRON["PLACEHOLDER_GAME"]
       while ((getline line < names) > 0) { split(line, f, "\t"); key[++n] = f[1]; value[n] = f[2] }
     }
     {
+      value[1] = /^box / ? ENVIRON["PLACEHOLDER_GAME_QUOTED"] : ENVIRON["PLACEHOLDER_GAME"]
       out = ""; rest = $0
       while (1) {
         best = 0; at = 0
@@ -594,8 +620,11 @@ replay_scenario() {  # folder run-folder
   status=$?
   [ "$status" = "$(cat "$dir/expected-status" 2>/dev/null || echo 0)" ] ||
     fail "scenario $name: halcyra-sim on the captured machine ended with $status"
-  if ! diff -u <(tr -d '\r' <"$LOGS/scenario-$name.out" | grep -v '^reading config from ') \
-       <(grep -v '^reading config from ' "$LOGS/replay-$name.out") >"$LOGS/replay-$name.diff"; then
+  # The game's folder, which box 106 names, is each side's own.
+  if ! diff -u <(tr -d '\r' <"$LOGS/scenario-$name.out" | grep -v '^reading config from ' |
+                  GAME=$(winpath "$run/game" | sed 's/\\/\\\\/g') perl -pe 's/\Q$ENV{GAME}\E/\@GAME\@/g') \
+       <(grep -v '^reading config from ' "$LOGS/replay-$name.out" |
+         GAME=$sim_game perl -pe 's/\Q$ENV{GAME}\E/\@GAME\@/g') >"$LOGS/replay-$name.diff"; then
     fail "scenario $name: the captured machine's replay differs ($LOGS/replay-$name.diff)"
     head -20 "$LOGS/replay-$name.diff" >&2
   fi
@@ -605,11 +634,50 @@ replay_scenario() {  # folder run-folder
   fi
 }
 
+# An install folder of 344 characters (past MAX_PATH) on the real sheet of a
+# simulated machine: loaded, saved and its archives checked there, whole.
+long_install_dir() {
+  local base=$TMP/long game win ini status
+  rm -rf "$base"
+  game=$base
+  # Folders of 50 characters until the Windows form is 344 characters long.
+  while [ "$(winpath "$game" | wc -c)" -lt 294 ]; do game=$game/$(printf 'halcyra%.0s' {1..7})x; done
+  win=$(winpath "$game")
+  game=$game/$(printf '%0*d' "$((344 - ${#win} - 1))" 0)
+  win=$(winpath "$game")
+  [ "${#win}" = 344 ] || { fail "long install folder: made ${#win} characters, not 344"; return; }
+  mkdir -p "$game/static"
+  : >"$game/static/bitmap16.flx"
+  printf '[Game]\r\nGame Rasterizer=2\r\n[Keys]\r\nFire=Ctrl\r\n' >"$game/options.ini"
+  # 16-bit textures (present), then compressed (bitmapc.flx missing: 102).
+  printf 'ok\n' >"$base/first.txt"
+  printf 'click 1015\nok\n' >"$base/second.txt"
+  cp "$WINBUILD/win32/halcyra-setup-test.exe" "$base/"
+  for run in first second; do
+    (cd "$base" && wine 120 ./halcyra-setup-test.exe --machine "$(winpath "$ROOT/profiles/reference.toml")" \
+      --install-dir "$win" --script "$(winpath "$base/$run.txt")") >"$LOGS/long-$run.out" 2>"$LOGS/long-$run.err"
+    status=$?
+    [ "$status" = 0 ] || fail "long install folder ($run): exit status $status"
+    grep -q '^box 106' "$LOGS/long-$run.out" && fail "long install folder ($run): the save failed: $(grep '^box 106' "$LOGS/long-$run.out")"
+    grep -qxF "reading config from $win\\options.ini" <(tr -d '\r' <"$LOGS/long-$run.out") ||
+      fail "long install folder ($run): options.ini was not read there"
+    grep -qx 'result ok' <(tr -d '\r' <"$LOGS/long-$run.out") || fail "long install folder ($run): the sheet did not close with OK"
+  done
+  grep -q '^box 102' "$LOGS/long-first.out" && fail "long install folder: bitmap16.flx was not found"
+  grep -q '^box 102' "$LOGS/long-second.out" || fail "long install folder: the missing bitmapc.flx was not reported"
+  ini=$(tr -d '\r' <"$game/options.ini")
+  for line in 'UseCompressedTextures=1' 'Fire=Ctrl' 'GameScreenWidth=640'; do
+    grep -qx "$line" <<<"$ini" || fail "long install folder: options.ini lacks $line"
+  done
+  say "  long install folder (344 characters): loaded, saved, archives checked"
+}
+
 part_scenarios() {
   say "scenarios"
   for dir in "$ROOT"/tests/win32/scenarios/*/; do
     [ -f "$dir/script.txt" ] && run_scenario "${dir%/}"
   done
+  long_install_dir
 }
 
 # ---------------------------------------------------------------------------
@@ -857,6 +925,19 @@ part_differential() {
       printf -v name 'j%05d' $((shard * size + index))
       echo $((status & 255)) >"$diff/win/$name.status"
     done <"$diff/jobs-$shard.txt.done"
+  done
+
+  # Box 106 names the folder looked in when no folder holds the game: each
+  # side's own run folder (the current folder), the same place.
+  local out
+  for out in $(grep -l '^box 106' "$diff"/linux/*.out "$diff"/win/*.out 2>/dev/null); do
+    name=$(basename "$out" .out)
+    if [[ "$out" == "$diff/linux/"* ]]; then
+      RUN_FOLDER="$diff/linux/$name" perl -pi -e 's/\Q$ENV{RUN_FOLDER}\E/\@RUN\@/g' "$out"
+    else
+      # As the box's text is printed: backslashes doubled.
+      RUN_FOLDER=$(winpath "$diff/win/$name" | sed 's/\\/\\\\/g') perl -pi -e 's/\Q$ENV{RUN_FOLDER}\E/\@RUN\@/gi' "$out"
+    fi
   done
 
   # Compare: both sides' trees at once; a run differs when any of its files

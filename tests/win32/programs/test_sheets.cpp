@@ -23,6 +23,13 @@ static int RunLogged(std::FILE* out) {
 
 int RecordingSystem(std::FILE* out) { return RunLogged<test::RecordingSheet>(out); }
 
+class RefusingSheet : public test::RecordingSheet {
+ public:
+  explicit RefusingSheet(std::vector<std::string>& log) : test::RecordingSheet(log) { first.refusals = 1; }
+};
+
+int RefusingSystem(std::FILE* out) { return RunLogged<RefusingSheet>(out); }
+
 // A 3D page that fills and probes its combo boxes and buttons from its own
 // code when it initialises, and an audio page that inserts into its sorted
 // combo box. Every result is logged.

@@ -18,6 +18,8 @@ namespace wintest {
 //
 // The recording sheet of the framework tests.
 int RecordingSystem(std::FILE* out);
+// The same, whose first page refuses the first OK.
+int RefusingSystem(std::FILE* out);
 // A 3D page that fills and probes its combo boxes and buttons from its own
 // code, and an audio page that inserts into its sorted combo box.
 int ProbeSystem(std::FILE* out);

@@ -203,6 +203,14 @@ CHECK_CASE(SheetContractMatchesTheModel) {
       {"after-close", "cancel\nclick 1002\n"},
   };
   for (const auto& c : cases) ExpectSameOnBoth(&wintest::RecordingSystem, c);
+  // A page that refuses OK keeps the sheet open on the page shown, and the
+  // pages after it are not asked; the next OK closes it.
+  const ParityCase refused[] = {
+      {"ok-refused-then-ok", "tab 1\nok\ndump\nok\n"},
+      {"ok-refused-then-cancel", "ok\ncancel\n"},
+      {"ok-refused-at-the-end", "ok\n"},
+  };
+  for (const auto& c : refused) ExpectSameOnBoth(&wintest::RefusingSystem, c);
 }
 
 CHECK_CASE(ControlsMatchTheModel) {
@@ -588,17 +596,56 @@ CHECK_CASE(VirtualStorePathsFollowLocalAppData) {
   if (token != nullptr) ::CloseHandle(token);
   const std::string inside = std::string(programFiles) + "\\Halcyra\\options.ini";
   const auto copy = files.VirtualStorePath(inside);
-  if (elevated) {
-    EXPECT(!copy.has_value());
-  } else {
-    EXPECT(copy == std::optional<std::string>("C:\\Users\\test\\AppData\\Local\\VirtualStore\\" +
-                                              inside.substr(3)));
-  }
+  const auto elevatedCopy = files.ElevatedUserCopyPath(inside);
+  const std::optional<std::string> expected("C:\\Users\\test\\AppData\\Local\\VirtualStore\\" + inside.substr(3));
+  // Elevated, the program's own writes are not virtualized, but the user's
+  // copy is where the game started normally reads.
+  EXPECT(copy == (elevated ? std::nullopt : expected));
+  EXPECT(elevatedCopy == (elevated ? expected : std::nullopt));
   EXPECT(!files.VirtualStorePath("C:\\Games\\Halcyra\\options.ini").has_value());
   ::SetEnvironmentVariableA("LOCALAPPDATA", nullptr);
   EXPECT(!files.VirtualStorePath(inside).has_value());
   if (hadLocal) ::SetEnvironmentVariableA("LOCALAPPDATA", saved);
   std::printf("VirtualStore: this process is %s\n", elevated ? "elevated" : "not elevated");
+}
+
+// An install folder past MAX_PATH: made, written, read, replaced again (the
+// sweep of stale new files included) and judged read-only, whole.
+CHECK_CASE(FilesPastMaxPath) {
+  Scratch scratch;
+  win32::Win32FileSystem files;
+  std::string folder = scratch.dir;
+  while (folder.size() < 330) folder += "\\" + std::string(40, 'h');
+  const std::string ini = folder + "\\options.ini";
+  EXPECT(files.MakeDirectories(folder + "\\static"));
+  EXPECT(files.Exists(folder + "\\static"));
+  EXPECT(!files.Exists(ini));
+  EXPECT(files.ReplaceFile(ini, "[Game]\r\n"));
+  EXPECT(files.CanOpenForReading(ini));
+  EXPECT(files.ReplaceFile(ini, "[Game]\r\nGameScreenWidth=1024\r\n"));
+  EXPECT(files.ReadFile(ini) == std::optional<std::string>("[Game]\r\nGameScreenWidth=1024\r\n"));
+  EXPECT(!files.IsReadOnly(ini));
+  const std::wstring wide = L"\\\\?\\" + std::wstring(ini.begin(), ini.end());
+  ::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT(files.IsReadOnly(ini));
+  EXPECT(!files.ReplaceFile(ini, "x"));
+  ::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::DeleteFileW(wide.c_str());
+  for (std::string gone = folder + "\\static"; gone.size() > scratch.dir.size(); gone.resize(gone.rfind('\\'))) {
+    ::RemoveDirectoryW((L"\\\\?\\" + std::wstring(gone.begin(), gone.end())).c_str());
+  }
+}
+
+// The current folder and the program's own, as the game-folder search uses
+// them.
+CHECK_CASE(CurrentAndProgramFolders) {
+  win32::Win32FileSystem files;
+  char current[MAX_PATH] = {};
+  ::GetCurrentDirectoryA(MAX_PATH, current);
+  EXPECT(files.CurrentFolder() == current);
+  char module[MAX_PATH] = {};
+  const std::string program(module, ::GetModuleFileNameA(nullptr, module, MAX_PATH));
+  EXPECT(files.ProgramFolder() == std::optional<std::string>(program.substr(0, program.rfind('\\'))));
 }
 
 CHECK_CASE(AReplaceThatCannotRenameKeepsTheOriginal) {
