@@ -442,11 +442,11 @@ trim() { local text=$1; text=${text#"${text%%[![:space:]]*}"}; printf '%s' "${te
 readme_report() {
   local instruction dir out path unix
   instruction=$(awk '/^Sending a report/ {on = 1} on && /^    [^ ]/ {sub(/^ +/, ""); sub(/\r$/, ""); print; exit}' \
-    "$WINBUILD/package/unpacked/README.txt")
+    "$WIN_ZIP/README.txt")
   [ -n "$instruction" ] || { fail "README.txt gives no report command"; return; }
   dir=$TMP/readme-report
   rm -rf "$dir" && mkdir -p "$dir"
-  cp "$WINBUILD/package/unpacked/halcyra-report.exe" "$dir/"
+  cp "$WIN_ZIP/halcyra-report.exe" "$dir/"
   out=$LOGS/readme-report.txt
   (cd "$dir" && wine 120 cmd /c "$instruction") >"$out" 2>&1 || fail "README.txt's report command ($instruction) failed"
   path=$(tr -d '\r' <"$out" | awk '/^The hardware report is in/ {getline; getline; print; exit}')
@@ -652,7 +652,7 @@ long_install_dir() {
   # 16-bit textures (present), then compressed (bitmapc.flx missing: 102).
   printf 'ok\n' >"$base/first.txt"
   printf 'click 1015\nok\n' >"$base/second.txt"
-  cp "$WINBUILD/win32/halcyra-setup-test.exe" "$base/"
+  cp "$WIN_PROGRAMS/halcyra-setup-test.exe" "$base/"
   for run in first second; do
     (cd "$base" && wine 120 ./halcyra-setup-test.exe --machine "$(winpath "$ROOT/profiles/reference.toml")" \
       --install-dir "$win" --script "$(winpath "$base/$run.txt")") >"$LOGS/long-$run.out" 2>"$LOGS/long-$run.err"
