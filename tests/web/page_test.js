@@ -87,6 +87,9 @@ function loadCases() {
   return cases;
 }
 
+// The page's game and working folders as the comparison names them.
+const pageLine = (l) => l.split('/game').join('@GAME@').split('/player').join('@CWD@');
+
 // ---- halcyra-sim on a case
 
 function playSim(c, scratch) {
@@ -99,15 +102,16 @@ function playSim(c, scratch) {
   if (c.options !== null) fs.writeFileSync(options, c.options, 'latin1');
   for (const [name, bit] of Object.entries(kArchiveBits)) if (c.archives & bit) fs.writeFileSync(path.join(game, 'static', name), '');
   if (c.readOnly) fs.chmodSync(options, 0o444);
+  // An empty working folder, as the page's: a run without the registry's
+  // install path reads and writes options.ini there (and box 106 names it).
+  const cwd = fs.mkdtempSync(path.join(scratch, 'cwd-'));
   const run = spawnSync(simPath, ['--machine', path.join(scratch, 'machine.toml'), '--install-dir', game,
                                   '--script', path.join(scratch, 'script.txt'),
                                   ...(c.failCall ? ['--fail-call', String(c.failCall)] : [])],
-                       // An empty working folder, as the page's: a run without the
-                       // registry's install path reads and writes options.ini there.
-                       { encoding: 'latin1', cwd: fs.mkdtempSync(path.join(scratch, 'cwd-')) });
+                       { encoding: 'latin1', cwd });
   const failed = /^script line (\d+):/m.exec(run.stderr);
   return {
-    lines: run.stdout.split('\n').filter((l) => l !== '').map((l) => l.split(game).join('@GAME@')),
+    lines: run.stdout.split('\n').filter((l) => l !== '').map((l) => l.split(game).join('@GAME@').split(cwd).join('@CWD@')),
     exit: run.status,
     line: failed ? Number(failed[1]) : 0,
     options: read(options),
@@ -215,7 +219,7 @@ async function playPage(page, c) {
   if (!refusedAt) await page.eval(`window.__halcyraStep('cancel', [])`);
   const state = await page.eval('window.halcyraSupport.state()');
   if (!state) throw new Error(c.name + ': the page did not open the machine: ' + await page.eval(`document.getElementById('message').textContent`));
-  const lines = (await page.eval('window.halcyraSupport.log()')).map((l) => l.split('/game').join('@GAME@'));
+  const lines = (await page.eval('window.halcyraSupport.log()')).map(pageLine);
   if (refusedAt) return { lines, exit: 2, line: refusedAt, options: c.options };
   return { lines, exit: state.state === 'done' ? state.exit & 0xFF : -999, line: 0,
            options: state.state === 'done' ? state.options : '(sheet still open)' };
@@ -291,7 +295,7 @@ async function mouseAndKeys(page) {
   const c = { name: 'mouse-and-keys', machine: HALCYRA_REFERENCE(), options: '[Game]\r\nGame Rasterizer=2\r\n', archives: 7,
               readOnly: false, script: recorded };
   const sim = playSim(c, path.join(outDir, 'sim-keys'));
-  const web = { lines: (await page.eval('window.halcyraSupport.log()')).map((l) => l.split('/game').join('@GAME@')),
+  const web = { lines: (await page.eval('window.halcyraSupport.log()')).map(pageLine),
                 exit: (await page.eval('window.halcyraSupport.state()')).exit, line: 0, options: sim.options };
   const found = differences(sim, web);
   if (found.length) fail('mouse and keys: page and halcyra-sim differ:\n  ' + found.join('\n  '));
