@@ -159,6 +159,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "halcyra-sim: %s\n", printable::Escape(profile.error->ToString()).c_str());
     return cli::kUsageError;
   }
+  if (!profile.warning.empty()) {
+    std::fprintf(stderr, "halcyra-sim: warning: %s\n", printable::Escape(profile.warning).c_str());
+  }
 
   sim::SimulatedMachine machine(std::move(*profile.machine));
   if (parsed.installDir) machine.SetInstallPath(*parsed.installDir);
