@@ -7,6 +7,7 @@
 #include "hardware/glide_library.h"
 #include "simulated/input_file.h"
 #include "simulated/inventory_report.h"
+#include "simulated/toml_text_check.h"
 
 #include <toml++/toml.h>
 
@@ -746,6 +747,10 @@ ProfileResult ParseMachineProfile(const std::string& text, const std::string& so
   }
   const std::string profile = marker ? EmbeddedProfile(text) : text;
   ProfileResult result;
+  if (const std::optional<TextProblem> problem = CheckTomlText(profile)) {
+    result.error = ProfileError{sourceName, problem->line, "", problem->message};
+    return result;
+  }
 #if TOML_EXCEPTIONS
   try {
     result = Parse(toml::parse(profile, sourceName), sourceName);
