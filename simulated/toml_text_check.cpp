@@ -1,5 +1,7 @@
 #include "simulated/toml_text_check.h"
 
+#include <cstring>
+
 namespace sim {
 
 namespace {
@@ -10,14 +12,22 @@ bool IsBareKeyCharacter(char c) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+constexpr const char* kOutsideAscii =
+    "a character outside ASCII stands outside a quoted string or a comment (a name with such characters must "
+    "be written in quotes)";
+
 }  // namespace
 
 std::optional<TextProblem> CheckTomlText(std::string_view text) {
   enum class State { kOutside, kComment, kBasic, kLiteral, kMultiBasic, kMultiLiteral };
   State state = State::kOutside;
   std::uint32_t line = 1;
-  int depth = 0;           // open arrays and inline tables of a value
-  bool lineStart = true;   // only blanks so far on this line, outside any string
+  std::string open;  // the open arrays ('[') and inline tables ('{') of a value
+  // The last character outside strings and comments on this line that was
+  // not a blank; 0 at a line's start. A quote opens a string only where a
+  // key or a value begins (after '=', '[', '{', ',' or '.', or first on
+  // the line): anywhere else the parser reads it as part of a bare word.
+  char previous = 0;
   std::size_t at = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
 
   // The length of the run of `quote` characters at `at`.
@@ -36,7 +46,7 @@ std::optional<TextProblem> CheckTomlText(std::string_view text) {
       if (state == State::kComment || state == State::kBasic || state == State::kLiteral) {
         state = State::kOutside;
       }
-      lineStart = state == State::kOutside;
+      if (state == State::kOutside) previous = 0;
       ++at;
       continue;
     }
@@ -45,29 +55,38 @@ std::optional<TextProblem> CheckTomlText(std::string_view text) {
         ++at;
         break;
       case State::kBasic:
-        if (c == '\\') {
+        if (c == '\\' && at + 1 < text.size() && text[at + 1] != '\n') {
           at += 2;
         } else {
-          if (c == '"') state = State::kOutside;
+          if (c == '"') {
+            state = State::kOutside;
+            previous = c;
+          }
           ++at;
         }
         break;
       case State::kLiteral:
-        if (c == '\'') state = State::kOutside;
+        if (c == '\'') {
+          state = State::kOutside;
+          previous = c;
+        }
         ++at;
         break;
       case State::kMultiBasic:
       case State::kMultiLiteral: {
         const char quote = state == State::kMultiBasic ? '"' : '\'';
-        if (state == State::kMultiBasic && c == '\\') {
+        if (state == State::kMultiBasic && c == '\\' && at + 1 < text.size()) {
           // An escape; a backslash at a line's end joins the lines.
-          if (at + 1 < text.size() && text[at + 1] == '\n') ++line;
+          if (text[at + 1] == '\n') ++line;
           at += 2;
         } else if (c == quote) {
           // Three or more quotes close the string (up to two of them are
           // its last characters).
           const std::size_t length = run(quote);
-          if (length >= 3) state = State::kOutside;
+          if (length >= 3) {
+            state = State::kOutside;
+            previous = c;
+          }
           at += length;
         } else {
           ++at;
@@ -75,58 +94,56 @@ std::optional<TextProblem> CheckTomlText(std::string_view text) {
         break;
       }
       case State::kOutside: {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-          return TextProblem{line,
-                             "a character outside ASCII stands outside a quoted string or a comment (a name "
-                             "with such characters must be written in quotes)"};
-        }
-        if (lineStart && IsBlank(c)) {
+        if (static_cast<unsigned char>(c) >= 0x80) return TextProblem{line, kOutsideAscii};
+        if (IsBlank(c)) {
           ++at;
           break;
         }
-        if (lineStart && c == '[' && depth == 0) {
+        if (previous == 0 && c == '[' && open.empty()) {
           // A table header: "[" or "[[", blanks, then a name (bare or
           // quoted), or "]" (the parser refuses an empty name itself).
           at += at + 1 < text.size() && text[at + 1] == '[' ? 2 : 1;
+          previous = '[';
           while (at < text.size() && IsBlank(text[at])) ++at;
           const char next = at < text.size() ? text[at] : '\0';
           if (!IsBareKeyCharacter(next) && next != '"' && next != '\'' && next != ']') {
             return TextProblem{line, "a table header without a name: '[' must be followed by the table's name"};
           }
-          lineStart = false;
-          // The rest of the header (its name, dots and the closing
-          // brackets) is read as any text outside strings; its brackets
-          // are no array's.
+          // The rest of the header up to a quoted part or a comment: its
+          // brackets are no array's.
           while (at < text.size() && text[at] != '\n' && text[at] != '#' && text[at] != '"' && text[at] != '\'') {
-            if (static_cast<unsigned char>(text[at]) >= 0x80) {
-              return TextProblem{line,
-                                 "a character outside ASCII stands outside a quoted string or a comment (a "
-                                 "name with such characters must be written in quotes)"};
-            }
+            if (static_cast<unsigned char>(text[at]) >= 0x80) return TextProblem{line, kOutsideAscii};
+            if (!IsBlank(text[at])) previous = text[at];
             ++at;
           }
           break;
         }
-        lineStart = false;
         if (c == '#') {
           state = State::kComment;
           ++at;
-        } else if (c == '"' || c == '\'') {
+          break;
+        }
+        if ((c == '"' || c == '\'') && (previous == 0 || std::strchr("=[{,.", previous) != nullptr)) {
           const std::size_t length = run(c);
           if (length >= 3) {
             state = c == '"' ? State::kMultiBasic : State::kMultiLiteral;
             at += 3;
           } else if (length == 2) {
             at += 2;  // an empty string
+            previous = c;
           } else {
             state = c == '"' ? State::kBasic : State::kLiteral;
             ++at;
           }
-        } else {
-          if (c == '[' || c == '{') ++depth;
-          if ((c == ']' || c == '}') && depth > 0) --depth;
-          ++at;
+          break;
         }
+        if (c == '}' && !open.empty() && open.back() == '[') {
+          return TextProblem{line, "'}' where an array's value or its closing ']' belongs"};
+        }
+        if (c == '[' || c == '{') open += c;
+        if ((c == ']' || c == '}') && !open.empty()) open.pop_back();
+        previous = c;
+        ++at;
         break;
       }
     }

@@ -3,8 +3,9 @@
 // character outside ASCII where a key or value belongs makes it classify
 // the character through a table that ends in __builtin_unreachable (fixed
 // in later releases of the library), and a table header without a name
-// ("[" alone on a line) fails an assertion inside the library. Such text
-// is refused here with its line, so it never reaches the parser.
+// ("[" alone on a line) or a '}' where an array's value belongs ("[1, }")
+// fails an assertion inside the library. Such text is refused here with
+// its line, so it never reaches the parser.
 //
 // Outside ASCII is allowed where TOML allows it and the library is sound:
 // inside quoted strings (basic, literal and their multi-line forms) and
