@@ -74,21 +74,20 @@ cli::Parser MakeParser(Options& options) {
                  return std::string();
                });
   parser.Flag("--report", "print the report a player sends: setup, inventory and the platform calls", [&] { options.report = true; });
+  // An output file: refused at once, as an input is, when it cannot be one.
+  const auto output = [](std::optional<std::string>& into) {
+    return [&into](const std::string& value) {
+      std::string error;
+      if (!cli::IsOutputPath(value, error)) return "'" + value + "': " + error;
+      into = value;
+      return std::string();
+    };
+  };
   parser.Value("--profile", "FILE", "write the machine profile of what the probes saw to FILE",
-               [&](const std::string& value) {
-                 std::string error;
-                 if (!cli::IsOutputPath(value, error)) return "'" + value + "': " + error;
-                 options.profile = value;
-                 return std::string();
-               });
+               output(options.profile));
   parser.Value("--support-file", "FILE",
                "write the report with that profile embedded to FILE, as halcyra-report.exe does",
-               [&](const std::string& value) {
-                 std::string error;
-                 if (!cli::IsOutputPath(value, error)) return "'" + value + "': " + error;
-                 options.supportFile = value;
-                 return std::string();
-               });
+               output(options.supportFile));
   parser.Value("--fail-call", "N",
                "make the N-th fallible platform call fail, numbered as the report lists them",
                [&](const std::string& value) {
