@@ -1,6 +1,9 @@
 #include "app/setup_app.h"
 
+#include "hardware/glide.h"
 #include "hardware/inventory.h"
+#include "settings/game_settings.h"
+#include "settings/install_directory.h"
 
 namespace halcyra {
 
@@ -55,5 +58,16 @@ ui::BOOL CSheet::OnInitDialog() {
 }
 
 int RunHalcyraSetup() { return ui::AfxWinMain(); }
+
+void StartAsNewProcess() {
+  delete g_pSettings;
+  g_pSettings = nullptr;
+  delete g_pInventory;
+  g_pInventory = nullptr;
+  delete g_pGlide;
+  g_pGlide = nullptr;
+  g_deviceListFilled = false;
+  InstallDirectory = std::string(1, '.');  // "." (assigning the literal trips a false -Wrestrict of GCC 12)
+}
 
 }  // namespace halcyra

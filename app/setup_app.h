@@ -39,4 +39,8 @@ class CSetupApp : public ui::CWinApp {
 // application: returns the process's exit code.
 int RunHalcyraSetup();
 
+// Puts the system's process-wide state back as a new process has it, so that
+// a host can run the application again and again in one process.
+void StartAsNewProcess();
+
 }  // namespace halcyra

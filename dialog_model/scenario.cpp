@@ -167,9 +167,13 @@ std::optional<Action> ScenarioRunner::NextAction(SheetModel& sheet) {
   return std::nullopt;
 }
 
-int ScenarioRunner::ShowMessageBox(SheetModel& /*sheet*/, const MessageBoxInfo& box) {
+std::string BoxLine(const MessageBoxInfo& box) {
   const char* icon = box.IsStop() ? "stop" : box.IsWarning() ? "warning" : "information";
-  Print("box " + std::to_string(box.stringId) + ' ' + icon + ' ' + Quote(box.text));
+  return "box " + std::to_string(box.stringId) + ' ' + icon + ' ' + Quote(box.text);
+}
+
+int ScenarioRunner::ShowMessageBox(SheetModel& /*sheet*/, const MessageBoxInfo& box) {
+  Print(BoxLine(box));
   return ui::IDOK;
 }
 

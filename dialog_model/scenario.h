@@ -57,6 +57,9 @@ std::string DumpLine(const res::ControlTemplate& control, const ControlView& vie
 // The dump lines of the active page, in template order.
 std::vector<std::string> DumpPage(const PageModel& page);
 
+// The line of a message box: box ID stop|warning|information "TEXT".
+std::string BoxLine(const MessageBoxInfo& box);
+
 // Quotes `text` for the output: "…" with \" and \\, and the controls
 // escaped as printable::Escape does (\xHH, \uHHHH).
 std::string Quote(const std::string& text);

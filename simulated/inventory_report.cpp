@@ -1,6 +1,9 @@
 #include "simulated/inventory_report.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cinttypes>
+#include <cstring>
 #include <cstdio>
 #include <ctime>
 #include <sstream>
@@ -338,6 +341,74 @@ std::string CapturedProfile(const ReportHeader& header, const ProbeRun& run) {
 std::string SupportFile(const ReportHeader& header, const ProbeRun& run) {
   const std::string profile = CapturedProfile(header, run);
   return SupportReport(header, run) + "\n" + EmbeddedProfileMarkerLine(profile) + "\n" + profile;
+}
+
+}  // namespace sim
+
+namespace sim {
+
+std::optional<std::string> OptionsFromReport(std::string_view report) {
+  const std::string_view heading = "Current choices in options.ini\n";
+  std::size_t at = report.find(heading);
+  if (at == std::string_view::npos) return std::nullopt;
+  at += heading.size();
+  if (report.substr(at, std::strlen(kRule)) == kRule) at += std::strlen(kRule);
+  GameSettings settings;
+  const auto number = [](std::string_view value, std::int32_t& out) {
+    while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), out);
+    return error == std::errc() && end != value.data();
+  };
+  bool any = false;
+  // One "Label: value" a line, up to the blank line that ends the block.
+  while (at < report.size()) {
+    const std::size_t end = std::min(report.find('\n', at), report.size());
+    std::string_view line = report.substr(at, end - at);
+    at = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) break;
+    if (line.starts_with("options.ini cannot be read")) return std::nullopt;
+    const std::size_t colon = line.find(": ");
+    if (colon == std::string_view::npos) continue;
+    std::string_view label = line.substr(0, colon);
+    while (!label.empty() && label.front() == ' ') label.remove_prefix(1);
+    const std::string_view value = line.substr(colon + 2);
+    // A GUID as the report shows it, up to " = " and its meaning.
+    const std::string_view text = value.substr(0, value.find(" = "));
+    std::int32_t n = 0;
+    if (label == "Renderer" && number(value, n)) {
+      settings.rasterizer = n;
+    } else if (label == "DDGUID") {
+      settings.ddGuid = text == "(empty)" ? "" : std::string(text);
+    } else if (label == "D3DGUID") {
+      settings.d3dGuid = text == "(empty)" ? "" : std::string(text);
+    } else if (label == "Textures" && number(value, n)) {
+      settings.textureMode = static_cast<std::uint8_t>(n);
+    } else if (label == "Resolution") {
+      std::int32_t width = 0, height = 0, depth = 0;
+      const std::size_t x1 = value.find(" x "), x2 = value.find(" x ", x1 == std::string_view::npos ? 0 : x1 + 3);
+      if (x1 == std::string_view::npos || x2 == std::string_view::npos || !number(value.substr(0, x1), width) ||
+          !number(value.substr(x1 + 3), height) || !number(value.substr(x2 + 3), depth)) {
+        continue;
+      }
+      settings.screenWidth = width;
+      settings.screenHeight = height;
+      settings.screenDepth = depth;
+    } else if (label == "Mip-mapping" && number(value, n)) {
+      settings.mipMapLevel = static_cast<std::uint8_t>(n);
+    } else if (label == "EAX" && number(value, n)) {
+      settings.enableAcoustics = static_cast<std::uint8_t>(n);
+    } else {
+      continue;
+    }
+    any = true;
+  }
+  if (!any) return std::nullopt;
+  // The renderer's line first, as the report shows it: a save writes it only
+  // for a renderer the game knows, but the player's file may hold any.
+  profile::ProfileFile file("[Game]\r\nGame Rasterizer=" + std::to_string(settings.rasterizer) + "\r\n");
+  settings.WriteTo(file);
+  return file.Content();
 }
 
 }  // namespace sim

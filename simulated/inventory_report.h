@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "hardware/glide.h"
@@ -70,5 +71,11 @@ std::string CapturedProfile(const ReportHeader& header, const ProbeRun& run);
 // halcyra-sim --machine reads it as the profile, or refuses it when it was
 // cut or altered on its way.
 std::string SupportFile(const ReportHeader& header, const ProbeRun& run);
+
+// The options.ini that a report's "Current choices in options.ini" lines
+// describe: the record they show written as a save writes it (CR LF line
+// ends, every key of the record and nothing else), or nullopt when the
+// report says options.ini could not be read or holds no such lines.
+std::optional<std::string> OptionsFromReport(std::string_view report);
 
 }  // namespace sim

@@ -165,7 +165,7 @@ void RemoveStaleTemporaries(int folder, const std::string& target) {
   const std::string prefix = PosixFileSystem::TemporaryPrefixFor(NameOf(target));
   alignas(dirent64) char entries[16384];
   for (;;) {
-    const ssize_t got = ::getdents64(folder, entries, sizeof entries);
+    const ssize_t got = ::getdents64(folder, reinterpret_cast<dirent64*>(entries), sizeof entries);
     if (got <= 0) break;
     for (ssize_t at = 0; at < got;) {
       const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
@@ -206,7 +206,14 @@ std::string PosixFileSystem::TemporarySuffix() const {
   unsigned char bytes[kSuffixLength] = {};
   std::size_t have = 0;
   while (have < sizeof bytes) {
+#ifdef __EMSCRIPTEN__
+    // The browser build's C library has getentropy (the page's crypto
+    // source) in place of getrandom.
+    const ssize_t got = ::getentropy(bytes + have, sizeof bytes - have) == 0
+                            ? static_cast<ssize_t>(sizeof bytes - have) : -1;
+#else
     const ssize_t got = ::getrandom(bytes + have, sizeof bytes - have, 0);
+#endif
     if (got < 0 && errno != EINTR) std::abort();  // no source of randomness: nothing safe to do
     if (got > 0) have += static_cast<std::size_t>(got);
   }

@@ -27,7 +27,9 @@ ensure_packages() {
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libncurses-dev libtomlplusplus-dev libinih-dev libsimpleini-dev
                 libgtest-dev libgmock-dev libbenchmark-dev)
 # What the tests need on top: the benchmarks' comparison libraries, the
-# fuzzer's compiler, tmux and whiptail for the terminal, MinGW, Wine and
-# Xvfb for the Windows build.
+# fuzzer's compiler, tmux and whiptail for the terminal, MinGW, Wine,
+# Xvfb and the one font family Wine is given for the Windows build;
+# Emscripten (with Node.js) and Chromium for the support page.
 TEST_PACKAGES=(clang libclang-rt-14-dev tmux whiptail
-               g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 xvfb xauth imagemagick)
+               g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 xvfb xauth imagemagick fonts-dejavu-core
+               emscripten nodejs chromium)

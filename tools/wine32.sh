@@ -60,11 +60,11 @@ kernel_runs_i386() {
 
 cmd_check() {
   if ! kernel_runs_i386; then
-    echo "!!!!! 32-BIT WINE TESTS SKIPPED: this kernel does not run 32-bit (i386) programs (IA-32 emulation is off); the i686 build is only compiled and inspected here !!!!!" >&2
+    echo "!!!!! 32-BIT WINE TESTS SKIPPED: this kernel does not run 32-bit (i386) programs (IA-32 emulation is off); the i686 build is only compiled and inspected here; run its Wine part on a machine that runs them: HALCYRA_WINE_BUILD=win32 tests/win32/run_wine_tests.sh !!!!!" >&2
     return 3
   fi
   if [ "$(id -u)" -ne 0 ]; then
-    echo "!!!!! 32-BIT WINE TESTS SKIPPED: making and entering the i386 Wine root needs root (apt-get, unshare, chroot) !!!!!" >&2
+    echo "!!!!! 32-BIT WINE TESTS SKIPPED: making and entering the i386 Wine root needs root (apt-get, unshare, chroot); as root: HALCYRA_WINE_BUILD=win32 tests/win32/run_wine_tests.sh !!!!!" >&2
     return 3
   fi
 }

@@ -64,19 +64,6 @@ std::optional<std::string> ReadText(const std::string& path) {
   return text.str();
 }
 
-// The process-wide state of the system as a new process has it, so that
-// the batch mode can run the application again and again in one process.
-void StartAsNewProcess() {
-  delete g_pSettings;
-  g_pSettings = nullptr;
-  delete g_pInventory;
-  g_pInventory = nullptr;
-  delete g_pGlide;
-  g_pGlide = nullptr;
-  g_deviceListFilled = false;
-  InstallDirectory = ".";
-}
-
 // A simulated machine installed in place of the host's DirectX, DirectSound,
 // library loader and registry for as long as it lives.
 class SimulatedHardware {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/hardware/sim_support.h"
+#include "simulated/inventory_report.h"
 #include "simulated/machine_profile.h"
 
 using namespace halcyra;
@@ -135,6 +136,39 @@ TEST(Report, SaysWhenOptionsIniCannotBeRead) {
                          "\\options.ini: Halcyra Setup starts from its defaults and OK saves nothing."),
             std::string::npos)
       << run.out;
+}
+
+// The "Current choices" lines of a report give back an options.ini that the
+// report shows the same way: what the support page starts from when it gets
+// a report alone. A report whose options.ini could not be read gives none.
+TEST(Report, CurrentChoicesGiveBackTheOptions) {
+  const fsys::path game = Scratch("choices");
+  const std::string machine = "--machine " + test::ProfilesDir() + "/reference.toml --install-dir " + game.string();
+  const auto choices = [](const std::string& report) {
+    const std::size_t from = report.find("Current choices in options.ini");
+    return from == std::string::npos ? std::string() : report.substr(from, report.find("\n\n", from) - from);
+  };
+  const char* const files[] = {
+      "[Game]\r\nGame Rasterizer=2\r\nDDGUID=0,0,0,0,0,0,0,0,0,0,0\r\nD3DGUID=1,2,3,4,5,6,7,8,9,10,11\r\n"
+      "GameScreenWidth=1024\r\nGameScreenHeight=768\r\nGameScreenDepth=32\r\nGameMipMapLevel=2\r\n"
+      "[Performance]\r\nUse16BitTextures=1\r\n[Sound]\r\nEnableAcoustics=1\r\n",
+      "[Game]\nGame Rasterizer=3\n[Performance]\nUseCompressedTextures=1\nUse16BitTextures=1\n",
+      "[Game]\r\nGame Rasterizer=7\r\nGameMipMapLevel=9\r\nDDGUID=\r\n",
+      "",
+  };
+  for (const char* const file : files) {
+    std::ofstream(game / "options.ini", std::ios::binary | std::ios::trunc) << file;
+    const std::string report = test::RunSim(machine + " --report " + kDate).out;
+    const std::optional<std::string> rebuilt = sim::OptionsFromReport(report);
+    ASSERT_TRUE(rebuilt.has_value()) << file;
+    std::ofstream(game / "options.ini", std::ios::binary | std::ios::trunc) << *rebuilt;
+    const std::string again = test::RunSim(machine + " --report " + kDate).out;
+    EXPECT_FALSE(choices(report).empty());
+    EXPECT_EQ(choices(again), choices(report)) << file << "\nrebuilt as:\n" << *rebuilt;
+  }
+  fsys::remove(game / "options.ini");
+  EXPECT_EQ(sim::OptionsFromReport(test::RunSim(machine + " --report " + kDate).out), std::nullopt);
+  EXPECT_EQ(sim::OptionsFromReport("no report at all"), std::nullopt);
 }
 
 // halcyra-sim --machine takes the file halcyra-report.exe writes.

@@ -70,14 +70,27 @@ WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
 JOBS=${HALCYRA_JOBS:-$(nproc)}
 WIN64=$ROOT/build/win64
 WIN32=$ROOT/build/win32
-FAILED_LIST=$(mktemp /tmp/halcyra-wine-failures.XXXXXX)
-trap 'rm -f "$FAILED_LIST"' EXIT
+# Every failure is a line of $FAILED_LIST (also from subshells), tagged with
+# what was being checked: "static" for the inspection of both builds, then
+# the build that runs under Wine. A second session started by this script
+# (the x86_64 layer tests after an i686 run) adds its lines to the same list,
+# so the last line can count each build's failures apart.
+if [ -n "${HALCYRA_WINE_FAILED_LIST:-}" ]; then
+  FAILED_LIST=$HALCYRA_WINE_FAILED_LIST
+  OWN_LIST=
+else
+  FAILED_LIST=$(mktemp /tmp/halcyra-wine-failures.XXXXXX)
+  OWN_LIST=$FAILED_LIST
+fi
+remove_list() { [ -n "$OWN_LIST" ] && rm -f "$OWN_LIST"; }
+trap remove_list EXIT
+FAIL_TAG=static
 
 say() { printf '[wine] %s\n' "$*"; }
-# Also from subshells: every failure is a line of $FAILED_LIST.
+build_name() { case "$1" in win32) echo i686 ;; win64) echo x86_64 ;; *) echo "$1" ;; esac; }
 fail() {
   printf '[wine] FAILED: %s\n' "$*" >&2
-  printf '%s\n' "$*" >>"$FAILED_LIST"
+  printf '%s\t%s\n' "$FAIL_TAG" "$*" >>"$FAILED_LIST"
 }
 
 for tool in cmake ninja x86_64-w64-mingw32-objdump i686-w64-mingw32-objdump "$WINE64" Xvfb timeout awk; do
@@ -159,47 +172,51 @@ check_glide_exports() {  # objdump dll
   done
 }
 
-say "checking imports, exports and resources"
-for pair in "x86_64-w64-mingw32-objdump:$WIN64" "i686-w64-mingw32-objdump:$WIN32"; do
-  objdump=${pair%%:*}
-  dir=${pair#*:}
-  for exe in halcyra-setup halcyra-setup-test halcyra-report; do
-    file=$dir/win32/$exe.exe
-    if [ ! -f "$file" ]; then fail "$file was not built"; continue; fi
-    check_imports "$objdump" "$file"
-    check_resources "$objdump" "$file"
+# A session started by another one (see the end) leaves this to it.
+static_checks() {
+  say "checking imports, exports and resources"
+  for pair in "x86_64-w64-mingw32-objdump:$WIN64" "i686-w64-mingw32-objdump:$WIN32"; do
+    objdump=${pair%%:*}
+    dir=${pair#*:}
+    for exe in halcyra-setup halcyra-setup-test halcyra-report; do
+      file=$dir/win32/$exe.exe
+      if [ ! -f "$file" ]; then fail "$file was not built"; continue; fi
+      check_imports "$objdump" "$file"
+      check_resources "$objdump" "$file"
+    done
+    check_glide_exports "$objdump" "$dir/test-glide/glide2x/glide2x.dll"
+    check_imports "$objdump" "$dir/test-glide/glide2x/glide2x.dll"
   done
-  check_glide_exports "$objdump" "$dir/test-glide/glide2x/glide2x.dll"
-  check_imports "$objdump" "$dir/test-glide/glide2x/glide2x.dll"
-done
-# The players' zip (and its x86_64 twin): exactly the two programs, without
-# symbols, and README.txt; unpacked for the Wine part, which runs the
-# programs from it.
-VERSION=$(awk -F= '/^CMAKE_PROJECT_VERSION:/ {print $2}' "$WIN32/CMakeCache.txt")
-for pair in "x86_64-w64-mingw32-objdump:$WIN64:win64" "i686-w64-mingw32-objdump:$WIN32:win32"; do
-  IFS=: read -r objdump dir arch <<<"$pair"
-  zip=$dir/package/halcyra-setup-$VERSION-$arch.zip
-  rm -rf "$dir/package/unpacked" && mkdir -p "$dir/package/unpacked"
-  if [ ! -f "$zip" ]; then fail "$zip was not made"; continue; fi
-  (cd "$dir/package/unpacked" && cmake -E tar xf "$zip") || fail "could not unpack $zip"
-  listing=$(cd "$dir/package/unpacked" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
-  [ "$listing" = "./README.txt ./halcyra-report.exe ./halcyra-setup.exe " ] || fail "$(basename "$zip") holds: $listing"
-  for exe in halcyra-setup halcyra-report; do
-    file=$dir/package/unpacked/$exe.exe
-    [ -f "$file" ] || continue
-    "$objdump" -f "$file" | grep -q HAS_SYMS && fail "$(basename "$zip"): $exe.exe is not stripped"
+  # The players' zip (and its x86_64 twin): exactly the two programs, without
+  # symbols, and README.txt; unpacked for the Wine part, which runs the
+  # programs from it.
+  VERSION=$(awk -F= '/^CMAKE_PROJECT_VERSION:/ {print $2}' "$WIN32/CMakeCache.txt")
+  for pair in "x86_64-w64-mingw32-objdump:$WIN64:win64" "i686-w64-mingw32-objdump:$WIN32:win32"; do
+    IFS=: read -r objdump dir arch <<<"$pair"
+    zip=$dir/package/halcyra-setup-$VERSION-$arch.zip
+    rm -rf "$dir/package/unpacked" && mkdir -p "$dir/package/unpacked"
+    if [ ! -f "$zip" ]; then fail "$zip was not made"; continue; fi
+    (cd "$dir/package/unpacked" && cmake -E tar xf "$zip") || fail "could not unpack $zip"
+    listing=$(cd "$dir/package/unpacked" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
+    [ "$listing" = "./README.txt ./halcyra-report.exe ./halcyra-setup.exe " ] || fail "$(basename "$zip") holds: $listing"
+    for exe in halcyra-setup halcyra-report; do
+      file=$dir/package/unpacked/$exe.exe
+      [ -f "$file" ] || continue
+      "$objdump" -f "$file" | grep -q HAS_SYMS && fail "$(basename "$zip"): $exe.exe is not stripped"
+    done
+    grep -q "Halcyra Setup $VERSION" "$dir/package/unpacked/README.txt" 2>/dev/null ||
+      fail "$(basename "$zip"): README.txt does not name version $VERSION"
   done
-  grep -q "Halcyra Setup $VERSION" "$dir/package/unpacked/README.txt" 2>/dev/null ||
-    fail "$(basename "$zip"): README.txt does not name version $VERSION"
-done
-header=$(i686-w64-mingw32-objdump -f "$WIN32/win32/halcyra-setup.exe")
-grep -q 'file format pei-i386' <<<"$header" || fail "the i686 halcyra-setup.exe is not a 32-bit program"
-for pair in "x86_64-w64-mingw32-objdump:$WIN64" "i686-w64-mingw32-objdump:$WIN32"; do
-  header=$("${pair%%:*}" -p "${pair#*:}/win32/halcyra-setup.exe")
-  grep -q 'Subsystem.*(Windows GUI)' <<<"$header" || fail "${pair#*:}: halcyra-setup.exe is not a GUI program"
-  header=$("${pair%%:*}" -p "${pair#*:}/win32/halcyra-setup-test.exe")
-  grep -q 'Subsystem.*(Windows CUI)' <<<"$header" || fail "${pair#*:}: halcyra-setup-test.exe is not a console program"
-done
+  header=$(i686-w64-mingw32-objdump -f "$WIN32/win32/halcyra-setup.exe")
+  grep -q 'file format pei-i386' <<<"$header" || fail "the i686 halcyra-setup.exe is not a 32-bit program"
+  for pair in "x86_64-w64-mingw32-objdump:$WIN64" "i686-w64-mingw32-objdump:$WIN32"; do
+    header=$("${pair%%:*}" -p "${pair#*:}/win32/halcyra-setup.exe")
+    grep -q 'Subsystem.*(Windows GUI)' <<<"$header" || fail "${pair#*:}: halcyra-setup.exe is not a GUI program"
+    header=$("${pair%%:*}" -p "${pair#*:}/win32/halcyra-setup-test.exe")
+    grep -q 'Subsystem.*(Windows CUI)' <<<"$header" || fail "${pair#*:}: halcyra-setup-test.exe is not a console program"
+  done
+}
+[ -n "$OWN_LIST" ] && static_checks
 
 # ---------------------------------------------------------------------------
 # The Wine session: a private display, prefix and home.
@@ -207,31 +224,60 @@ done
 # tools/wine32.sh, when this kernel runs 32-bit programs; otherwise (one loud
 # line says so) the x86_64 build under the machine's 64-bit Wine.
 # HALCYRA_WINE_BUILD=win64 or win32 chooses without asking.
+#
+# This block is the one place that names the build whose programs run: every
+# part below takes its programs, libraries and logs from the names it sets
+# and never names a build folder itself (check_build_choice.sh, run by ctest
+# on every machine, fails when one does).
 WINE_BUILD=${HALCYRA_WINE_BUILD:-}
 if [ -z "$WINE_BUILD" ]; then
   if "$ROOT/tools/wine32.sh" check; then WINE_BUILD=win32; else WINE_BUILD=win64; fi
 fi
+case "$WINE_BUILD" in
+  win32) WINBUILD=$WIN32 ;;
+  win64) WINBUILD=$WIN64 ;;
+  *) echo "[wine] HALCYRA_WINE_BUILD must be win32 or win64" >&2; exit 2 ;;
+esac
+FAIL_TAG=$WINE_BUILD
+WIN_PROGRAMS=$WINBUILD/win32           # halcyra-setup-test.exe, halcyra-report.exe
+WIN_TESTS=$WINBUILD/win32/tests        # halcyra-win32-tests.exe, halcyra-profile-compare.exe
+WIN_GLIDE=$WINBUILD/test-glide         # the test glide2x.dll libraries, one folder each
+WIN_ZIP=$WINBUILD/package/unpacked     # the players' zip, unpacked
+LOGS=$WINBUILD/wine-test-logs
+X86_64_LOGS=$WIN64/wine-test-logs      # the second session's, after an i686 run
 if [ "$WINE_BUILD" = win32 ]; then
-  WINBUILD=$WIN32
   "$ROOT/tools/wine32.sh" root >/dev/null || { fail "could not make the 32-bit Wine root"; exit 1; }
   WINE_CMD=("$ROOT/tools/wine32.sh" exec /usr/lib/wine/wine)
   WINESERVER_CMD=("$ROOT/tools/wine32.sh" exec /usr/lib/wine/wineserver32)
 else
-  WINBUILD=$WIN64
   WINE_CMD=("$WINE64")
   WINESERVER_CMD=("$WINESERVER")
 fi
+# ---- end of the build choice ----
 wineserver() { timeout 30 "${WINESERVER_CMD[@]}" "$@" >/dev/null 2>&1; }
-say "running the $WINE_BUILD build ($(basename "$WINBUILD")) under Wine"
+say "running the $WINE_BUILD build ($(build_name "$WINE_BUILD")) under Wine"
 
 WINE_START=$(date +%s)
 TMP=$(mktemp -d /tmp/halcyra-wine.XXXXXX)
-LOGS=$WINBUILD/wine-test-logs
 rm -rf "$LOGS" && mkdir -p "$LOGS"
 export WINEPREFIX=$TMP/prefix WINEDEBUG=-all HOME=$TMP/home WINEARCH=$WINE_BUILD
 # No Mono or Gecko install prompts while the prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$HOME"
+# Wine measures and draws the dialogs' text with the fonts fontconfig
+# offers, and the tests hold that measuring to the dialog model's: every Wine
+# here sees the same fonts, DejaVu alone, as the 32-bit root has them (other
+# packages bring others, Liberation with a browser, whose widths differ).
+cat >"$TMP/fonts.conf" <<'EOF'
+<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
+<fontconfig>
+  <dir>/usr/share/fonts/truetype/dejavu</dir>
+  <include ignore_missing="yes">/etc/fonts/conf.d</include>
+  <cachedir>/tmp/halcyra-wine-fontconfig</cachedir>
+</fontconfig>
+EOF
+export FONTCONFIG_FILE=$TMP/fonts.conf
 # Without a sound card ALSA lists no device, and Wine then none either.
 printf 'pcm.!default { type null }\nctl.!default { type hw card 0 }\n' >"$HOME/.asoundrc"
 
@@ -246,7 +292,7 @@ cleanup() {
   XVFB_PIDS=()
   if [ -n "${HALCYRA_WINE_KEEP:-}" ]; then echo "[wine] kept $TMP" >&2; else rm -rf "$TMP"; fi
 }
-trap 'cleanup; rm -f "$FAILED_LIST"' EXIT
+trap 'cleanup; remove_list' EXIT
 
 start_xvfb() {  # WIDTHxHEIGHT: a display of that size becomes $DISPLAY
   local number=
@@ -301,7 +347,7 @@ part() { [[ "$1" =~ ${HALCYRA_WINE_ONLY:-.} ]]; }
 # ---------------------------------------------------------------------------
 part_layer() {
   say "Windows layer tests"
-  (cd "$WINBUILD/win32/tests" && wine 300 ./halcyra-win32-tests.exe) >"$LOGS/win32-tests.log" 2>&1 ||
+  (cd "$WIN_TESTS" && wine 300 ./halcyra-win32-tests.exe) >"$LOGS/win32-tests.log" 2>&1 ||
     { fail "halcyra-win32-tests.exe (see $LOGS/win32-tests.log)"; grep -v '^\[ \(RUN\|      OK\)' "$LOGS/win32-tests.log" | tail -40 >&2; }
 
   # The shipped program itself: it starts, shows the sheet with OK and
@@ -310,12 +356,12 @@ part_layer() {
   local run=$TMP/shipped status
   mkdir -p "$run/game"
   printf '[Game]\r\nGame Rasterizer=2\r\n' >"$run/game/options.ini"
-  cp "$WINBUILD/package/unpacked/halcyra-setup.exe" "$run/"
+  cp "$WIN_ZIP/halcyra-setup.exe" "$run/"
   (cd "$run" && wine 60 reg add 'HKCU\Software\Corvane\Halcyra' /v 'Install Path' /d "$(winpath "$run/game")" /f) \
     >"$LOGS/shipped-reg.log" 2>&1 || fail "could not set the install path"
   (cd "$run" && wine 120 ./halcyra-setup.exe) >"$LOGS/shipped.out" 2>&1 &
   local shipped=$!
-  (cd "$WINBUILD/win32/tests" && wine 60 ./halcyra-win32-tests.exe --child close-sheet "Halcyra Setup") \
+  (cd "$WIN_TESTS" && wine 60 ./halcyra-win32-tests.exe --child close-sheet "Halcyra Setup") \
     >"$LOGS/shipped-close.log" 2>&1 || fail "halcyra-setup.exe: $(cat "$LOGS/shipped-close.log")"
   wait "$shipped"
   status=$?
@@ -351,7 +397,7 @@ base_report() {
   say "hardware report"
   REPORT_DIR=$TMP/report
   mkdir -p "$REPORT_DIR"
-  cp "$WINBUILD/package/unpacked/halcyra-report.exe" "$REPORT_DIR/"
+  cp "$WIN_ZIP/halcyra-report.exe" "$REPORT_DIR/"
   (cd "$REPORT_DIR" && wine 120 ./halcyra-report.exe --stdout --profile captured.toml --date 2026-01-02) \
     >"$LOGS/report.txt" 2>"$LOGS/report.err" || fail "halcyra-report.exe failed"
   replay_report "$REPORT_DIR/captured.toml" "$LOGS/report.txt" "without Glide"
@@ -396,7 +442,7 @@ part_report() {
     [ -n "$name" ] || continue
     library=$(trim "$library") keys=$(trim "$keys") present=$(trim "$present") modes=$(trim "$modes") calls=$(trim "$calls")
     rm -f "$REPORT_DIR/glide2x.log"
-    cp "$WINBUILD/test-glide/$library/glide2x.dll" "$REPORT_DIR/"
+    cp "$WIN_GLIDE/$library/glide2x.dll" "$REPORT_DIR/"
     { printf '[Board]\r\n'; for word in $keys; do printf '%s\r\n' "$word"; done; } >"$REPORT_DIR/glide2x.ini"
     R=$LOGS/report-glide-$name.txt
     (cd "$REPORT_DIR" && wine 120 ./halcyra-report.exe --stdout --profile "captured-glide-$name.toml" --date 2026-01-02) \
@@ -454,7 +500,7 @@ run_scenario() {  # folder [pause-dir]
   run=$TMP/scenario/$name
   game=$run/game
   mkdir -p "$game/static"
-  cp "$WINBUILD/win32/halcyra-setup-test.exe" "$run/"
+  cp "$WIN_PROGRAMS/halcyra-setup-test.exe" "$run/"
   [ -f "$dir/options.ini" ] && cp "$dir/options.ini" "$game/options.ini"
   local install=(--install-dir "$(winpath "$game")")
   if [ -f "$dir/setup" ]; then
@@ -470,7 +516,7 @@ run_scenario() {  # folder [pause-dir]
             for word in "$@"; do
               case "$word" in library=*) library=${word#library=} ;; *) printf '%s\r\n' "$word" ;; esac
             done; } >"$run/glide2x.ini"
-          cp "$WINBUILD/test-glide/$library/glide2x.dll" "$run/" ;;
+          cp "$WIN_GLIDE/$library/glide2x.dll" "$run/" ;;
         no-install-dir) install=(--no-install-dir) ;;
         '') ;;
         *) fail "scenario $name: unknown setup line: $setup_line" ;;
@@ -513,7 +559,7 @@ run_scenario() {  # folder [pause-dir]
 # The same scenario with halcyra-sim on this machine as halcyra-report.exe
 # captures it (with the run's glide2x.dll, if any): the same output, apart
 # from the "reading config from" paths, and the same options.ini.
-SIM=$ROOT/build/default/simulated/halcyra-sim
+SIM=$ROOT/build/default/programs/halcyra-sim
 replay_scenario() {  # folder run-folder
   local dir=$1 run=$2 name sim_game status setup_line install=()
   name=$(basename "$dir")
@@ -525,7 +571,7 @@ replay_scenario() {  # folder run-folder
      ! grep -qx 'no-install-dir' "$dir/setup" 2>/dev/null; then
     cp "$REPORT_DIR/captured.toml" "$run/captured.toml"
   else
-    cp "$WINBUILD/win32/halcyra-report.exe" "$run/"
+    cp "$WIN_PROGRAMS/halcyra-report.exe" "$run/"
     (cd "$run" && wine 120 ./halcyra-report.exe --profile captured.toml) >"$LOGS/capture-$name.log" 2>&1 ||
       { fail "scenario $name: capture failed"; return; }
   fi
@@ -636,7 +682,7 @@ part_screenshots() {
 # ---------------------------------------------------------------------------
 part_profiles() {
   say "profile engine against GetPrivateProfileStringA"
-  (cd "$WINBUILD/win32/tests" && wine 300 ./halcyra-profile-compare.exe "$(winpath "$ROOT/tests/win32/profiles")" \
+  (cd "$WIN_TESTS" && wine 300 ./halcyra-profile-compare.exe "$(winpath "$ROOT/tests/win32/profiles")" \
     "$(winpath "$TMP/generated-ini")") >"$LOGS/profile-compare.txt" 2>&1 ||
     { fail "profile comparison (see $LOGS/profile-compare.txt)"; tail -30 "$LOGS/profile-compare.txt" >&2; }
   tail -n 12 "$LOGS/profile-compare.txt" | sed 's/^/[wine]   /'
@@ -760,7 +806,7 @@ part_differential() {
   fi
   say "differential test: seed $seed"
   # Both programs as they are now, whatever is rebuilt meanwhile.
-  cp "$DEFAULT_BUILD/simulated/halcyra-sim" "$WIN64/win32/halcyra-setup-test.exe" "$diff/"
+  cp "$DEFAULT_BUILD/programs/halcyra-sim" "$WIN_PROGRAMS/halcyra-setup-test.exe" "$diff/"
   "$DEFAULT_BUILD/tests/win32/halcyra-script-gen" "$seed" 0 "$random" "$diff/random" ||
     { fail "halcyra-script-gen failed"; return; }
   generated=("$diff"/random/*/)
@@ -875,16 +921,49 @@ say "Wine part took $((WINE_END - WINE_START)) s; logs in $LOGS"
 # The x86_64 build still finds what the i686 build cannot: handles,
 # pointers and message parameters of 64 bits through the window procedures
 # and the COM objects of the layer. Its layer tests run in a short second
-# session of their own.
+# session of their own, whose failures join this session's list.
+BUILDS_RUN=$WINE_BUILD
 if [ "$WINE_BUILD" = win32 ] && [ -z "${HALCYRA_WINE_BUILD:-}" ] && part layer; then
   cleanup
-  trap 'rm -f "$FAILED_LIST"' EXIT
-  HALCYRA_WINE_BUILD=win64 HALCYRA_WINE_ONLY='^layer$' "$ROOT/tests/win32/run_wine_tests.sh" --no-build ||
-    fail "the x86_64 build's layer tests (see $WIN64/wine-test-logs)"
+  trap remove_list EXIT
+  BUILDS_RUN+=" win64"
+  before=$(grep -c "^win64"$'\t' "$FAILED_LIST")
+  if ! HALCYRA_WINE_BUILD=win64 HALCYRA_WINE_ONLY='^layer$' HALCYRA_WINE_FAILED_LIST=$FAILED_LIST \
+       "$ROOT/tests/win32/run_wine_tests.sh" --no-build; then
+    # A session that stops early may not have said why in the list.
+    [ "$(grep -c "^win64"$'\t' "$FAILED_LIST")" -gt "$before" ] ||
+      { FAIL_TAG=win64; fail "the x86_64 build's layer tests ended early (see $X86_64_LOGS)"; }
+  fi
 fi
-FAILURES=$(wc -l <"$FAILED_LIST")
-if [ "$FAILURES" -ne 0 ]; then
-  echo "[wine] $FAILURES check(s) failed" >&2
+
+# A session started by another one leaves the summary to it: its status
+# tells whether it added failures.
+if [ ! -f "$FAILED_LIST" ]; then
+  echo "[wine] the list of failures is gone: no result can be told" >&2
   exit 1
 fi
-say "all Windows checks passed"
+if [ -z "$OWN_LIST" ]; then
+  ! grep -q "^$WINE_BUILD"$'\t' "$FAILED_LIST"
+  exit
+fi
+
+# The last line: the failures of each build that ran, counted apart, so
+# that it never says one thing while another line says the opposite.
+summary=
+failures=0
+for tag in static $BUILDS_RUN; do
+  case "$tag" in
+    static) label="static checks of both builds" ;;
+    win32) label="i686 build under 32-bit Wine" ;;
+    win64) label="x86_64 build under Wine"; [ "$WINE_BUILD" = win32 ] && label+=" (layer tests)" ;;
+  esac
+  count=$(grep -c "^$tag"$'\t' "$FAILED_LIST")
+  failures=$((failures + count))
+  if [ "$count" -eq 0 ]; then summary+="${summary:+; }$label: all passed"
+  else summary+="${summary:+; }$label: $count check(s) failed"; fi
+done
+if [ "$failures" -ne 0 ]; then
+  echo "[wine] $summary" >&2
+  exit 1
+fi
+say "$summary"

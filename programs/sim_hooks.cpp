@@ -8,7 +8,7 @@
 #include "app/setup_app.h"
 #include "dialog_model/scenario.h"
 #include "simulated/input_file.h"
-#include "simulated/sim_hooks.h"
+#include "programs/sim_hooks.h"
 
 using namespace halcyra;
 

@@ -29,7 +29,7 @@
 #include "settings/file_system.h"
 #include "simulated/machine_profile.h"
 #include "simulated/posix_file_system.h"
-#include "simulated/sim_hooks.h"
+#include "programs/sim_hooks.h"
 #include "simulated/simulated_machine.h"
 #include "terminal/setup_in_terminal.h"
 
