@@ -140,6 +140,19 @@ std::optional<std::string> ReadToEnd(int fd, off_t sizeHint) {
   return content;
 }
 
+// Locks the file `fd` for one in-place save, waiting at most as long as a
+// save of a large file takes several times over: a lock held longer is no
+// save's, and the caller fails rather than hang.
+bool LockWithin(int fd) {
+  for (int waited = 0; waited < 1000; ++waited) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno != EWOULDBLOCK && errno != EINTR) return false;
+    const timespec pause{0, 10'000'000};  // 10 ms
+    ::nanosleep(&pause, nullptr);
+  }
+  return false;
+}
+
 // Flushes the folder `path`, so that a name made or removed there survives
 // a power cut.
 void SyncFolder(const std::string& path) {
@@ -305,7 +318,7 @@ void PosixFileSystem::RollForward(const std::string& nativePath) const {
   Descriptor target(OpenFile(nativePath, O_WRONLY | O_NOFOLLOW | O_NONBLOCK));
   struct stat targetInfo {};
   if (!target.valid() || ::fstat(target.get(), &targetInfo) != 0 || !S_ISREG(targetInfo.st_mode) ||
-      FileIdOf(targetInfo) != FileIdOf(info) || ::flock(target.get(), LOCK_EX) != 0) {
+      FileIdOf(targetInfo) != FileIdOf(info) || !LockWithin(target.get())) {
     return;
   }
   Descriptor file(OpenFile(recovery, O_RDONLY | O_NOFOLLOW | O_NONBLOCK));
@@ -339,7 +352,7 @@ filesys::WriteResult PosixFileSystem::WriteInPlace(const std::string& target,
   if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
   // One in-place save of a file at a time (a read that finishes a cut save
   // takes the same lock).
-  if (::flock(file.get(), LOCK_EX) != 0) return {};
+  if (!LockWithin(file.get())) return {};
   // Without a recovery folder the file could be left half written: it is
   // not touched.
   const std::optional<std::string> folder = RecoveryFolder(true);
