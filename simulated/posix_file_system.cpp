@@ -153,6 +153,19 @@ bool LockWithin(int fd) {
   return false;
 }
 
+// Writes all of `bytes` over the file `fd` from its start, cuts it there
+// and flushes it; no fault hook (a roll-back).
+bool OverwriteAndFlush(int fd, const std::string& bytes) {
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t put = ::pwrite(fd, bytes.data() + written, bytes.size() - written, static_cast<off_t>(written));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    written += static_cast<std::size_t>(put);
+  }
+  return ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0;
+}
+
 // Flushes the folder `path`, so that a name made or removed there survives
 // a power cut.
 void SyncFolder(const std::string& path) {
@@ -353,6 +366,11 @@ filesys::WriteResult PosixFileSystem::WriteInPlace(const std::string& target,
   // One in-place save of a file at a time (a read that finishes a cut save
   // takes the same lock).
   if (!LockWithin(file.get())) return {};
+  // The old content, to put back should the copy fail.
+  std::optional<std::string> old;
+  if (const Descriptor reader(OpenForReading(target, O_NONBLOCK)); reader.valid()) {
+    old = ReadToEnd(reader.get(), info.st_size);
+  }
   // Without a recovery folder the file could be left half written: it is
   // not touched.
   const std::optional<std::string> folder = RecoveryFolder(true);
@@ -379,11 +397,18 @@ filesys::WriteResult PosixFileSystem::WriteInPlace(const std::string& target,
   }
   SyncFolder(*folder);
 
-  // Written over from the start and then cut to the new length. Should this
-  // fail half way, the recovery file stays: the next read finishes the copy.
+  // Written over from the start and then cut to the new length. Should a
+  // write fail half way (a full disk), the old content goes back and the
+  // recovery file with it, so that a failed save leaves the file as it
+  // was; should that fail too, or the process die, the recovery file stays
+  // and the next read finishes the copy.
   if (!WriteAll(file.get(), content, ReplaceStep::kWriteInPlace) ||
       ::ftruncate(file.get(), static_cast<off_t>(content.size())) != 0 ||
       !Step(ReplaceStep::kSyncInPlace, content.size()) || ::fsync(file.get()) != 0) {
+    if (old && OverwriteAndFlush(file.get(), *old)) {
+      ::unlink(recovery.c_str());
+      SyncFolder(*folder);
+    }
     return {};
   }
   if (Step(ReplaceStep::kRemoveRecovery, content.size())) {

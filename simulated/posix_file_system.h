@@ -19,7 +19,9 @@
 // first into a recovery file in this user's recovery folder
 // (settings/recovery_record.h), flushed, then over the file, cut to its
 // length and flushed, and the recovery file goes. A save killed while
-// copying is finished by the next read of the file (ReadFile).
+// copying is finished by the next read of the file (ReadFile); a write that
+// fails while copying puts the old content back. Without a recovery folder
+// fit to use, such a save fails and the file is not touched.
 //
 // A symbolic link is followed: the file it names is replaced and the link
 // stays. In a folder that everyone may write and that has the sticky bit

@@ -224,6 +224,14 @@ void RollForward(const std::string& path) {
 // recovery file goes. Cut short while copying, the save is finished by the
 // next read of the file (RollForward).
 filesys::WriteResult WriteInPlace(const std::string& path, const std::string& content) {
+  // The old content, to put back should the copy fail.
+  std::optional<std::string> old;
+  HANDLE reader = ::CreateFileA(path.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+  if (reader != INVALID_HANDLE_VALUE) {
+    old = ReadAll(reader);
+    ::CloseHandle(reader);
+  }
   HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {false, Denied(::GetLastError())};
@@ -252,9 +260,11 @@ filesys::WriteResult WriteInPlace(const std::string& path, const std::string& co
     return {};
   }
   const bool written = OverwriteAndFlush(file, content);
+  // A copy that failed half way (a full disk) puts the old content back and
+  // removes the recovery file, so that a failed save leaves the file as it
+  // was; should that fail too, the recovery file stays for the next read.
+  if (written || (old && OverwriteAndFlush(file, *old))) ::DeleteFileA(recovery.c_str());
   ::CloseHandle(file);
-  // A copy that failed half way leaves the recovery file for the next read.
-  if (written) ::DeleteFileA(recovery.c_str());
   return {written, false};
 }
 

@@ -401,4 +401,38 @@ TEST(PosixFileSystemTest, InjectedFaultsLeaveTheFileAndNoTemporary) {
   }
 }
 
+// A write or flush that fails during an in-place save (a full disk, an I/O
+// error) leaves the file with its old content and no recovery file: the
+// failed save is as if it had not been tried. A failure before the copy
+// leaves no recovery file either.
+TEST(PosixFileSystemTest, AFailedInPlaceSaveLeavesTheOldContent) {
+  const std::string oldContent(700, 'o');
+  const std::string content(1000, 'n');
+  const struct {
+    ReplaceStep step;
+    std::size_t atByte;
+  } faults[] = {{ReplaceStep::kCreateTemporary, 0}, {ReplaceStep::kWrite, 64},   {ReplaceStep::kSync, 1000},
+                {ReplaceStep::kRename, 1000},       {ReplaceStep::kWriteInPlace, 0}, {ReplaceStep::kWriteInPlace, 512},
+                {ReplaceStep::kSyncInPlace, 1000}};
+  for (const auto& fault : faults) {
+    TempDirectory dir;
+    const std::string ini = dir / "options.ini";
+    WriteWholeFile(ini, oldContent);
+    ASSERT_EQ(::link(ini.c_str(), (dir / "backup.ini").c_str()), 0);
+    PosixFileSystem::Options options = WithRecoveryIn(dir / "recovery");
+    options.writeChunk = 32;
+    options.faultHook = [&fault](ReplaceStep step, std::size_t written) {
+      return !(step == fault.step && written == fault.atByte);
+    };
+    PosixFileSystem files(options);
+    const std::string what = std::to_string(static_cast<int>(fault.step)) + "@" + std::to_string(fault.atByte);
+    EXPECT_FALSE(files.ReplaceFile(ini, content)) << what;
+    EXPECT_EQ(ReadWholeFile(ini), oldContent) << what;
+    EXPECT_EQ(ReadWholeFile(dir / "backup.ini"), oldContent) << what;
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "recovery")) << what;
+    // The next read finds nothing to finish.
+    EXPECT_EQ(PosixFileSystem(WithRecoveryIn(dir / "recovery")).ReadFile(ini), oldContent) << what;
+  }
+}
+
 }  // namespace
