@@ -15,7 +15,6 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdint>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,17 +74,20 @@ cli::Parser MakeParser(Options& options) {
                  return std::string();
                });
   parser.Flag("--report", "print the report a player sends: setup, inventory and the platform calls", [&] { options.report = true; });
+  // An output file: refused at once, as an input is, when it cannot be one.
+  const auto output = [](std::optional<std::string>& into) {
+    return [&into](const std::string& value) {
+      std::string error;
+      if (!cli::IsOutputPath(value, error)) return "'" + value + "': " + error;
+      into = value;
+      return std::string();
+    };
+  };
   parser.Value("--profile", "FILE", "write the machine profile of what the probes saw to FILE",
-               [&](const std::string& value) {
-                 options.profile = value;
-                 return std::string();
-               });
+               output(options.profile));
   parser.Value("--support-file", "FILE",
                "write the report with that profile embedded to FILE, as halcyra-report.exe does",
-               [&](const std::string& value) {
-                 options.supportFile = value;
-                 return std::string();
-               });
+               output(options.supportFile));
   parser.Value("--fail-call", "N",
                "make the N-th fallible platform call fail, numbered as the report lists them",
                [&](const std::string& value) {
@@ -106,12 +108,14 @@ cli::Parser MakeParser(Options& options) {
   return parser;
 }
 
+// An output file, refused as an input would be (exit code 2) when it cannot
+// be written.
 bool WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  if (!out) std::fprintf(stderr, "halcyra-sim: cannot write %s\n", printable::Escape(path).c_str());
-  return static_cast<bool>(out);
+  std::string error;
+  if (cli::WriteRegularFile(path, text, error)) return true;
+  std::fprintf(stderr, "halcyra-sim: cannot write %s: %s\n", printable::Escape(path).c_str(),
+               printable::Escape(error).c_str());
+  return false;
 }
 
 // The report run: what halcyra-report.exe does on Windows, on the simulated
@@ -130,8 +134,10 @@ int Report(const Options& options, sim::SimulatedMachine& machine) {
                                  "none: a simulated machine (halcyra-sim)"};
   int status = 0;
   if (options.report) std::fputs(sim::SupportReport(header, run).c_str(), stdout);
-  if (options.profile && !WriteText(*options.profile, sim::CapturedProfile(header, run))) status = 1;
-  if (options.supportFile && !WriteText(*options.supportFile, sim::SupportFile(header, run))) status = 1;
+  if (options.profile && !WriteText(*options.profile, sim::CapturedProfile(header, run))) status = cli::kUsageError;
+  if (options.supportFile && !WriteText(*options.supportFile, sim::SupportFile(header, run))) {
+    status = cli::kUsageError;
+  }
   run = sim::ProbeRun();
   for (const std::string& problem : machine.ReleaseProblems()) {
     std::fprintf(stderr, "halcyra-sim: simulated platform: %s\n", printable::Escape(problem).c_str());
@@ -152,6 +158,9 @@ int main(int argc, char** argv) {
   if (profile.error) {
     std::fprintf(stderr, "halcyra-sim: %s\n", printable::Escape(profile.error->ToString()).c_str());
     return cli::kUsageError;
+  }
+  if (!profile.warning.empty()) {
+    std::fprintf(stderr, "halcyra-sim: warning: %s\n", printable::Escape(profile.warning).c_str());
   }
 
   sim::SimulatedMachine machine(std::move(*profile.machine));

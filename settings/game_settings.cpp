@@ -1,6 +1,7 @@
 #include "settings/game_settings.h"
 
 #include "base/ascii_text.h"
+#include "base/printable_text.h"
 
 #include <cstdio>
 #include <iterator>
@@ -53,7 +54,9 @@ GameSettings::~GameSettings() = default;
 
 void GameSettings::Load() {
   if (!iniPath) return;
-  std::printf("reading config from %s\n", iniPath->c_str());
+  // The folder comes from the registry or the command line: its controls
+  // are escaped so that a folder's name cannot drive the terminal.
+  std::printf("reading config from %s\n", printable::Escape(*iniPath).c_str());
   ReadFrom(ReadProfile(*iniPath));
 }
 

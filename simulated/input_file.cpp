@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #ifdef _WIN32
 #include <cstdint>
@@ -84,6 +85,31 @@ bool IsExistingDirectory(const std::string& path, std::string& error) {
   return false;
 }
 
+bool IsOutputPath(const std::string& path, std::string& error) {
+  std::error_code code;
+  const std::filesystem::file_status status = std::filesystem::status(path, code);
+  if (std::filesystem::exists(status)) {
+    if (std::filesystem::is_regular_file(status)) return true;
+    error = std::filesystem::is_directory(status) ? "a directory, not a regular file"
+                                                  : "a special file, not a regular file";
+    return false;
+  }
+  std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  if (folder.empty()) folder = ".";
+  if (std::filesystem::is_directory(folder, code)) return true;
+  error = "its folder does not exist";
+  return false;
+}
+
+bool WriteRegularFile(const std::string& path, const std::string& text, std::string& error) {
+  if (!IsOutputPath(path, error)) return false;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.close();
+  if (!out) error = "cannot be written";
+  return static_cast<bool>(out);
+}
+
 #else
 
 namespace {
@@ -158,6 +184,71 @@ bool IsExistingDirectory(const std::string& path, std::string& error) {
   }
   if (!S_ISDIR(info.st_mode)) {
     error = "not a directory";
+    return false;
+  }
+  return true;
+}
+
+bool IsOutputPath(const std::string& path, std::string& error) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) {
+    if (S_ISREG(info.st_mode)) return true;
+    error = KindText(info.st_mode) + ", not a regular file";
+    return false;
+  }
+  if (errno != ENOENT) {
+    error = std::strerror(errno);
+    return false;
+  }
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    error = "its folder does not exist";
+    return false;
+  }
+  return true;
+}
+
+bool WriteRegularFile(const std::string& path, const std::string& text, std::string& error) {
+  // Without O_NONBLOCK, opening a FIFO would wait for a reader; with it, the
+  // open fails or the kind below refuses it.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  struct Closer {
+    int fd;
+    ~Closer() {
+      if (fd >= 0) ::close(fd);
+    }
+  } closer{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    error = KindText(info.st_mode) + ", not a regular file";
+    return false;
+  }
+  if (::ftruncate(fd, 0) != 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = n < 0 ? std::strerror(errno) : "nothing could be written";
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  const int closed = ::close(std::exchange(closer.fd, -1));
+  if (closed != 0) {
+    error = std::strerror(errno);
     return false;
   }
   return true;

@@ -23,4 +23,14 @@ std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t 
 // Whether `path` names an existing directory; `error` says why not.
 bool IsExistingDirectory(const std::string& path, std::string& error);
 
+// Whether `path` may take an output file: a regular file, or nothing yet in
+// an existing folder. A directory, a device or a FIFO is refused at once, as
+// inputs are; `error` says why (without the path).
+bool IsOutputPath(const std::string& path, std::string& error);
+
+// Writes `text` into the regular file `path`, created or cut to it. Opened
+// without waiting: a FIFO or a device that took the name meanwhile is
+// refused, never written to or waited on. `error` says why not.
+bool WriteRegularFile(const std::string& path, const std::string& text, std::string& error);
+
 }  // namespace cli

@@ -341,7 +341,8 @@ std::string CapturedProfile(const ReportHeader& header, const ProbeRun& run) {
 }
 
 std::string SupportFile(const ReportHeader& header, const ProbeRun& run) {
-  return SupportReport(header, run) + "\n" + kEmbeddedProfileMarker + "\n" + CapturedProfile(header, run);
+  const std::string profile = CapturedProfile(header, run);
+  return SupportReport(header, run) + "\n" + EmbeddedProfileMarkerLine(profile) + "\n" + profile;
 }
 
 }  // namespace sim

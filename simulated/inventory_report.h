@@ -65,9 +65,11 @@ std::string SupportReport(const ReportHeader& header, const ProbeRun& run);
 // The captured profile with the header's program, version, date and system.
 std::string CapturedProfile(const ReportHeader& header, const ProbeRun& run);
 
-// What halcyra-report.txt holds: the report, then the profile after
-// kEmbeddedProfileMarker, so that one file carries both and halcyra-sim
-// --machine reads it as the profile.
+// What halcyra-report.txt holds: the report, then the profile after the
+// marker line (EmbeddedProfileMarkerLine: kEmbeddedProfileMarker with the
+// profile's length and checksum), so that one file carries both and
+// halcyra-sim --machine reads it as the profile, or refuses it when it was
+// cut or altered on its way.
 std::string SupportFile(const ReportHeader& header, const ProbeRun& run);
 
 // The options.ini that a report's "Current choices in options.ini" lines

@@ -3,9 +3,11 @@
 // half-read.
 #include "simulated/machine_profile.h"
 
+#include "base/checksum.h"
 #include "hardware/glide_library.h"
 #include "simulated/input_file.h"
 #include "simulated/inventory_report.h"
+#include "simulated/toml_text_check.h"
 
 #include <toml++/toml.h>
 
@@ -14,6 +16,7 @@
 #include <charconv>
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <limits>
 #include <map>
@@ -658,37 +661,108 @@ ProfileResult LoadMachineProfile(const std::string& path) {
     result.error = ProfileError{path, 0, "", problem};
     return result;
   }
-  return ParseMachineProfile(EmbeddedProfile(*text), path);
+  return ParseMachineProfile(*text, path);
 }
 
-std::string EmbeddedProfile(const std::string& text) {
-  // The marker must stand on a line of its own.
+namespace {
+
+// Where the marker line of a report file lies: its start, where the text
+// after the marker begins, and the start of the next line.
+struct MarkerLine {
+  std::size_t begin = 0;
+  std::size_t afterMarker = 0;
+  std::size_t next = 0;
+};
+
+std::optional<MarkerLine> FindMarkerLine(const std::string& text) {
+  const std::string_view marker = kEmbeddedProfileMarker;
   std::size_t at = 0;
-  while ((at = text.find(kEmbeddedProfileMarker, at)) != std::string::npos) {
-    const std::size_t end = at + std::char_traits<char>::length(kEmbeddedProfileMarker);
-    const bool lineStart = at == 0 || text[at - 1] == '\n';
-    const bool lineEnd = end == text.size() || text[end] == '\n' || text[end] == '\r';
-    if (lineStart && lineEnd) {
-      // Everything up to the marker becomes empty lines, so that the
-      // profile's line numbers are the file's.
-      std::string profile(static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(end), '\n')), '\n');
-      return profile + text.substr(end);
+  while ((at = text.find(marker, at)) != std::string::npos) {
+    const std::size_t end = at + marker.size();
+    // The marker must begin a line, and stand alone on it or be followed by
+    // a blank and the seal.
+    if ((at == 0 || text[at - 1] == '\n') &&
+        (end == text.size() || text[end] == '\n' || text[end] == '\r' || text[end] == ' ')) {
+      const std::size_t lineEnd = text.find('\n', end);
+      return MarkerLine{at, end, lineEnd == std::string::npos ? text.size() : lineEnd + 1};
     }
     at = end;
   }
-  return text;
+  return std::nullopt;
+}
+
+std::string WithLfLineEnds(std::string_view text) {
+  std::string lf;
+  lf.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    lf += text[i];
+  }
+  return lf;
+}
+
+constexpr std::string_view kSealBytes = " bytes, CRC-32 ";
+
+}  // namespace
+
+std::string EmbeddedProfileMarkerLine(const std::string& profile) {
+  const std::string lf = WithLfLineEnds(profile);
+  return std::string(kEmbeddedProfileMarker) + " " + std::to_string(lf.size()) + std::string(kSealBytes) +
+         checksum::Hex32(checksum::Crc32(lf));
+}
+
+std::string EmbeddedProfile(const std::string& text) {
+  const std::optional<MarkerLine> marker = FindMarkerLine(text);
+  if (!marker) return text;
+  // Everything up to the marker becomes empty lines, so that the profile's
+  // line numbers are the file's.
+  const auto lines = std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(marker->next), '\n');
+  return std::string(static_cast<std::size_t>(lines), '\n') + text.substr(marker->next);
 }
 
 ProfileResult ParseMachineProfile(const std::string& text, const std::string& sourceName) {
+  const std::optional<MarkerLine> marker = FindMarkerLine(text);
+  std::string warning;
+  if (marker) {
+    std::string_view seal(text.data() + marker->afterMarker, marker->next - marker->afterMarker);
+    while (!seal.empty() && (seal.back() == '\n' || seal.back() == '\r')) seal.remove_suffix(1);
+    const auto line = static_cast<std::uint32_t>(
+        std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(marker->begin), '\n') + 1);
+    if (seal.empty()) {
+      warning = sourceName + ":" + std::to_string(line) +
+                ": an older report: its machine profile carries no length and checksum, so a cut or "
+                "altered profile cannot be told";
+    } else {
+      const std::string body = WithLfLineEnds(std::string_view(text).substr(marker->next));
+      const std::string expected = EmbeddedProfileMarkerLine(body).substr(std::strlen(kEmbeddedProfileMarker));
+      if (std::string_view(expected) != seal) {
+        ProfileResult refused;
+        refused.error = ProfileError{
+            sourceName, line, "",
+            "the report's machine profile is cut short or altered: its marker line gives" + std::string(seal) +
+                ", the file holds" + expected + " after it; ask the player for the whole file as "
+                "halcyra-report.exe wrote it"};
+        return refused;
+      }
+    }
+  }
+  const std::string profile = marker ? EmbeddedProfile(text) : text;
+  ProfileResult result;
+  if (const std::optional<TextProblem> problem = CheckTomlText(profile)) {
+    result.error = ProfileError{sourceName, problem->line, "", problem->message};
+    return result;
+  }
 #if TOML_EXCEPTIONS
   try {
-    return Parse(toml::parse(text, sourceName), sourceName);
+    result = Parse(toml::parse(profile, sourceName), sourceName);
   } catch (const toml::parse_error& error) {
-    return SyntaxError(error, sourceName);
+    result = SyntaxError(error, sourceName);
   }
 #else
-  return Parse(toml::parse(text, sourceName), sourceName);
+  result = Parse(toml::parse(profile, sourceName), sourceName);
 #endif
+  if (result.machine) result.warning = warning;
+  return result;
 }
 
 }  // namespace sim

@@ -162,16 +162,29 @@ struct ProfileError {
 struct ProfileResult {
   std::optional<Machine> machine;
   std::optional<ProfileError> error;
+  // Said of a profile that was read all the same (an older report without
+  // its profile's length and checksum); empty otherwise.
+  std::string warning;
 };
 
 // Reads the profile at `path`: a profile, or a report file that carries one.
 ProfileResult LoadMachineProfile(const std::string& path);
-// Reads a profile from `text`; `sourceName` stands for the file in messages.
+// Reads a profile from `text`, which may be a report file that carries one;
+// `sourceName` stands for the file in messages. A report whose profile is
+// not the length or checksum its marker line gives (cut short, or altered)
+// is refused. An older report, whose marker line gives neither, is read
+// with a warning: a cut in it cannot be told.
 ProfileResult ParseMachineProfile(const std::string& text, const std::string& sourceName);
-// The profile a report file carries (the text after kEmbeddedProfileMarker,
-// with the lines before it left empty), or `text` itself when it carries
-// none.
+// The profile a report file carries (the text after the marker line, with
+// the lines before it left empty), or `text` itself when it carries none.
+// Checks nothing: ParseMachineProfile does.
 std::string EmbeddedProfile(const std::string& text);
+// The marker line before `profile` in a report file, without its line
+// break: kEmbeddedProfileMarker, then the profile's length in bytes and its
+// CRC-32 ("======== Machine profile ======== 4242 bytes, CRC-32 1a2b3c4d").
+// Both are counted with LF line ends, so a report whose line ends a mail
+// program turned into CR LF still reads.
+std::string EmbeddedProfileMarkerLine(const std::string& profile);
 
 // The pixel format of a display mode of `depth` bits: 8 palettized, 16 as
 // 565, 24 and 32 as 888 RGB.

@@ -11,12 +11,23 @@
 // renames it over the file and flushes the directory. A crash or a power
 // cut at any point leaves the old or the new content under the file's name.
 // A new file left by a killed save is removed by the next save in that
-// folder (only this user's, and only one no running save holds). When no
-// new file can be made in the folder but the file itself may be written,
-// and when the file has more than one hard link, the file is written in
-// place instead: the whole content, then truncated to it and flushed. A
-// symbolic link is followed: the file it names is replaced and the link
-// stays.
+// folder (only this user's, only one no running save holds, and only one
+// untouched for a minute: a save makes and locks its file within that).
+// When no new file can be made in the folder but the file itself may be
+// written, and when the file has more than one hard link, the file is
+// written in place instead, all or nothing all the same: the content goes
+// first into a recovery file in this user's recovery folder
+// (settings/recovery_record.h), flushed, then over the file, cut to its
+// length and flushed, and the recovery file goes. A save killed while
+// copying is finished by the next read of the file (ReadFile); a write that
+// fails while copying puts the old content back. Without a recovery folder
+// fit to use, such a save fails and the file is not touched.
+//
+// A symbolic link is followed: the file it names is replaced and the link
+// stays. In a folder that everyone may write and that has the sticky bit
+// (/tmp), a link is not followed when another user owns it and the folder
+// is not theirs either (the kernel's protected_symlinks rule, whatever the
+// system's setting): such a file is neither read nor written.
 #pragma once
 
 #include <cstddef>
@@ -36,6 +47,10 @@ enum class ReplaceStep {
   kSync,             // before the written file is flushed to disk
   kRename,           // before the rename over the file
   kSyncDirectory,    // after the rename, before the directory is flushed
+  kLock,             // after the new file is made, before it is locked
+  kWriteInPlace,     // before each in-place write of at most `writeChunk` bytes
+  kSyncInPlace,      // before the file written in place is flushed
+  kRemoveRecovery,   // after the in-place copy is flushed, before the recovery file goes
 };
 
 // How Windows' file virtualization looks on a simulated machine whose
@@ -69,6 +84,11 @@ class PosixFileSystem : public filesys::FileSystem {
     // The folder of the running program as Windows would give it (a POSIX
     // path); unset: unknown.
     std::optional<std::string> programFolder;
+    // This user's recovery folder for in-place saves; unset:
+    // $XDG_STATE_HOME/halcyra-setup, else $HOME/.local/state/halcyra-setup.
+    // Made (mode 0700) when a save needs it; only a folder of this user
+    // that no one else may write is used.
+    std::optional<std::string> recoveryFolder;
   };
 
   PosixFileSystem();
@@ -90,11 +110,19 @@ class PosixFileSystem : public filesys::FileSystem {
   // What the name of every temporary file of a replace of the POSIX path
   // `nativePath` begins with.
   static std::string TemporaryPrefixFor(const std::string& nativePath);
+  // How long a temporary file stays untouched before a sweep may take it.
+  static constexpr int kStaleSeconds = 60;
 
  private:
   bool Step(ReplaceStep step, std::size_t bytesWritten) const;
-  bool WriteAll(int fd, const std::string& content) const;
+  bool WriteAll(int fd, const std::string& content, ReplaceStep step) const;
   filesys::WriteResult WriteInPlace(const std::string& target, const std::string& content) const;
+  // The recovery folder, made when `make` and missing; nullopt when there
+  // is none fit to use.
+  std::optional<std::string> RecoveryFolder(bool make) const;
+  // Finishes an in-place save of the POSIX path `nativePath` that was cut
+  // short while copying.
+  void RollForward(const std::string& nativePath) const;
   std::string TemporarySuffix() const;
   // Where the user's VirtualStore copy of `path` lies, elevated or not.
   std::optional<std::string> UserCopyPath(const std::string& path) const;

@@ -279,11 +279,14 @@ struct CursesScreen::Impl {
   }
 
   // Frames go out as they are: no output processing by the terminal
-  // driver, which would look at every byte of every frame.
+  // driver, which would look at every byte of every frame. Flow control is
+  // off too: Ctrl-S would otherwise stop all output (the sheet looks frozen
+  // until Ctrl-Q). The modes the program started with come back at the end.
   void SetRawOutput() {
     termios raw{};
     if (::tcgetattr(ttyFd, &raw) == 0) {
       raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+      raw.c_iflag &= ~static_cast<tcflag_t>(IXON);
       ::tcsetattr(ttyFd, TCSANOW, &raw);
     }
   }

@@ -4,9 +4,11 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "settings/recovery_record.h"
 #include "win32/windows_api.h"
 
 namespace win32 {
@@ -97,9 +99,21 @@ std::string RandomSuffix() {
   return suffix;
 }
 
+// A new file untouched for this long is a killed save's: a running save
+// writes its file at once after making it, and renames it within moments of
+// closing it.
+constexpr ULONGLONG kStaleTicks = 60ull * 10'000'000ull;  // 60 s in 100 ns units
+
+ULONGLONG Ticks(const FILETIME& time) {
+  return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
 // Removes new files that killed saves of `path` left beside it. A running
-// save holds its file open without sharing, so it cannot be deleted.
+// save holds its file open without sharing, so it cannot be deleted; between
+// closing it and renaming it, its file is young, and young files stay.
 void RemoveStaleTemporaries(const std::string& path) {
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);
   const std::string prefix = path + kTemporaryInfix;
   const std::size_t slash = path.find_last_of("\\/");
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -109,7 +123,8 @@ void RemoveStaleTemporaries(const std::string& path) {
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     const std::wstring name = found.cFileName;
-    if (name.size() == nameLength && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    if (name.size() == nameLength && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        Ticks(found.ftLastWriteTime) + kStaleTicks <= Ticks(now)) {
       ::DeleteFileW(WidePath(folder + NarrowPath(name)).c_str());
     }
   } while (::FindNextFileW(search, &found));
@@ -130,13 +145,158 @@ bool HasOtherNames(const std::string& path) {
   return linked;
 }
 
-// The whole content written over the file where it stands, cut to its
-// length and flushed.
+// The identity of an open file: its volume's serial number and its index.
+std::string FileIdOf(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(file, &info)) return {};
+  char id[40];
+  std::snprintf(id, sizeof id, "%08lx-%08lx%08lx", static_cast<unsigned long>(info.dwVolumeSerialNumber),
+                static_cast<unsigned long>(info.nFileIndexHigh), static_cast<unsigned long>(info.nFileIndexLow));
+  return id;
+}
+
+std::string FullPathOf(const std::string& path) {
+  const std::wstring wide = WidePath(path);
+  const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return {};
+  std::wstring full(needed, L'\0');
+  const DWORD got = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+  if (got == 0 || got >= needed) return {};
+  full.resize(got);
+  return NarrowPath(full);
+}
+
+std::string Environment(const char* name) {
+  const DWORD needed = ::GetEnvironmentVariableA(name, nullptr, 0);
+  if (needed == 0) return {};
+  std::string value(needed, '\0');
+  const DWORD got = ::GetEnvironmentVariableA(name, value.data(), needed);
+  value.resize(got < needed ? got : 0);
+  return value;
+}
+
+// This user's recovery folder for in-place saves,
+// %LOCALAPPDATA%\Halcyra Setup\Recovery (made when `make`), or empty.
+std::string RecoveryFolder(bool make) {
+  const std::string local = Environment("LOCALAPPDATA");
+  if (local.empty()) return {};
+  const std::string parent = local + "\\Halcyra Setup";
+  const std::string folder = parent + "\\Recovery";
+  if (make) {
+    ::CreateDirectoryW(WidePath(parent).c_str(), nullptr);
+    ::CreateDirectoryW(WidePath(folder).c_str(), nullptr);
+  }
+  const DWORD attributes = ::GetFileAttributesW(WidePath(folder).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return {};
+  return folder;
+}
+
+// Writes `bytes` over the open `file` from its start, cuts it there and
+// flushes it.
+bool OverwriteAndFlush(HANDLE file, const std::string& bytes) {
+  LARGE_INTEGER start{};
+  return ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && WriteAll(file, bytes) &&
+         ::SetEndOfFile(file) && ::FlushFileBuffers(file);
+}
+
+std::optional<std::string> ReadAll(HANDLE file) {
+  std::string content;
+  std::vector<char> chunk(1u << 16);
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) return std::nullopt;
+    if (got == 0) break;
+    content.append(chunk.data(), got);
+  }
+  return content;
+}
+
+// Finishes an in-place save of `path` that was cut short while copying:
+// the recovery file it left is copied over the file. One that was cut
+// itself (the save never reached the file) is removed.
+void RollForward(const std::string& path) {
+  const std::string folder = RecoveryFolder(false);
+  if (folder.empty()) return;
+  HANDLE probe = ::CreateFileW(WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (probe == INVALID_HANDLE_VALUE) return;
+  const std::string id = FileIdOf(probe);
+  ::CloseHandle(probe);
+  const std::string recovery = folder + "\\" + filesys::RecoveryFileName(id);
+  // The usual case: nothing to finish.
+  if (id.empty() || ::GetFileAttributesW(WidePath(recovery).c_str()) == INVALID_FILE_ATTRIBUTES) return;
+  // Opened for writing and shared for reading only, as a save opens it: a
+  // save still running is not copied over.
+  HANDLE file = ::CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  HANDLE saved = FileIdOf(file) != id ? INVALID_HANDLE_VALUE
+                                      : ::CreateFileW(WidePath(recovery).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (saved == INVALID_HANDLE_VALUE) {
+    ::CloseHandle(file);
+    return;
+  }
+  const std::optional<std::string> bytes = ReadAll(saved);
+  ::CloseHandle(saved);
+  const std::optional<filesys::RecoveryRecord> record =
+      bytes ? filesys::ParseRecoveryRecord(*bytes) : std::nullopt;
+  if (!record) {
+    if (bytes) ::DeleteFileW(WidePath(recovery).c_str());
+  } else if (record->fileId == id && record->target == FullPathOf(path) &&
+             OverwriteAndFlush(file, record->content)) {
+    ::DeleteFileW(WidePath(recovery).c_str());
+  }
+  ::CloseHandle(file);
+}
+
+// The whole content written over the file where it stands, all or nothing:
+// first written whole into a recovery file in this user's own folder and
+// flushed, then over the file, cut to its length and flushed; then the
+// recovery file goes. Cut short while copying, the save is finished by the
+// next read of the file (RollForward).
 filesys::WriteResult WriteInPlace(const std::string& path, const std::string& content) {
+  // The old content, to put back should the copy fail.
+  std::optional<std::string> old;
+  HANDLE reader = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (reader != INVALID_HANDLE_VALUE) {
+    old = ReadAll(reader);
+    ::CloseHandle(reader);
+  }
   HANDLE file = ::CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {false, Denied(::GetLastError())};
-  const bool written = WriteAll(file, content) && ::SetEndOfFile(file) && ::FlushFileBuffers(file);
+  const std::string id = FileIdOf(file);
+  const std::string folder = RecoveryFolder(true);
+  const std::string full = FullPathOf(path);
+  if (id.empty() || folder.empty() || full.empty()) {
+    // Without a recovery file the file could be left half written.
+    ::CloseHandle(file);
+    return {};
+  }
+  const std::string recovery = folder + "\\" + filesys::RecoveryFileName(id);
+  const std::string partial = recovery + ".partial";
+  HANDLE record = ::CreateFileW(WidePath(partial).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  bool ready = record != INVALID_HANDLE_VALUE;
+  if (ready) {
+    ready = WriteAll(record, filesys::FormatRecoveryRecord({full, id, content})) && ::FlushFileBuffers(record);
+    ::CloseHandle(record);
+    ready = ready && ::MoveFileExW(WidePath(partial).c_str(), WidePath(recovery).c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  }
+  if (!ready) {
+    ::DeleteFileW(WidePath(partial).c_str());
+    ::CloseHandle(file);
+    return {};
+  }
+  const bool written = OverwriteAndFlush(file, content);
+  // A copy that failed half way (a full disk) puts the old content back and
+  // removes the recovery file, so that a failed save leaves the file as it
+  // was; should that fail too, the recovery file stays for the next read.
+  if (written || (old && OverwriteAndFlush(file, *old))) ::DeleteFileW(WidePath(recovery).c_str());
   ::CloseHandle(file);
   return {written, false};
 }
@@ -150,15 +310,6 @@ bool Elevated() {
   const bool known = ::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
   ::CloseHandle(token);
   return known && elevation.TokenIsElevated != 0;
-}
-
-std::string Environment(const char* name) {
-  const DWORD needed = ::GetEnvironmentVariableA(name, nullptr, 0);
-  if (needed == 0) return {};
-  std::string value(needed, '\0');
-  const DWORD got = ::GetEnvironmentVariableA(name, value.data(), needed);
-  value.resize(got < needed ? got : 0);
-  return value;
 }
 
 bool StartsWithFolder(const std::string& path, const std::string& folder) {
@@ -178,20 +329,11 @@ bool Win32FileSystem::Exists(const std::string& path) {
 }
 
 std::optional<std::string> Win32FileSystem::ReadFile(const std::string& path) {
+  RollForward(path);
   HANDLE file = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string content;
-  std::vector<char> chunk(1u << 16);
-  for (;;) {
-    DWORD got = 0;
-    if (!::ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) {
-      ::CloseHandle(file);
-      return std::nullopt;
-    }
-    if (got == 0) break;
-    content.append(chunk.data(), got);
-  }
+  std::optional<std::string> content = ReadAll(file);
   ::CloseHandle(file);
   return content;
 }

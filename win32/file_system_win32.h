@@ -13,16 +13,21 @@ class Win32FileSystem : public filesys::FileSystem {
  public:
   bool CanOpenForReading(const std::string& path) override;
   bool Exists(const std::string& path) override;
+  // Finishes first an in-place save of `path` that was cut short.
   std::optional<std::string> ReadFile(const std::string& path) override;
   // Writes `content` to a new file beside `path` ("<path>.saving-" and 12
   // random letters and digits, made with CREATE_NEW and the old file's
   // access list and attributes), flushes it to the disk and renames it over
   // `path` in one step (MoveFileExA with MOVEFILE_REPLACE_EXISTING and
-  // MOVEFILE_WRITE_THROUGH). New files left by a killed save are deleted
-  // first. Where no new file may be made in the folder but `path` may be
-  // written, and where `path` has more than one hard link, `path` is
-  // written in place. A read-only `path`, or any failure on the way, leaves
-  // `path` as it was and removes the new file.
+  // MOVEFILE_WRITE_THROUGH). New files left by a killed save (untouched for
+  // a minute) are deleted first. Where no new file may be made in the
+  // folder but `path` may be written, and where `path` has more than one
+  // hard link, `path` is written in place, all or nothing all the same: the
+  // content goes first into a recovery file in
+  // %LOCALAPPDATA%\Halcyra Setup\Recovery (settings/recovery_record.h),
+  // flushed, then over `path`; a copy cut short is finished by the next
+  // ReadFile of `path`. A read-only `path`, or any failure on the way,
+  // leaves `path` as it was and removes the new file.
   filesys::WriteResult ReplaceFile(const std::string& path, const std::string& content) override;
   bool MakeDirectories(const std::string& directory) override;
   // %LOCALAPPDATA%\VirtualStore\<path without its drive>, when the process

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "base/printable_text.h"
 #include "simulated/inventory_report.h"
 #include "win32/host.h"
 
@@ -182,7 +183,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   }
   if (profile && !WriteText(*profile, sim::CapturedProfile(header, run))) {
-    std::fprintf(stderr, "halcyra-report: cannot write %s\n", profile->c_str());
+    std::fprintf(stderr, "halcyra-report: cannot write %s\n", printable::Escape(*profile).c_str());
     status = 1;
   }
   if (fileForSupport) {

@@ -103,7 +103,12 @@ Outcome RunSetup(const std::string& machineToml, const Install& install, const s
     }
     fs::permissions(root / "machine.toml", fs::perms::others_read, fs::perm_options::add);
     fs::permissions(root / "script.txt", fs::perms::others_read, fs::perm_options::add);
-    user = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    // The user's own state folder (where a save written in place keeps its
+    // recovery file), as a real user has one below their home.
+    const fs::path state = root / "state";
+    fs::create_directories(state);
+    if (chown(state.c_str(), kNobody, kNobody) != 0) throw std::runtime_error("chown failed");
+    user = "XDG_STATE_HOME='" + state.string() + "' setpriv --reuid=65534 --regid=65534 --clear-groups ";
   }
   if (install.readOnlyFolder) {
     fs::permissions(installDir, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,

@@ -242,6 +242,20 @@ TEST_F(SettingsTest, DialogStartLoadsOptionsFromTheInstallDirectory) {
   EXPECT_EQ(g_pSettings->screenWidth, 1024);
 }
 
+// The folder in the console line has its controls escaped; the line's text
+// stays as it is.
+TEST_F(SettingsTest, TheConsoleLineEscapesTheFolder) {
+  const std::string dir = "C:\\esc\033]0;PWNED\007dir";
+  registry_.SetValue(kKey, "Install Path", dir);
+  files_.files[dir + "\\options.ini"] = "[Game]\r\nGameScreenWidth=1600\r\n";
+  testing::internal::CaptureStdout();
+  CreateSettingsAtDialogStart();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "reading config from C:\\esc\\x1b]0;PWNED\\x07dir\\options.ini\n");
+  ASSERT_NE(g_pSettings, nullptr);
+  EXPECT_EQ(g_pSettings->screenWidth, 1600);
+}
+
 // options.ini missing at start, or gone by OK, is created with the record
 // when its folder exists; a file that cannot be read is never overwritten.
 TEST_F(SettingsTest, OkCreatesAMissingFileAndNeverOverwritesAnUnreadableOne) {

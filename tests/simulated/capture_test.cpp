@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstring>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -180,7 +181,7 @@ TEST(Report, ReportFileIsAMachine) {
   ASSERT_EQ(test::RunSim("--machine " + machine + " --support-file " + file + " " + kDate).status, 0);
   const std::string text = Read(file);
   EXPECT_EQ(text.find("Halcyra Setup hardware report"), 19u);
-  EXPECT_NE(text.find(std::string("\n") + sim::kEmbeddedProfileMarker + "\n"), std::string::npos);
+  EXPECT_NE(text.find(std::string("\n") + sim::kEmbeddedProfileMarker + " "), std::string::npos);
   EXPECT_EQ(test::RunSim("--machine " + file + " --report " + kDate).out,
             test::RunSim("--machine " + machine + " --report " + kDate).out);
   // A fault in the embedded profile is reported at its line of the file.
@@ -188,12 +189,67 @@ TEST(Report, ReportFileIsAMachine) {
   const std::size_t at = broken.find("[directdraw]\n");
   ASSERT_NE(at, std::string::npos);
   broken.insert(at + 13, "bogus = 1\n");
+  // Sealed again, as if halcyra-report.exe had written the fault.
+  const std::size_t marker = broken.find(sim::kEmbeddedProfileMarker);
+  const std::size_t body = broken.find('\n', marker) + 1;
+  broken.replace(marker, body - 1 - marker, sim::EmbeddedProfileMarkerLine(broken.substr(body)));
   std::ofstream(dir / "broken.txt") << broken;
   const std::size_t line = static_cast<std::size_t>(std::count(broken.begin(), broken.begin() + static_cast<long>(at), '\n')) + 2;
   const test::SimRun refused = test::RunSim("--machine " + (dir / "broken.txt").string() + " --report");
   EXPECT_EQ(refused.status, 2);
   EXPECT_NE(refused.out.find("broken.txt:" + std::to_string(line) + ": directdraw.bogus: unknown key"), std::string::npos)
       << refused.out;
+}
+
+// A report cut short at any line, or with one byte changed in its profile,
+// is refused at its marker line; halcyra-sim says so and exits with 2.
+// Line ends turned into CR LF on the way change nothing. An older report
+// without length and checksum is read, with a warning.
+TEST(Report, ACutOrAlteredReportIsRefused) {
+  const fsys::path dir = Scratch("cut-report");
+  const std::string machine = test::ProfilesDir() + "/tnt_voodoo2sli_sblive.toml";
+  const std::string file = (dir / "halcyra-report.txt").string();
+  ASSERT_EQ(test::RunSim("--machine " + machine + " --support-file " + file + " " + kDate).status, 0);
+  const std::string text = Read(file);
+  const std::size_t marker = text.find(sim::kEmbeddedProfileMarker);
+  ASSERT_NE(marker, std::string::npos);
+  const std::size_t body = text.find('\n', marker) + 1;
+  ASSERT_FALSE(sim::ParseMachineProfile(text, "whole").error);
+
+  int cuts = 0;
+  for (std::size_t end = body; end < text.size(); end = text.find('\n', end) + 1) {
+    const sim::ProfileResult cut = sim::ParseMachineProfile(text.substr(0, end), "cut");
+    ASSERT_TRUE(cut.error) << "cut after byte " << end;
+    EXPECT_NE(cut.error->message.find("cut short or altered"), std::string::npos) << cut.error->ToString();
+    ++cuts;
+  }
+  EXPECT_GT(cuts, 50);
+  std::string altered = text;
+  char& digit = altered[altered.find_first_of("0123456789", body + (text.size() - body) / 2)];
+  digit = digit == '9' ? '8' : static_cast<char>(digit + 1);
+  EXPECT_TRUE(sim::ParseMachineProfile(altered, "altered").error);
+
+  std::string crlf;
+  for (const char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  const sim::ProfileResult converted = sim::ParseMachineProfile(crlf, "crlf");
+  ASSERT_FALSE(converted.error) << converted.error->ToString();
+  EXPECT_EQ(converted.machine, sim::ParseMachineProfile(text, "whole").machine);
+
+  std::ofstream(dir / "cut.txt") << text.substr(0, text.size() * 95 / 100);
+  const test::SimRun refused = test::RunSim("--machine " + (dir / "cut.txt").string() + " --report");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.out.find("cut.txt:" + std::to_string(std::count(text.begin(), text.begin() + static_cast<long>(marker), '\n') + 1) +
+                             ": the report's machine profile is cut short or altered"),
+            std::string::npos)
+      << refused.out;
+
+  std::string older = text;
+  older.erase(marker + std::strlen(sim::kEmbeddedProfileMarker), body - 1 - marker - std::strlen(sim::kEmbeddedProfileMarker));
+  std::ofstream(dir / "older.txt") << older;
+  const test::SimRun read = test::RunSim("--machine " + (dir / "older.txt").string() + " --report " + kDate);
+  EXPECT_EQ(read.status, 0) << read.out;
+  EXPECT_NE(read.out.find("warning: " + (dir / "older.txt").string()), std::string::npos) << read.out;
+  EXPECT_NE(read.out.find("carries no length and checksum"), std::string::npos) << read.out;
 }
 
 // Whichever call fails, the capture replays the same report, or its notes

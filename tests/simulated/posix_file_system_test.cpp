@@ -69,6 +69,23 @@ int AsUnprivilegedUser(const std::function<bool()>& body) {
 // The user AsUnprivilegedUser runs as.
 uid_t UnprivilegedUid() { return ::geteuid() == 0 ? kNobody : ::geteuid(); }
 
+// Sets the file's modification time `seconds` into the past, as a file left
+// by a save killed that long ago has it.
+void Age(const std::string& path, int seconds) {
+  const timespec when[2] = {{::time(nullptr) - seconds, 0}, {::time(nullptr) - seconds, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), when, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+// Options whose recovery folder for in-place saves is `folder` (made, mode
+// 0700, owned by `owner`), rather than the user's own.
+PosixFileSystem::Options WithRecoveryIn(const std::string& folder, uid_t owner = ::geteuid()) {
+  ::mkdir(folder.c_str(), 0700);
+  EXPECT_EQ(::chown(folder.c_str(), owner, static_cast<gid_t>(-1)), 0);
+  PosixFileSystem::Options options;
+  options.recoveryFolder = folder;
+  return options;
+}
+
 TEST(PosixFileSystemTest, OpensOnlyRegularFiles) {
   TempDirectory dir;
   PosixFileSystem files;
@@ -151,7 +168,7 @@ TEST(PosixFileSystemTest, ReplaceThroughASymbolicLinkKeepsTheLink) {
 
 TEST(PosixFileSystemTest, AHardLinkedFileIsWrittenInPlace) {
   TempDirectory dir;
-  PosixFileSystem files;
+  PosixFileSystem files(WithRecoveryIn(dir / "recovery"));
   const std::string ini = dir / "options.ini";
   WriteWholeFile(ini, std::string(500, 'o'));
   ASSERT_EQ(::link(ini.c_str(), (dir / "backup.ini").c_str()), 0);
@@ -160,10 +177,13 @@ TEST(PosixFileSystemTest, AHardLinkedFileIsWrittenInPlace) {
   EXPECT_EQ(ReadWholeFile(ini), "shorter");
   EXPECT_EQ(ReadWholeFile(dir / "backup.ini"), "shorter");
   EXPECT_EQ(InodeOf(ini), inode);
+  // The recovery file went once the copy was flushed.
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "recovery"));
 }
 
 // Temporary files that killed saves left are removed by the next save; one
-// a running save holds, and another user's, stay.
+// a running save holds, one made a moment ago (a running save's that is not
+// locked yet), and another user's, stay.
 TEST(PosixFileSystemTest, TemporaryFilesOfKilledSavesAreRemoved) {
   TempDirectory dir;
   const std::string ini = dir / "options.ini";
@@ -171,12 +191,18 @@ TEST(PosixFileSystemTest, TemporaryFilesOfKilledSavesAreRemoved) {
   const std::string prefix = PosixFileSystem::TemporaryPrefixFor(ini);
   WriteWholeFile(prefix + "stale0000000", std::string(10000, 'z'));
   ::chmod((prefix + "stale0000000").c_str(), 0);
+  Age(prefix + "stale0000000", PosixFileSystem::kStaleSeconds + 1);
+  WriteWholeFile(prefix + "young0000000", "a save that has not locked its file yet");
+  Age(prefix + "young0000000", PosixFileSystem::kStaleSeconds - 10);
   WriteWholeFile(prefix + "held00000000", "a save still running");
+  Age(prefix + "held00000000", 3600);
   const int held = ::open((prefix + "held00000000").c_str(), O_RDONLY);
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
   WriteWholeFile(prefix + "short", "not a temporary file's name");
+  Age(prefix + "short", 3600);
   if (::geteuid() == 0) {
     WriteWholeFile(prefix + "others000000", "another user's");
+    Age(prefix + "others000000", 3600);
     ASSERT_EQ(::chown((prefix + "others000000").c_str(), kNobody, kNobody), 0);
   }
   PosixFileSystem files;
@@ -185,9 +211,65 @@ TEST(PosixFileSystemTest, TemporaryFilesOfKilledSavesAreRemoved) {
   EXPECT_EQ(ReadWholeFile(ini), "new");
   std::vector<std::string> left = Temporaries(dir);
   std::sort(left.begin(), left.end());
-  std::vector<std::string> expected = {"options.ini.saving-held00000000", "options.ini.saving-short"};
+  std::vector<std::string> expected = {"options.ini.saving-held00000000", "options.ini.saving-short",
+                                       "options.ini.saving-young0000000"};
   if (::geteuid() == 0) expected.insert(expected.begin() + 1, "options.ini.saving-others000000");
   EXPECT_EQ(left, expected);
+}
+
+// Two saves at once: one save's sweep runs in the moment between the other
+// making its new file and locking it. The other's file stays, and both
+// saves succeed.
+TEST(PosixFileSystemTest, ASweepNeverTakesARunningSavesFile) {
+  TempDirectory dir;
+  const std::string ini = dir / "options.ini";
+  WriteWholeFile(ini, "old");
+  bool otherSaved = false;
+  PosixFileSystem::Options options;
+  options.faultHook = [&](ReplaceStep step, std::size_t) {
+    if (step == ReplaceStep::kLock) {
+      PosixFileSystem other;
+      otherSaved = static_cast<bool>(other.ReplaceFile(ini, "other"));
+    }
+    return true;
+  };
+  PosixFileSystem files(options);
+  EXPECT_TRUE(files.ReplaceFile(ini, "first"));
+  EXPECT_TRUE(otherSaved);
+  EXPECT_EQ(ReadWholeFile(ini), "first");
+  EXPECT_TRUE(Temporaries(dir).empty());
+}
+
+// In a folder that everyone may write and that has the sticky bit, another
+// user's link named options.ini is neither followed for reading nor for
+// writing: the file it names keeps its content. This user's own link, or
+// one in an ordinary folder, is followed.
+TEST(PosixFileSystemTest, AnotherUsersLinkInASharedFolderIsNotFollowed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "making another user's link needs root";
+  TempDirectory dir;
+  const std::string secret = dir / "root-only.conf";
+  WriteWholeFile(secret, "root's own settings");
+  ::chmod(secret.c_str(), 0644);
+  const std::string shared = dir / "shared";
+  ::mkdir(shared.c_str(), 0777);
+  ::chmod(shared.c_str(), 01777);
+  const std::string ini = shared + "/options.ini";
+  ASSERT_EQ(::symlink(secret.c_str(), ini.c_str()), 0);
+  ASSERT_EQ(::lchown(ini.c_str(), kNobody, kNobody), 0);
+  PosixFileSystem files;
+  EXPECT_FALSE(files.ReplaceFile(ini, "[Game]\r\nGameScreenWidth=1024\r\n"));
+  EXPECT_EQ(files.ReadFile(ini), std::nullopt);
+  EXPECT_FALSE(files.CanOpenForReading(ini));
+  EXPECT_EQ(ReadWholeFile(secret), "root's own settings");
+
+  // The folder's owner's link, and the same link without the sticky bit.
+  ASSERT_EQ(::lchown(ini.c_str(), 0, 0), 0);
+  EXPECT_TRUE(files.ReplaceFile(ini, "by root's link"));
+  EXPECT_EQ(ReadWholeFile(secret), "by root's link");
+  ASSERT_EQ(::lchown(ini.c_str(), kNobody, kNobody), 0);
+  ::chmod(shared.c_str(), 0777);
+  EXPECT_TRUE(files.ReplaceFile(ini, "not sticky"));
+  EXPECT_EQ(ReadWholeFile(secret), "not sticky");
 }
 
 // Files that someone else made under the names a save tries, and holds open
@@ -252,10 +334,13 @@ TEST(PosixFileSystemTest, WritableFileInALockedFolderIsWrittenInPlace) {
         ASSERT_EQ(::chown(ini.c_str(), UnprivilegedUid(), static_cast<gid_t>(-1)), 0);
       }
     }
+    TempDirectory state;
+    ::chmod(state.path().c_str(), 0755);
+    const PosixFileSystem::Options options = WithRecoveryIn(state / "recovery", UnprivilegedUid());
     ::chmod(dir.path().c_str(), 0555);
     const ino_t inode = c.fileExists ? InodeOf(ini) : 0;
     const int status = AsUnprivilegedUser([&] {
-      PosixFileSystem files;
+      PosixFileSystem files(options);
       const filesys::WriteResult result = files.ReplaceFile(ini, "[Game]\r\nGameScreenWidth=1024\r\n");
       return result.written == c.written && result.denied == c.denied;
     });
@@ -313,6 +398,40 @@ TEST(PosixFileSystemTest, InjectedFaultsLeaveTheFileAndNoTemporary) {
     EXPECT_EQ(static_cast<bool>(files.ReplaceFile(ini, content)), fault.replaced) << what;
     EXPECT_EQ(ReadWholeFile(ini), fault.replaced ? content : "old") << what;
     EXPECT_TRUE(Temporaries(dir).empty()) << what;
+  }
+}
+
+// A write or flush that fails during an in-place save (a full disk, an I/O
+// error) leaves the file with its old content and no recovery file: the
+// failed save is as if it had not been tried. A failure before the copy
+// leaves no recovery file either.
+TEST(PosixFileSystemTest, AFailedInPlaceSaveLeavesTheOldContent) {
+  const std::string oldContent(700, 'o');
+  const std::string content(1000, 'n');
+  const struct {
+    ReplaceStep step;
+    std::size_t atByte;
+  } faults[] = {{ReplaceStep::kCreateTemporary, 0}, {ReplaceStep::kWrite, 64},   {ReplaceStep::kSync, 1000},
+                {ReplaceStep::kRename, 1000},       {ReplaceStep::kWriteInPlace, 0}, {ReplaceStep::kWriteInPlace, 512},
+                {ReplaceStep::kSyncInPlace, 1000}};
+  for (const auto& fault : faults) {
+    TempDirectory dir;
+    const std::string ini = dir / "options.ini";
+    WriteWholeFile(ini, oldContent);
+    ASSERT_EQ(::link(ini.c_str(), (dir / "backup.ini").c_str()), 0);
+    PosixFileSystem::Options options = WithRecoveryIn(dir / "recovery");
+    options.writeChunk = 32;
+    options.faultHook = [&fault](ReplaceStep step, std::size_t written) {
+      return !(step == fault.step && written == fault.atByte);
+    };
+    PosixFileSystem files(options);
+    const std::string what = std::to_string(static_cast<int>(fault.step)) + "@" + std::to_string(fault.atByte);
+    EXPECT_FALSE(files.ReplaceFile(ini, content)) << what;
+    EXPECT_EQ(ReadWholeFile(ini), oldContent) << what;
+    EXPECT_EQ(ReadWholeFile(dir / "backup.ini"), oldContent) << what;
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "recovery")) << what;
+    // The next read finds nothing to finish.
+    EXPECT_EQ(PosixFileSystem(WithRecoveryIn(dir / "recovery")).ReadFile(ini), oldContent) << what;
   }
 }
 

@@ -61,6 +61,27 @@ TEST(Profile, ReadsEverySection) {
   EXPECT_EQ(again.machine->programFolder, m.programFolder);
 }
 
+// Text outside ASCII stands where TOML allows it: in comments and quoted
+// strings of every kind, after a byte-order mark; brackets inside strings
+// and arrays of arrays that open a line are no table headers.
+TEST(Profile, TextOutsideAsciiInStringsAndComments) {
+  const std::string text =
+      "\xEF\xBB\xBF# Caf\xC3\xA9 machine [\n"
+      "[machine]\n"
+      "name = \"Caf\xC3\xA9 \\\" [\"\n"
+      "description = '''\n"
+      "[\n"
+      "\xC3\xA9 '' '''\n"
+      "[[directsound.device]]  # \xC3\xA9\n"
+      "description = \"\"\"\xE2\x84\xA2\"\"\"\"\"\n";
+  const auto result = sim::ParseMachineProfile(text, "accented.toml");
+  ASSERT_TRUE(result.machine) << result.error->ToString();
+  EXPECT_EQ(result.machine->name, "Caf\xC3\xA9 \" [");
+  EXPECT_EQ(result.machine->description, "[\n\xC3\xA9 '' ");
+  ASSERT_EQ(result.machine->soundDevices.size(), 1u);
+  EXPECT_EQ(result.machine->soundDevices[0].description, "\xE2\x84\xA2\"\"");
+}
+
 TEST(Profile, EmptyProfileIsAnEmptyMachine) {
   const auto result = sim::ParseMachineProfile("", "empty.toml");
   ASSERT_TRUE(result.machine);

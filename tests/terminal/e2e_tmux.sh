@@ -9,7 +9,7 @@
 # halcyra-setup (run inside DIR). Cases: ok_writes_choices,
 # esc_writes_nothing, message_box, ctrl_c_restores, small_window,
 # compact_80x24, vt100_padding, dumb_refused, no_color, mono_disabled,
-# mouse_release, setup_demo, no_terminal.
+# mouse_release, ctrl_s_keeps_drawing, setup_demo, no_terminal.
 set -euo pipefail
 
 case_name="$1"
@@ -245,6 +245,20 @@ case "$case_name" in
     [ "$status" = 130 ] || fail "exit status after Ctrl-C is $status"
     cmp -s "$work/stty.before" "$work/stty.after" || fail "terminal modes not restored"
     cmp -s "$original" "$install/options.ini" || fail "Ctrl-C changed options.ini"
+    ;;
+
+  ctrl_s_keeps_drawing)
+    # Ctrl-S is no flow control while the sheet runs: the next key is still
+    # drawn. The terminal's modes (flow control on) come back afterwards.
+    start
+    wait_sheet
+    press C-s
+    sleep 0.3
+    press Left
+    wait_for "(•) Glide"
+    press Escape
+    [ "$(wait_exit)" = 0 ] || fail "exit status $(cat "$status_file")"
+    cmp -s "$work/stty.before" "$work/stty.after" || fail "terminal modes not restored"
     ;;
 
   small_window)

@@ -20,6 +20,7 @@
 #include "check.h"
 #include "dialog_model/scenario.h"
 #include "res/dialogs.h"
+#include "settings/recovery_record.h"
 #include "res/resource.h"
 #include "res/strings.h"
 #include "test_sheets.h"
@@ -559,22 +560,127 @@ CHECK_CASE(FilesOpenReadAndReplace) {
   ::RemoveDirectoryA(scratch.Path("sub").c_str());
 }
 
+// Sets a file's last write time `seconds` into the past.
+void Age(const std::string& path, unsigned seconds) {
+  HANDLE file = ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT(file != INVALID_HANDLE_VALUE);
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER ticks{};
+  ticks.LowPart = now.dwLowDateTime;
+  ticks.HighPart = now.dwHighDateTime;
+  ticks.QuadPart -= static_cast<ULONGLONG>(seconds) * 10'000'000ull;
+  const FILETIME then{ticks.LowPart, ticks.HighPart};
+  EXPECT(::SetFileTime(file, nullptr, nullptr, &then));
+  ::CloseHandle(file);
+}
+
+// LOCALAPPDATA set to a folder of its own for a test (the in-place saves'
+// recovery folder lies below it), and put back after.
+struct OwnLocalAppData {
+  std::string dir;
+  std::string saved;
+  bool had = false;
+  explicit OwnLocalAppData(const Scratch& scratch) : dir(scratch.Path("local")) {
+    char value[MAX_PATH] = {};
+    had = ::GetEnvironmentVariableA("LOCALAPPDATA", value, MAX_PATH) > 0;
+    saved = value;
+    ::CreateDirectoryA(dir.c_str(), nullptr);
+    ::SetEnvironmentVariableA("LOCALAPPDATA", dir.c_str());
+  }
+  std::string Recovery() const { return dir + "\\Halcyra Setup\\Recovery"; }
+  ~OwnLocalAppData() {
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((Recovery() + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        ::DeleteFileA((Recovery() + "\\" + found.cFileName).c_str());
+      } while (::FindNextFileA(search, &found));
+      ::FindClose(search);
+    }
+    ::RemoveDirectoryA(Recovery().c_str());
+    ::RemoveDirectoryA((dir + "\\Halcyra Setup").c_str());
+    ::RemoveDirectoryA(dir.c_str());
+    ::SetEnvironmentVariableA("LOCALAPPDATA", had ? saved.c_str() : nullptr);
+  }
+  bool RecoveryIsEmpty() const {
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((Recovery() + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return true;
+    bool empty = true;
+    do {
+      const std::string name = found.cFileName;
+      if (name != "." && name != "..") empty = false;
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return empty;
+  }
+};
+
 // A file with a second name is written in place, so both names see the new
-// content; new files that a killed save left beside it are removed.
+// content, and the recovery file is gone afterwards; new files that a
+// killed save left beside it a while ago are removed, a young one (a
+// running save's) stays.
 CHECK_CASE(ReplaceKeepsHardLinksAndRemovesStaleFiles) {
   Scratch scratch;
+  const OwnLocalAppData local(scratch);
   win32::Win32FileSystem files;
   const std::string ini = scratch.Path("options.ini");
   WriteBytes(ini, std::string(300, 'o'));
   WriteBytes(ini + ".saving-stale0000000", "left by a killed save");
+  Age(ini + ".saving-stale0000000", 120);
+  WriteBytes(ini + ".saving-young0000000", "a running save's");
   WriteBytes(ini + ".saving-short", "not a save's name");
+  Age(ini + ".saving-short", 120);
   EXPECT(::CreateHardLinkA(scratch.Path("backup.ini").c_str(), ini.c_str(), nullptr));
   EXPECT(files.ReplaceFile(ini, "new"));
   EXPECT(files.ReadFile(ini) == std::optional<std::string>(std::string("new")));
   EXPECT(files.ReadFile(scratch.Path("backup.ini")) == std::optional<std::string>(std::string("new")));
+  EXPECT(local.RecoveryIsEmpty());
   std::vector<std::string> names = scratch.Names();
   std::sort(names.begin(), names.end());
-  EXPECT(names == (std::vector<std::string>{"backup.ini", "options.ini", "options.ini.saving-short"}));
+  EXPECT(names == (std::vector<std::string>{"backup.ini", "local", "options.ini", "options.ini.saving-short",
+                                            "options.ini.saving-young0000000"}));
+}
+
+// An in-place save cut short while copying left its recovery file: the next
+// read finishes the copy. A recovery file that was cut itself (the save
+// never reached the file) is removed and the file read as it is.
+CHECK_CASE(AnInPlaceSaveCutShortIsFinishedByTheNextRead) {
+  Scratch scratch;
+  const OwnLocalAppData local(scratch);
+  win32::Win32FileSystem files;
+  const std::string ini = scratch.Path("options.ini");
+  const std::string oldContent = "[Game]\r\nGameScreenWidth=640\r\nKey=Value e 1\r\n";
+  const std::string newContent = "[Game]\r\nGameScreenWidth=1280\r\nKey=Value e 1\r\n";
+  const std::string torn = "[Game]\r\nGameScreenWidth=1280\r\nKey=Value e 1\r\n\r\n";
+  WriteBytes(ini, oldContent);
+  EXPECT(::CreateHardLinkA(scratch.Path("backup.ini").c_str(), ini.c_str(), nullptr));
+  EXPECT(files.ReplaceFile(ini, oldContent));  // makes the recovery folder
+  HANDLE file = ::CreateFileA(ini.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  BY_HANDLE_FILE_INFORMATION info{};
+  EXPECT(::GetFileInformationByHandle(file, &info));
+  ::CloseHandle(file);
+  char id[40];
+  std::snprintf(id, sizeof id, "%08lx-%08lx%08lx", static_cast<unsigned long>(info.dwVolumeSerialNumber),
+                static_cast<unsigned long>(info.nFileIndexHigh), static_cast<unsigned long>(info.nFileIndexLow));
+  char full[MAX_PATH] = {};
+  EXPECT(::GetFullPathNameA(ini.c_str(), MAX_PATH, full, nullptr) > 0);
+  const std::string record = filesys::FormatRecoveryRecord({full, id, newContent});
+  const std::string recovery = local.Recovery() + "\\" + filesys::RecoveryFileName(id);
+
+  WriteBytes(ini, torn);
+  WriteBytes(recovery, record);
+  EXPECT(files.ReadFile(ini) == std::optional<std::string>(newContent));
+  EXPECT(files.ReadFile(scratch.Path("backup.ini")) == std::optional<std::string>(newContent));
+  EXPECT(local.RecoveryIsEmpty());
+
+  WriteBytes(ini, oldContent);
+  WriteBytes(recovery, record.substr(0, record.size() - 1));
+  EXPECT(files.ReadFile(ini) == std::optional<std::string>(oldContent));
+  EXPECT(local.RecoveryIsEmpty());
 }
 
 // The user's VirtualStore copy of a file in a virtualized location, for a
