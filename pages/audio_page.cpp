@@ -43,7 +43,12 @@ void CAudio::OnSoundDeviceChange() {
   // Nothing stores a sound device: the game plays through the device the
   // page shows, so the list goes back to it rather than show a device whose
   // voices and EAX state the page does not show.
-  if (m_nShownDevice >= 0) GetComboBox(res::IDC_SOUND_DEVICE)->SetCurSel(m_nShownDevice);
+  if (m_nShownDevice < 0) return;
+  ui::CComboBox& devices = *GetComboBox(res::IDC_SOUND_DEVICE);
+  devices.SetCurSel(m_nShownDevice);
+  // Selected in the field, so that the next character typed replaces the
+  // description rather than being added to it (see CHARDWARE::OnDeviceEdit).
+  devices.SetEditSel(0, -1);
 }
 
 void CAudio::ShowSoundDevice(int index) {

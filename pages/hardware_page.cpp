@@ -425,7 +425,14 @@ void CHARDWARE::OnResolutionChange() { ReadResolution(); }
 
 // Text typed into a combo's edit field is never a choice: the entry shown
 // before is put back at once, so what the field shows stays what is saved.
-void CHARDWARE::OnDeviceEdit() { GetComboBox(res::IDC_DEVICE)->SetCurSel(m_nSelectedDevice); }
+// The entry put back is selected in the field, as the dialog manager does in
+// a focused combo box: the next character typed replaces it rather than
+// being added to a text that may fill the field already.
+void CHARDWARE::OnDeviceEdit() {
+  ui::CComboBox& devices = *GetComboBox(res::IDC_DEVICE);
+  devices.SetCurSel(m_nSelectedDevice);
+  devices.SetEditSel(0, -1);
+}
 
 void CHARDWARE::OnResolutionEdit() {
   const GameSettings& settings = *g_pSettings;
@@ -434,6 +441,7 @@ void CHARDWARE::OnResolutionEdit() {
   // none.
   resolutions.SetCurSel(
       FindExact(resolutions, ModeEntryText(settings.screenWidth, settings.screenHeight, settings.screenDepth)));
+  resolutions.SetEditSel(0, -1);
 }
 
 void CHARDWARE::OnTexture8Bit() { g_pSettings->textureMode = Textures8Bit; }
