@@ -80,6 +80,12 @@ int CComboBox::SelectString(int startAfter, const std::string& text) const {
                                       reinterpret_cast<LPARAM>(text.c_str())));
 }
 
+void CComboBox::SetEditSel(int start, int end) const {
+  const auto low = static_cast<std::uint16_t>(start);
+  const auto high = static_cast<std::uint16_t>(end);
+  SendMessage(CB_SETEDITSEL, 0, static_cast<LPARAM>(static_cast<std::uint32_t>(high) << 16 | low));
+}
+
 int CComboBox::SetDroppedWidth(int width) const {
   return static_cast<int>(SendMessage(CB_SETDROPPEDWIDTH, static_cast<WPARAM>(width)));
 }

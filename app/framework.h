@@ -115,6 +115,9 @@ class CComboBox : public CWnd {
   int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
   int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
   int SetCurSel(int index) const;
+  // CB_SETEDITSEL: selects characters `start` to `end` (-1: the end) of the
+  // edit field, so that the next character typed replaces them.
+  void SetEditSel(int start, int end) const;
   int GetLBTextLen(int index) const;
   // Text of entry `index`; empty when there is no such entry.
   std::string GetLBText(int index) const;

@@ -25,6 +25,7 @@ constexpr int BST_UNCHECKED = 0;
 constexpr int BST_CHECKED = 1;
 
 // Combo-box messages.
+constexpr unsigned CB_SETEDITSEL = 0x0142;
 constexpr unsigned CB_GETCOUNT = 0x0146;
 constexpr unsigned CB_GETCURSEL = 0x0147;
 constexpr unsigned CB_GETLBTEXT = 0x0148;

@@ -137,6 +137,10 @@ ui::LRESULT ControlModel::SendMessage(unsigned msg, ui::WPARAM wParam, ui::LPARA
       }
       return ui::CB_ERR;
     }
+    case ui::CB_SETEDITSEL:
+      // Typing here always replaces the whole field, so a selection changes
+      // nothing the model keeps; the real combo box answers TRUE.
+      return 1;
     case ui::CB_SETDROPPEDWIDTH:
       droppedWidth = static_cast<int>(wParam);
       return droppedWidth;

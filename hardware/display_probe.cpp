@@ -125,7 +125,8 @@ dx::BOOL HALCYRA_STDCALL DirectDrawEnumCallback(dx::GUID* guid, char* descriptio
   return dx::TRUE;
 }
 
-dx::HRESULT HALCYRA_STDCALL Direct3DDeviceEnumCallback(dx::GUID* guid, char*, char*, dx::D3DDEVICEDESC* hardware,
+dx::HRESULT HALCYRA_STDCALL Direct3DDeviceEnumCallback(dx::GUID* guid, char* deviceDescription, char* deviceName,
+                                                      dx::D3DDEVICEDESC* hardware,
                                                       dx::D3DDEVICEDESC* software, void* context) {
   if (guid == nullptr || hardware == nullptr || software == nullptr || context == nullptr) {
     return dx::D3DENUMRET_CANCEL;
@@ -155,6 +156,10 @@ dx::HRESULT HALCYRA_STDCALL Direct3DDeviceEnumCallback(dx::GUID* guid, char*, ch
   }
   record->next = driver->pending;
   driver->pending = record;
+  // Only what tells twin entries apart: a copy that fails leaves it null.
+  if (driver->driverName != nullptr) record->driverName = store.CopyText(driver->driverName);
+  if (deviceName != nullptr) record->deviceName = store.CopyText(deviceName);
+  if (deviceDescription != nullptr) record->deviceDescription = store.CopyText(deviceDescription);
 
   record->hardware = 1;
   record->renderDepths = hardware->dwDeviceRenderBitDepth;

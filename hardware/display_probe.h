@@ -14,7 +14,7 @@ class HardwareInventory;
 // What the driver callback hands to the device callback for one DirectDraw
 // driver, while that driver's devices are enumerated.
 struct DriverEnumContext {
-  char* driverName;          // borrowed, kept but not used
+  char* driverName;          // borrowed; copied into each record
   char* driverDescription;   // borrowed; copied into each record
   dx::GUID driverGuid;       // all zero for the default driver
   dx::IDirectDraw4* directDraw;  // borrowed, for the mode enumeration

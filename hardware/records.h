@@ -41,6 +41,14 @@ struct DisplayDriverRecord {
   std::int32_t modeCount;
   DisplayModeRecord* modes;
   std::uint8_t fit;
+  // What tells apart records whose descriptions read alike (two monitors of
+  // one card, the HAL and T&L HAL of one driver): the driver's short name
+  // (say "\\.\DISPLAY2") and the Direct3D device's name (say "Direct3D
+  // T&L HAL") and description, as the enumerations report them. Null when
+  // the enumeration gave none.
+  char* driverName;
+  char* deviceName;
+  char* deviceDescription;
 };
 
 struct SoundDeviceRecord {

@@ -18,6 +18,8 @@ CAudio::~CAudio() = default;
 
 BEGIN_MESSAGE_MAP(CAudio, ui::CPropertyPage)
 ON_BN_CLICKED(res::IDC_EAX, OnEaxClicked)
+ON_CBN_SELCHANGE(res::IDC_SOUND_DEVICE, OnSoundDeviceChange)
+ON_CBN_EDITCHANGE(res::IDC_SOUND_DEVICE, OnSoundDeviceChange)
 END_MESSAGE_MAP()
 
 ui::BOOL CAudio::OnSetActive() {
@@ -37,11 +39,24 @@ void CAudio::OnEaxClicked() {
   g_pSettings->enableAcoustics = GetButton(res::IDC_EAX)->GetCheck() == 1 ? 1 : 0;
 }
 
+void CAudio::OnSoundDeviceChange() {
+  // Nothing stores a sound device: the game plays through the device the
+  // page shows, so the list goes back to it rather than show a device whose
+  // voices and EAX state the page does not show.
+  if (m_nShownDevice < 0) return;
+  ui::CComboBox& devices = *GetComboBox(res::IDC_SOUND_DEVICE);
+  devices.SetCurSel(m_nShownDevice);
+  // Selected in the field, so that the next character typed replaces the
+  // description rather than being added to it (see CHARDWARE::OnDeviceEdit).
+  devices.SetEditSel(0, -1);
+}
+
 void CAudio::ShowSoundDevice(int index) {
   if (index == -1) index = 0;
   const SoundDeviceRecord* record =
       g_pInventory != nullptr ? g_pInventory->GetSoundDevice(index) : nullptr;
   if (record == nullptr) return;
+  m_nShownDevice = index < 0 ? 0 : index;
 
   const std::string voices = std::to_string(static_cast<std::int32_t>(record->hardware3DBuffers));
   const bool acoustics = g_pSettings != nullptr && g_pSettings->enableAcoustics != 0;

@@ -19,11 +19,18 @@ class CAudio : public ui::CPropertyPage {
   void DoDataExchange() override {}
 
   void OnEaxClicked();
+  // The device list: another entry chosen, or text typed into its field,
+  // puts the entry of the device shown back, so that the list, the voice
+  // fields and the EAX box always describe one device, the one the game
+  // plays through (the game keeps no choice of sound device).
+  void OnSoundDeviceChange();
   // Shows device `index` of the inventory (-1 taken as 0): its EAX state and
   // its hardware 3D buffer count.
   void ShowSoundDevice(int index);
 
   CSheet* m_pSheet = nullptr;
+  // The combo position of the device ShowSoundDevice shows; -1 before.
+  int m_nShownDevice = -1;
 
   DECLARE_MESSAGE_MAP()
 };

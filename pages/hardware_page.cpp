@@ -26,10 +26,14 @@ std::string SettingsText(const char* text) {
   return std::string(text).substr(0, kMaxValueLength);
 }
 
-// The first entry whose text is `text`, ASCII case ignored; CB_ERR when none.
+// The entry whose text is `text`, ASCII case ignored, searched in the order
+// of the dialog manager's select-by-text: from the second entry to the last,
+// then the first; CB_ERR when none. Of two entries that read alike the
+// later one is found, as select-by-text would find it.
 int FindExact(const ui::CComboBox& combo, const std::string& text) {
   const int count = combo.GetCount();
-  for (int i = 0; i < count; ++i) {
+  for (int step = 1; step <= count; ++step) {
+    const int i = step % count;
     if (ascii::EqualsIgnoringCase(combo.GetLBText(i), text)) return i;
   }
   return static_cast<int>(ui::CB_ERR);
@@ -71,6 +75,65 @@ std::string CHARDWARE::DeviceEntryText(const DisplayDriverRecord& record) {
   // Both prefixes are four characters, so the descriptions line up.
   return std::string(record.fit ? "    " : "(?) ") +
          (record.description != nullptr ? record.description : "");
+}
+
+namespace {
+
+// A record's optional text field, "" when the enumeration gave none.
+std::string Field(const char* text) { return text != nullptr ? text : ""; }
+
+// Whether `field` of the records `group` names reads differently for some.
+bool Differs(const std::vector<const DisplayDriverRecord*>& records, const std::vector<std::size_t>& group,
+             char* DisplayDriverRecord::*field) {
+  for (const std::size_t i : group) {
+    if (Field(records[i]->*field) != Field(records[group.front()]->*field)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<std::string> CHARDWARE::DeviceEntryTexts(const std::vector<const DisplayDriverRecord*>& records) {
+  std::vector<std::string> texts;
+  texts.reserve(records.size());
+  for (const DisplayDriverRecord* record : records) {
+    texts.push_back(record != nullptr ? DeviceEntryText(*record) : std::string());
+  }
+  std::vector<bool> done(records.size(), false);
+  for (std::size_t first = 0; first < records.size(); ++first) {
+    if (done[first] || records[first] == nullptr) continue;
+    // The twins of entry `first`: every later entry that reads the same.
+    std::vector<std::size_t> group = {first};
+    for (std::size_t i = first + 1; i < records.size(); ++i) {
+      if (!done[i] && records[i] != nullptr && texts[i] == texts[first]) group.push_back(i);
+    }
+    for (const std::size_t i : group) done[i] = true;
+    if (group.size() < 2) continue;
+
+    const bool byDriver = Differs(records, group, &DisplayDriverRecord::driverName);
+    const bool byName = Differs(records, group, &DisplayDriverRecord::deviceName);
+    const bool byDescription = !byName && Differs(records, group, &DisplayDriverRecord::deviceDescription);
+    std::vector<std::string> marks(group.size());
+    for (std::size_t k = 0; k < group.size(); ++k) {
+      const DisplayDriverRecord& record = *records[group[k]];
+      std::string& mark = marks[k];
+      const auto add = [&mark](const std::string& part) { mark += (mark.empty() ? "" : ", ") + part; };
+      if (byDriver) add(Field(record.driverName));
+      if (byName) add(Field(record.deviceName));
+      if (byDescription) add(Field(record.deviceDescription));
+    }
+    // Marks that still read alike (devices the enumerations named the same)
+    // get the entry's number among its twins as well.
+    std::vector<bool> alike(group.size(), false);
+    for (std::size_t k = 0; k < group.size(); ++k) {
+      for (std::size_t j = 0; j < group.size(); ++j) alike[k] = alike[k] || (j != k && marks[j] == marks[k]);
+    }
+    for (std::size_t k = 0; k < group.size(); ++k) {
+      if (alike[k]) marks[k] += (marks[k].empty() ? "#" : " #") + std::to_string(k + 1);
+    }
+    for (std::size_t k = 0; k < group.size(); ++k) texts[group[k]] += " (" + marks[k] + ")";
+  }
+  return texts;
 }
 
 std::string CHARDWARE::ModeEntryText(std::int32_t width, std::int32_t height, std::int32_t depth) {
@@ -160,12 +223,12 @@ void CHARDWARE::FillDeviceList() {
     if (m_nDevices >= 1) {
       devices.EnableWindow(true);
       GetDlgItem(res::IDC_DIRECT3D)->EnableWindow(true);
-      // Entry i stands for record i: two devices of one driver read alike,
-      // so an entry is never looked up by its text.
-      for (std::int32_t i = 0; i < m_nDevices; ++i) {
-        const DisplayDriverRecord* record = g_pInventory->GetDisplayDriver(i);
-        devices.InsertString(i, record != nullptr ? DeviceEntryText(*record) : std::string());
-      }
+      // Entry i stands for record i, so an entry is never looked up by its
+      // text; entries that would read alike are told apart for the player.
+      std::vector<const DisplayDriverRecord*> records;
+      for (std::int32_t i = 0; i < m_nDevices; ++i) records.push_back(g_pInventory->GetDisplayDriver(i));
+      const std::vector<std::string> texts = DeviceEntryTexts(records);
+      for (std::int32_t i = 0; i < m_nDevices; ++i) devices.InsertString(i, texts[static_cast<std::size_t>(i)]);
       const std::int32_t saved = SavedDevice();
       devices.SetCurSel(saved >= 0 ? saved : FirstFitDevice());
     } else {
@@ -185,11 +248,17 @@ void CHARDWARE::FillDeviceList() {
 }
 
 std::int32_t CHARDWARE::FirstFitDevice() const {
+  // The list holds the driver enumerated last first, so on a machine with a
+  // second monitor its driver's entries come before the primary's: a new
+  // player starts where Windows puts the game, on the primary display.
+  std::int32_t firstFit = -1;
   for (std::int32_t i = 0; i < m_nDevices; ++i) {
     const DisplayDriverRecord* record = g_pInventory->GetDisplayDriver(i);
-    if (record != nullptr && record->fit) return i;
+    if (record == nullptr || !record->fit) continue;
+    if (record->ddGuid == dx::GUID{}) return i;
+    if (firstFit < 0) firstFit = i;
   }
-  return 0;
+  return firstFit >= 0 ? firstFit : 0;
 }
 
 std::int32_t CHARDWARE::SavedDevice() const {
@@ -357,7 +426,14 @@ void CHARDWARE::OnResolutionChange() { ReadResolution(); }
 
 // Text typed into a combo's edit field is never a choice: the entry shown
 // before is put back at once, so what the field shows stays what is saved.
-void CHARDWARE::OnDeviceEdit() { GetComboBox(res::IDC_DEVICE)->SetCurSel(m_nSelectedDevice); }
+// The entry put back is selected in the field, as the dialog manager does in
+// a focused combo box: the next character typed replaces it rather than
+// being added to a text that may fill the field already.
+void CHARDWARE::OnDeviceEdit() {
+  ui::CComboBox& devices = *GetComboBox(res::IDC_DEVICE);
+  devices.SetCurSel(m_nSelectedDevice);
+  devices.SetEditSel(0, -1);
+}
 
 void CHARDWARE::OnResolutionEdit() {
   const GameSettings& settings = *g_pSettings;
@@ -366,6 +442,7 @@ void CHARDWARE::OnResolutionEdit() {
   // none.
   resolutions.SetCurSel(
       FindExact(resolutions, ModeEntryText(settings.screenWidth, settings.screenHeight, settings.screenDepth)));
+  resolutions.SetEditSel(0, -1);
 }
 
 void CHARDWARE::OnTexture8Bit() { g_pSettings->textureMode = Textures8Bit; }

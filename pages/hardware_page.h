@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/framework.h"
 
@@ -45,7 +46,9 @@ class CHARDWARE : public ui::CPropertyPage {
   void SelectResolution(std::int32_t width, std::int32_t height, std::int32_t depth);
   void ReadResolution();
 
-  // The first entry whose record is fit; 0 when none is.
+  // The entry a new player starts on: the first fit record of the primary
+  // display driver (the one enumerated without GUID), else the first fit
+  // record, else 0.
   std::int32_t FirstFitDevice() const;
   // The entry of the saved device: the record with the saved DirectDraw and
   // Direct3D GUIDs; failing that, the first fit record of the saved driver,
@@ -55,6 +58,13 @@ class CHARDWARE : public ui::CPropertyPage {
   // The device combo's text for `record`: the description behind four
   // blanks when the device is fit, behind "(?) " when it is not.
   static std::string DeviceEntryText(const DisplayDriverRecord& record);
+  // The device combo's texts for `records`, in order: DeviceEntryText, and
+  // where entries would read alike, what tells them apart in parentheses
+  // behind it: the driver's name where the drivers differ (two monitors),
+  // the device's name, or else its description, where the devices differ
+  // (a HAL and a T&L HAL), and as a last resort the entry's number among
+  // its twins ("#2").
+  static std::vector<std::string> DeviceEntryTexts(const std::vector<const DisplayDriverRecord*>& records);
   // The resolution combo's text for a mode, "640 x 480 x 16".
   static std::string ModeEntryText(std::int32_t width, std::int32_t height, std::int32_t depth);
 

@@ -373,6 +373,51 @@ CHECK_CASE(PagesAreBuiltFromTheTemplates) {
 // ---------------------------------------------------------------------------
 // The platform's other operations.
 
+// A 4K monitor's mode list (the 4K profile lists 282 modes) dropped down on
+// the real resolution combo: the list is no taller than the monitor's work
+// area, shows a screenful of entries at most and scrolls to the rest.
+CHECK_CASE(ALongModeListDropsToASaneHeightAndScrolls) {
+  int count = 0, itemHeight = 0, listHeight = 0, workHeight = 0;
+  bool scrolls = false;
+  auto inspectPage = [&](ui::CPropertyPage& page) {
+    if (page.TemplateId() != static_cast<unsigned>(res::IDD_HARDWARE)) return;
+    HWND combo = dynamic_cast<win32::HwndWindow*>(page.GetDlgItem(res::IDC_RESOLUTION)->m_hWnd)->Handle();
+    for (int width = 640; count < 282; width += 8) {
+      for (const int depth : {8, 16, 32}) {
+        const std::string text = std::to_string(width) + " x " + std::to_string(width * 9 / 16) + " x " +
+                                 std::to_string(depth);
+        ::SendMessageA(combo, CB_INSERTSTRING, static_cast<WPARAM>(count++), reinterpret_cast<LPARAM>(text.c_str()));
+      }
+    }
+    ::SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
+    if (::GetComboBoxInfo(combo, &info) && info.hwndList != nullptr) {
+      RECT list{};
+      ::GetWindowRect(info.hwndList, &list);
+      listHeight = list.bottom - list.top;
+      itemHeight = static_cast<int>(::SendMessageA(combo, CB_GETITEMHEIGHT, 0, 0));
+      scrolls = (::GetWindowLongA(info.hwndList, GWL_STYLE) & WS_VSCROLL) != 0;
+      MONITORINFO monitor{};
+      monitor.cbSize = sizeof monitor;
+      ::GetMonitorInfoA(::MonitorFromWindow(info.hwndList, MONITOR_DEFAULTTONEAREST), &monitor);
+      workHeight = monitor.rcWork.bottom - monitor.rcWork.top;
+    }
+    ::SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
+  };
+  const Outcome real = Run(true, "", [&](std::FILE*) {
+    wintest::InspectingSheet sheet(inspectPage);
+    return static_cast<int>(sheet.DoModal());
+  });
+  EXPECT_EQ(real.code, IDCANCEL);
+  EXPECT_EQ(count, 282);
+  EXPECT(itemHeight > 0);
+  EXPECT(listHeight >= 5 * itemHeight);
+  EXPECT(listHeight <= workHeight);
+  EXPECT(listHeight <= 31 * itemHeight);
+  EXPECT(scrolls);
+}
+
 CHECK_CASE(TheManifestDeclaresPerMonitorDpiAwareness) {
   // RT_MANIFEST 24, CREATEPROCESS_MANIFEST_RESOURCE_ID 1.
   HRSRC found = ::FindResourceA(nullptr, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
