@@ -21,6 +21,7 @@
   let drawnPage = 0;        // the template id of the page drawn now
   let elements = new Map(); // control index -> { kind, root, input, select }
   let savedText = null;
+  let rebuiltOptions = false; // the options.ini was made from a report's choice lines
 
   // ---- Texts: the system's texts are bytes; in the page each byte is the
   // character of the same number.
@@ -108,6 +109,11 @@
     }
     message('');
     const used = JSON.parse(call('hs_options'));
+    // Made from a report alone, the file holds Setup's keys only: its
+    // download must not pass for the player's whole options.ini.
+    rebuiltOptions = used.fromReport;
+    $('download').textContent = rebuiltOptions ? "Download Setup's keys (not the player's whole options.ini)"
+                                               : 'Download options.ini';
     $('source').textContent = name + (used.fromReport ? ", with the options.ini that its \u201cCurrent choices\u201d lines describe" : '');
     run('hs_state');
   }
@@ -395,7 +401,7 @@
     const url = URL.createObjectURL(new Blob([toBytes(savedText)], { type: 'application/octet-stream' }));
     const link = element('a');
     link.href = url;
-    link.download = 'options.ini';
+    link.download = rebuiltOptions ? 'options-setup-keys-only.ini' : 'options.ini';
     document.body.append(link);
     link.click();
     link.remove();

@@ -261,6 +261,7 @@ async function compareCases(page) {
               `options.ini as halcyra-sim (${counts['page case']} page cases, ${counts.scenario} scenarios, ` +
               `${counts['what-if']} failed-call what-ifs)`);
   if (cases.length < 80) fail(`only ${cases.length} cases found`);
+  for (const [kind, count] of Object.entries(counts)) if (count === 0) fail(`no ${kind} was played`);
 }
 
 // The mouse and the keyboard on the drawn sheet, as the browser delivers
@@ -406,6 +407,9 @@ async function reportAndDownload(browser, page) {
   const fromReport = (await page.eval('window.halcyraSupport.log()')).join('\n');
   if (!fromReport.includes('1009 radio enabled=1 checked=1 text="Off"') || !fromReport.includes('current=1 items=')) {
     fail('file://: the report alone does not open as the player saw it:\n' + fromReport);
+  }
+  if (!(await page.eval(`document.getElementById('download').textContent.includes("not the player's whole")`))) {
+    fail('file://: the download of an options.ini rebuilt from a report passes for the whole file');
   }
   // The AT25's unfit device chosen: its warning, modal over the sheet.
   await page.eval(`(() => { const list = document.querySelector('#page .control[data-id="1004"] select');

