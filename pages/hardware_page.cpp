@@ -8,6 +8,7 @@
 #include "hardware/glide.h"
 #include "hardware/inventory.h"
 #include "res/resource.h"
+#include "settings/file_system.h"
 #include "settings/game_settings.h"
 #include "settings/install_directory.h"
 #include "settings/texture_check.h"
@@ -533,8 +534,10 @@ void CHARDWARE::OnOK() {
   const CommitResult commit = CommitSettings();
   m_bSaveFailed = !commit.saved;
   if (!commit.saved) {
-    const std::string folder = commit.failure == SaveFailure::kNoGameFolder ? commit.failedPath
-                                                                           : ParentDirectory(commit.failedPath);
+    std::string folder = commit.failure == SaveFailure::kNoGameFolder ? commit.failedPath
+                                                                     : ParentDirectory(commit.failedPath);
+    // The current folder is named in full: "." tells the player nothing.
+    if (folder == ".") folder = filesys::FileSystemSlot::Get().CurrentFolder();
     char* cause = LoadMessageText(SaveFailureText(commit.failure));
     ShowWarningBox(*this, res::IDS_SAVE_FAILED, ui::MB_ICONEXCLAMATION, {folder, cause != nullptr ? cause : ""});
     delete[] cause;

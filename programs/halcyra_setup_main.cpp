@@ -71,7 +71,8 @@ int main(int argc, char** argv) {
       "halcyra-setup",
       "Halcyra Setup in this terminal, on a simulated machine built into the program\n"
       "(the reference machine of profiles/reference.toml); the real hardware is never\n"
-      "probed. options.ini is read from the current folder and written back there on OK.");
+      "probed. options.ini is read from the current folder and written back there on OK,\n"
+      "when that folder holds the game (its options.ini or its static folder).");
   if (const auto exit = parser.Parse(argc, argv, stdout, stderr)) return *exit;
   BuiltInMachine machine;
   dx::DirectDrawSlot::Install(&machine);

@@ -31,7 +31,8 @@ constexpr StringEntry kStrings[] = {
      "That folder does not exist: the game may have been moved or removed. Re-install Halcyra."},
     {IDS_SAVE_FAILED_UNREADABLE,
      "The file could not be read (another program may hold it, or you may not read it), so it "
-     "was left as it was. Close the program that holds it, then start Halcyra Setup again."},
+     "was left as it was. Close the program that holds it and press OK again; if this box comes back, "
+     "start Halcyra Setup again."},
     {IDS_SAVE_FAILED_NO_GAME_FOLDER,
      "The game was not found there: no game folder is recorded (\"Install Path\"), and neither "
      "this folder nor Halcyra Setup's own holds options.ini or the static folder. Start Halcyra "

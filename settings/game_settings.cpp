@@ -30,13 +30,6 @@ constexpr const char* kScreenDepthKey = "GameScreenDepth";
 constexpr const char* kMipMapLevelKey = "GameMipMapLevel";
 constexpr const char* kAcousticsKey = "EnableAcoustics";
 
-// The content of the record's file; a file that cannot be read reads as an
-// empty one, so every key takes its default.
-profile::ProfileFile ReadProfile(const std::string& path) {
-  std::optional<std::string> content = filesys::FileSystemSlot::Get().ReadFile(path);
-  return content ? profile::ProfileFile(std::move(*content)) : profile::ProfileFile();
-}
-
 }  // namespace
 
 GameSettings::GameSettings() = default;
@@ -57,7 +50,18 @@ void GameSettings::Load() {
   // The folder comes from the registry or the command line: its controls
   // are escaped so that a folder's name cannot drive the terminal.
   std::printf("reading config from %s\n", printable::Escape(*iniPath).c_str());
-  ReadFrom(ReadProfile(*iniPath));
+  // A file that is there but could not be read (opened, then refused:
+  // another program's lock, an offline cloud placeholder) is as one that
+  // could not be opened: the record keeps its defaults, and the file is
+  // remembered as unreadable so that OK never writes over it. One gone since
+  // it was opened reads as an empty file.
+  filesys::FileSystem& files = filesys::FileSystemSlot::Get();
+  std::optional<std::string> content = files.ReadFile(*iniPath);
+  if (!content && files.Exists(*iniPath)) {
+    unreadableAtStart = true;
+    return;
+  }
+  ReadFrom(content ? profile::ProfileFile(std::move(*content)) : profile::ProfileFile());
 }
 
 void GameSettings::ReadFrom(const profile::ProfileFile& file) {
@@ -186,18 +190,22 @@ bool GameSettings::Save(std::string* written, SaveFailure* failure, std::string*
     WriteTo(file);
     updated = file.Content();
   } else {
-    std::optional<std::string> copy;
-    why = SaveInto(*this, *iniPath, unreadableAtStart, true, updated, copy);
-    where = *iniPath;
-    if (copy) iniPath = *copy;
-    if (why == SaveFailure::kNone && alsoSaveTo) {
-      // The folder's own file, for the game started elevated; its text is
-      // not the one the archive check judges (the copy's is, which the game
-      // started normally reads).
+    // Elevated with the user's VirtualStore copy, the folder's own file (for
+    // the game started elevated) is written first: its usual failures (a
+    // read-only file, one another program holds) then leave both files as
+    // they were. Its text is not the one the archive check judges: the
+    // copy's is, which the game started normally reads.
+    if (alsoSaveTo) {
       std::string second;
       std::optional<std::string> unused;
       why = SaveInto(*this, *alsoSaveTo, false, false, second, unused);
       where = *alsoSaveTo;
+    }
+    if (why == SaveFailure::kNone) {
+      std::optional<std::string> copy;
+      why = SaveInto(*this, *iniPath, unreadableAtStart, true, updated, copy);
+      where = *iniPath;
+      if (copy) iniPath = *copy;
     }
   }
   if (failure != nullptr) *failure = why;
@@ -227,9 +235,10 @@ std::string OptionsPathIn(const std::string& directory) {
 
 namespace {
 
-// Whether `folder` holds the game: its options.ini or its "static" folder.
-bool HoldsGame(filesys::FileSystem& files, const std::string& folder) {
-  return files.Exists(JoinPath(folder, kOptionsFileName)) || files.Exists(JoinPath(folder, "static"));
+// Whether `folder` holds `name` (the game's options.ini or its "static"
+// folder).
+bool Holds(filesys::FileSystem& files, const std::string& folder, const char* name) {
+  return files.Exists(JoinPath(folder, name));
 }
 
 }  // namespace
@@ -239,9 +248,15 @@ std::optional<std::string> FindGameFolder() {
   ReadInstallDirectory(recorded);
   if (!recorded.empty()) return recorded;
   filesys::FileSystem& files = filesys::FileSystemSlot::Get();
-  if (HoldsGame(files, ".")) return std::string(".");
   const std::optional<std::string> program = files.ProgramFolder();
-  if (program && HoldsGame(files, *program)) return program;
+  // The "static" folder with the texture archives marks the game's folder
+  // surely; an options.ini alone may be a stray one that an older release
+  // wrote where Setup was started (a shortcut's "Start in" folder), so it
+  // counts only when neither folder holds "static".
+  for (const char* sign : {"static", kOptionsFileName}) {
+    if (Holds(files, ".", sign)) return std::string(".");
+    if (program && Holds(files, *program, sign)) return program;
+  }
   return std::nullopt;
 }
 

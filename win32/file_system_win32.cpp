@@ -155,6 +155,13 @@ std::string FileIdOf(HANDLE file) {
   return id;
 }
 
+// Whether two paths are the same text ignoring case, as Windows compares
+// file names (one save may spell the folder C:\Games, the next c:\games).
+bool SameText(const std::string& a, const std::string& b) {
+  return ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
+                          static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
 std::string FullPathOf(const std::string& path) {
   const std::wstring wide = WidePath(path);
   const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
@@ -244,7 +251,7 @@ void RollForward(const std::string& path) {
       bytes ? filesys::ParseRecoveryRecord(*bytes) : std::nullopt;
   if (!record) {
     if (bytes) ::DeleteFileW(WidePath(recovery).c_str());
-  } else if (record->fileId == id && record->target == FullPathOf(path) &&
+  } else if (record->fileId == id && SameText(record->target, FullPathOf(path)) &&
              OverwriteAndFlush(file, record->content)) {
     ::DeleteFileW(WidePath(recovery).c_str());
   }

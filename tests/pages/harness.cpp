@@ -90,6 +90,7 @@ Outcome RunSetup(const std::string& machineToml, const Install& install, const s
   }
   for (const auto& directory : install.archiveDirectories) fs::create_directories(installDir / "static" / directory);
   if (install.unreadableOptions) fs::permissions(installDir / "options.ini", fs::perms::none);
+  if (install.readOnlyOptions) fs::permissions(installDir / "options.ini", fs::perms::owner_read);
   std::string user;
   if (install.asUnprivilegedUser && geteuid() == 0) {
     constexpr unsigned kNobody = 65534;
@@ -116,7 +117,8 @@ Outcome RunSetup(const std::string& machineToml, const Install& install, const s
   }
 
   const std::string installPath = install.noInstallPath ? "" : " --install-dir '" + installDir.string() + "'";
-  const std::string command = "cd '" + root.string() + "' && " + user + std::string(HALCYRA_SIM) + " --machine '" +
+  const fs::path startIn = install.startInInstall ? installDir : root;
+  const std::string command = "cd '" + startIn.string() + "' && " + user + std::string(HALCYRA_SIM) + " --machine '" +
                               (root / "machine.toml").string() + "'" + installPath + " --script '" +
                               (root / "script.txt").string() + "' 2>'" + (root / "stderr.txt").string() + "'";
   Outcome outcome;

@@ -40,6 +40,10 @@ struct Install {
   // folder (a shortcut whose "Start in" is elsewhere).
   bool noInstallPath = false;
   bool programInInstall = false;
+  // With noInstallPath: Halcyra Setup is started in the install folder
+  // itself, and options.ini there may not be written.
+  bool startInInstall = false;
+  bool readOnlyOptions = false;
 };
 
 struct Outcome {

@@ -30,6 +30,11 @@ TEST(OkStep, SavesWhereTheUserMayAndWarnsWhereNot) {
       // The sheet stays open after box 106; the script's end cancels it.
       {"unreadable file", {.unreadableOptions = true, .asUnprivilegedUser = true},
        {Box106(res::IDS_SAVE_FAILED_UNREADABLE), "result cancel", "exit 0"}, false, {}},
+      // Started in the game's folder without "Install Path": the box names
+      // that folder in full, not ".".
+      {"read-only file in the folder started in",
+       {.noInstallPath = true, .startInInstall = true, .readOnlyOptions = true},
+       {Box106(res::IDS_SAVE_FAILED_READ_ONLY), "result cancel", "exit 0"}, false, {}},
       // A standard user's VirtualStore copy is the file the game reads: it is
       // loaded (Direct3D) and saved, and the folder's own file stays.
       {"VirtualStore copy",

@@ -268,6 +268,7 @@ TEST_F(SettingsTest, OkCreatesAMissingFileAndNeverOverwritesAnUnreadableOne) {
     void (*meanwhile)(MemoryFileSystem&);
     bool saved;
     std::optional<std::string> atEnd;
+    bool readFails = false;  // opened at start, but its read failed
   };
   const Case cases[] = {
       {"missing", std::nullopt, false, [](MemoryFileSystem&) {}, true, created},
@@ -279,13 +280,20 @@ TEST_F(SettingsTest, OkCreatesAMissingFileAndNeverOverwritesAnUnreadableOne) {
       // Its content was never seen: readable by OK, it is still not written.
       {"unreadable at start, readable at OK", "secret", true, [](MemoryFileSystem& f) { f.unreadable.clear(); },
        false, "secret"},
+      // Opened, but its read refused (another program's lock): the same.
+      {"opened but not read at start, readable at OK", "secret", false,
+       [](MemoryFileSystem& f) { f.readFails.clear(); }, false, "secret", true},
       {"a folder in its place", std::nullopt, false,
        [](MemoryFileSystem& f) { f.folders = {kDir, kIni}; }, false, std::nullopt},
   };
   for (const Case& c : cases) {
+    // A record a refused save kept is not the next case's.
+    delete g_pSettings;
+    g_pSettings = nullptr;
     files_ = MemoryFileSystem();
     if (c.atStart) files_.files[kIni] = *c.atStart;
     if (c.unreadable) files_.unreadable.insert(kIni);
+    if (c.readFails) files_.readFails.insert(kIni);
     testing::internal::CaptureStdout();
     CreateSettingsAtDialogStart();
     testing::internal::GetCapturedStdout();
@@ -350,8 +358,13 @@ TEST_F(SettingsTest, VirtualStoreCopyIsLoadedAndSaved) {
       {"no copy, folder writable", false, false, false, true, pfIni, {pfIni}},
       {"no copy, folder locked", false, false, true, true, pfIni, {copy}},
       {"elevated, folder locked", true, false, true, false, pfIni, {}},
+      // The folder's file is written first: refused, neither file changes.
+      {"elevated with a copy, the folder's file refused", true, true, true, false, copy, {}},
   };
   for (const Case& c : cases) {
+    // A record a refused save kept is not the next case's.
+    delete g_pSettings;
+    g_pSettings = nullptr;
     files_ = MemoryFileSystem();
     registry_.SetValue(kKey, "Install Path", pfDir);
     files_.files[pfIni] = "[Game]\r\nGameScreenWidth=800\r\n[Keys]\r\nFire=Ctrl\r\n";
@@ -386,8 +399,9 @@ TEST_F(SettingsTest, VirtualStoreCopyIsLoadedAndSaved) {
 }
 
 // Without an "Install Path" the game's folder is the current folder when it
-// holds the game, else the program's own folder when that does; when
-// neither does, OK writes nothing and names the folder looked in.
+// holds the game, else the program's own folder when that does ("static"
+// counting before an options.ini alone); when neither does, OK writes
+// nothing and names the folder looked in.
 TEST_F(SettingsTest, WithoutInstallPathTheFolderThatHoldsTheGame) {
   const std::string program = "D:\\Halcyra";
   struct Case {
@@ -399,6 +413,9 @@ TEST_F(SettingsTest, WithoutInstallPathTheFolderThatHoldsTheGame) {
       {"current folder with options.ini", {".\\options.ini", program + "\\options.ini"}, "."},
       {"current folder with static", {".\\static"}, "."},
       {"program's folder", {program + "\\static", program + "\\options.ini"}, program},
+      // An options.ini alone where Setup was started (a shortcut's "Start
+      // in" folder) is a stray one when the program's folder holds "static".
+      {"stray options.ini here, static in the program's folder", {".\\options.ini", program + "\\static"}, program},
       {"neither", {"C:\\Users\\ann\\static.txt"}, std::nullopt},
   };
   for (const Case& c : cases) {
@@ -421,6 +438,11 @@ TEST_F(SettingsTest, WithoutInstallPathTheFolderThatHoldsTheGame) {
       EXPECT_TRUE(commit.saved) << c.name;
       EXPECT_EQ(InstallDirectory, *c.folder) << c.name;
       EXPECT_NE(files_.files[*c.folder + "\\options.ini"].find("GameScreenWidth="), std::string::npos) << c.name;
+      for (const auto& [path, text] : filesBefore) {
+        if (path != *c.folder + "\\options.ini") {
+          EXPECT_EQ(files_.files[path], text) << c.name << ": " << path;
+        }
+      }
     } else {
       EXPECT_EQ(commit.failure, SaveFailure::kNoGameFolder) << c.name;
       EXPECT_EQ(commit.failedPath, files_.currentFolder) << c.name;

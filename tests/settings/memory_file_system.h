@@ -1,5 +1,5 @@
 // A file system held in memory for tests: files by path, folders, read-only
-// and unreadable marks, a VirtualStore, and a count of the replaces made.
+// unreadable and read-failing marks, a VirtualStore, and a count of the replaces made.
 #pragma once
 
 #include <map>
@@ -25,7 +25,7 @@ class MemoryFileSystem : public filesys::FileSystem {
     return after != files.end() && after->first.starts_with(path + "\\");
   }
   std::optional<std::string> ReadFile(const std::string& path) override {
-    if (!CanOpenForReading(path)) return std::nullopt;
+    if (!CanOpenForReading(path) || readFails.count(path) != 0) return std::nullopt;
     return files.at(path);
   }
   filesys::WriteResult ReplaceFile(const std::string& path, const std::string& content) override {
@@ -66,6 +66,8 @@ class MemoryFileSystem : public filesys::FileSystem {
   std::set<std::string> lockedFolders;
   std::set<std::string> readOnly;
   std::set<std::string> unreadable;
+  // Files that open but whose read fails (another program's byte lock).
+  std::set<std::string> readFails;
   // Set: the user's VirtualStore folder and the one virtualized location;
   // the program runs without elevation unless `elevated`.
   std::optional<std::string> virtualStore;
