@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,18 @@ namespace win32 {
 
 namespace {
 
+// The full (absolute) form of a wide path, or nullopt when Windows cannot
+// make one.
+std::optional<std::wstring> FullWidePath(const std::wstring& wide) {
+  const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return std::nullopt;
+  std::wstring full(needed, L'\0');
+  const DWORD got = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+  if (got == 0 || got >= needed) return std::nullopt;
+  full.resize(got);
+  return full;
+}
+
 // The wide form of a path for the file functions, in the "\\?\" form when
 // it is long: the ANSI functions, and the wide ones given a plain path, stop
 // at MAX_PATH characters (a folder at 248). Paths are ANSI-code-page text.
@@ -24,12 +37,9 @@ std::wstring WidePath(const std::string& path) {
   if (needed > 0) ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), needed);
   constexpr std::size_t kShortEnough = 248;
   if (wide.size() < kShortEnough || wide.starts_with(L"\\\\?\\")) return wide;
-  const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return wide;
-  std::wstring full(size, L'\0');
-  const DWORD got = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
-  if (got == 0 || got >= size) return wide;
-  full.resize(got);
+  const std::optional<std::wstring> absolute = FullWidePath(wide);
+  if (!absolute) return wide;
+  const std::wstring& full = *absolute;
   if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share
   return L"\\\\?\\" + full;
 }
@@ -163,14 +173,8 @@ bool SameText(const std::string& a, const std::string& b) {
 }
 
 std::string FullPathOf(const std::string& path) {
-  const std::wstring wide = WidePath(path);
-  const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return {};
-  std::wstring full(needed, L'\0');
-  const DWORD got = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
-  if (got == 0 || got >= needed) return {};
-  full.resize(got);
-  return NarrowPath(full);
+  const std::optional<std::wstring> full = FullWidePath(WidePath(path));
+  return full ? NarrowPath(*full) : std::string();
 }
 
 std::string Environment(const char* name) {
@@ -463,13 +467,9 @@ std::optional<std::string> Win32FileSystem::UserCopyPath(const std::string& path
   if (store.empty()) return std::nullopt;
   std::wstring wide = WidePath(path);
   if (wide.starts_with(L"\\\\?\\")) wide.erase(0, 4);
-  const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return std::nullopt;
-  std::wstring fullWide(needed, L'\0');
-  const DWORD got = ::GetFullPathNameW(wide.c_str(), needed, fullWide.data(), nullptr);
-  if (got == 0 || got >= needed) return std::nullopt;
-  fullWide.resize(got);
-  const std::string full = NarrowPath(fullWide);
+  const std::optional<std::wstring> fullWide = FullWidePath(wide);
+  if (!fullWide) return std::nullopt;
+  const std::string full = NarrowPath(*fullWide);
   if (full.size() < 4 || full[1] != ':' || full[2] != '\\') return std::nullopt;  // a drive path only
   for (const char* location : {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432", "ProgramData", "SystemRoot"}) {
     if (StartsWithFolder(full, Environment(location))) return store + "\\VirtualStore\\" + full.substr(3);
