@@ -177,18 +177,16 @@ bool GameSettings::Save(std::string* written, SaveFailure* failure, std::string*
   std::string& updated = written != nullptr ? *written : kept;
   SaveFailure why = SaveFailure::kNone;
   std::string where;
-  if (noGameFolder) {
-    // Nowhere to write: the text the choices would give a new file, for the
-    // caller to judge.
+  if (noGameFolder || !iniPath) {
+    // No file to write: the text the choices would give a new file, for the
+    // caller to judge; without a game folder that is a failure to report.
     profile::ProfileFile file;
     WriteTo(file);
     updated = file.Content();
-    why = SaveFailure::kNoGameFolder;
-    where = *noGameFolder;
-  } else if (!iniPath) {
-    profile::ProfileFile file;
-    WriteTo(file);
-    updated = file.Content();
+    if (noGameFolder) {
+      why = SaveFailure::kNoGameFolder;
+      where = *noGameFolder;
+    }
   } else {
     // Elevated with the user's VirtualStore copy, the folder's own file (for
     // the game started elevated) is written first: its usual failures (a
